@@ -1,0 +1,26 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix with a Japanese locale
+# (code page 932), so that Shift-JIS names and texts behave as on Japanese Windows.
+songferry_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${SONGFERRY_WINEPREFIX:-$songferry_root/build/wine}
+export LOCPATH=$songferry_root/build/locale
+export LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+# Creates the locale and the prefix once; later calls return at once.
+songferry_prepare_wine() {
+  if [ ! -d "$LOCPATH/ja_JP.UTF-8" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || [ -d "$LOCPATH/ja_JP.UTF-8" ]
+  fi
+  [ -f "$WINEPREFIX/.songferry-ready" ] && return 0
+  mkdir -p "$WINEPREFIX"
+  # Wine's services inherit the output; a pipe left open by them would stall whoever reads it.
+  wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.songferry-ready"
+}

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Runs a Windows program under the project's Wine prefix: wine-run.sh program.exe [arguments]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+songferry_prepare_wine
+exec wine "$@"

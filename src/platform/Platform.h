@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/CodePage.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sf {
+
+// Everything the playlists, the copy run and the settings need of the operating system. Paths are
+// byte strings in the system code page, passed on unchanged; relative ones resolve against the
+// working folder.
+class Platform : public CodePage {
+public:
+  // Hands the file's bytes to `consume` in order, a chunk at a time, until the end of the file or
+  // until `consume` returns false. Throws EInOutError with the system's code when the file cannot
+  // be opened or read.
+  using ChunkConsumer = std::function<bool(std::string_view chunk)>;
+  virtual void ReadTextFile(const std::string &path, const ChunkConsumer &consume) = 0;
+
+  // Profile (INI) files through the system's private-profile functions: the value as the system
+  // puts it into a buffer of `bufferSize` bytes, or the default.
+  virtual std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                       const std::string &defaultValue, std::size_t bufferSize) = 0;
+  // False when the system could not write the value.
+  virtual bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                 const std::string &value) = 0;
+
+  // True when a directory search for `path` finds an entry and it is not a folder. The path is a
+  // search pattern, so "*" and "?" match; only the first entry counts.
+  virtual bool FileExists(const std::string &path) = 0;
+  // The names (without folder) of the files matching `pattern`; hidden and system files, folders
+  // and volume labels are left out. The names are matched as the system matches them.
+  virtual std::vector<std::string> ListFiles(const std::string &pattern) = 0;
+  virtual bool RemoveFile(const std::string &path) = 0;
+  // Copies over an existing target. False when the copy failed.
+  virtual bool CopyFileOver(const std::string &source, const std::string &target) = 0;
+  // Throws EInOutError with the system's code when the folder cannot be made the working folder.
+  virtual void ChangeWorkingFolder(const std::string &path) = 0;
+  // The absolute, normalised form of `path`; the path itself when the system cannot form one.
+  virtual std::string FullPath(const std::string &path) = 0;
+};
+
+} // namespace sf

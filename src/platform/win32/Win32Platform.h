@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace sf {
+
+// The platform as Windows provides it, through the ANSI functions of the system code page.
+class Win32Platform final : public Platform {
+public:
+  bool IsLeadByte(unsigned char byte) const override;
+  std::string UpperCase(std::string_view text) const override;
+
+  void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
+  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                               const std::string &defaultValue, std::size_t bufferSize) override;
+  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                         const std::string &value) override;
+  bool FileExists(const std::string &path) override;
+  std::vector<std::string> ListFiles(const std::string &pattern) override;
+  bool RemoveFile(const std::string &path) override;
+  bool CopyFileOver(const std::string &source, const std::string &target) override;
+  void ChangeWorkingFolder(const std::string &path) override;
+  std::string FullPath(const std::string &path) override;
+};
+
+// The full path of the running program.
+std::string ProgramPath();
+
+} // namespace sf

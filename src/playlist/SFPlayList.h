@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sf {
+
+// What a copy run tells the user while it works: the progress window's operations, and the
+// information box at the end.
+class TCopyProgress {
+public:
+  virtual ~TCopyProgress() = default;
+
+  virtual void SetMaximum(std::int32_t maximum) = 0;
+  virtual void Show() = 0;
+  virtual void SetFileLabel(const std::string &text) = 0;
+  virtual void SetPosition(std::int32_t position) = 0;
+  // Paints the window at once: the run keeps the thread and never returns to the event loop.
+  virtual void Repaint() = 0;
+  virtual void Close() = 0;
+  virtual void ShowInfo(const std::string &text) = 0;
+};
+
+inline constexpr std::int32_t kMaxTracks = 101;
+
+// The tracks of one playlist file (".m3u" or ".plst") and the run that copies them into a folder.
+class TPlayList {
+public:
+  static constexpr std::uint8_t kPlst = 0;
+  static constexpr std::uint8_t kM3u = 1;
+
+  // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u" or ".plst" (any case).
+  TPlayList(Platform &platform, std::string path);
+
+  void Load();
+  void LoadPlst();
+  void LoadM3u();
+
+  // Clears the destination's "wma" and "mp3" files unless `addMode`, then copies every track into
+  // it, flat, in playlist order or backwards, and reports the count with ShowInfo.
+  void CopyTracks(TCopyProgress &progress, const std::string &destination, bool addMode, bool reverse);
+
+  std::uint8_t Kind;
+  std::string FileName;
+  std::int32_t Count = 0;
+  std::array<std::string, kMaxTracks> TrackPaths;
+  std::array<std::string, 10> Exts;
+  std::int32_t ExtCount;
+
+private:
+  void AddM3uLine(std::string line);
+  void ClearDestination(const std::string &destination);
+
+  Platform &platform_;
+};
+
+// The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed
+// by a comma and further data. Throws ESFException when the entry is empty or its quote is open.
+std::string ParsePlstEntry(const CodePage &codePage, std::string_view value, std::int32_t number);
+
+} // namespace sf

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <type_traits>
+
+// The texts the program shows, byte for byte. The source is UTF-8; the compiler turns the literals
+// into the system code page (Shift-JIS).
+namespace sf::messages {
+
+struct CodedText {
+  int code;
+  const char *text;
+};
+
+inline constexpr CodedText kInOutErrors[] = {
+    {2, "ファイルが見つかりません"},
+    {3, "不正なファイル名です"},
+    {4, "オープンしたファイルが多すぎます"},
+    {5, "ファイルへのアクセスが拒否されました"},
+    {100, "ファイルの末尾以降を読み込みました"},
+    {101, "ディスクがいっぱいです"},
+    {106, "入力値が数値ではありません"},
+};
+inline constexpr char kInOutErrorOther[] = "I/O エラー (%d)";
+
+inline constexpr char kBadExtension[] = "拡張子%sが不正です";
+inline constexpr char kPlayListEmpty[] = "PlayListに曲がありません";
+inline constexpr char kPlayListInvalid[] = "PlayListが不正です";
+inline constexpr char kTrackNameInvalid[] = "%d番目の曲のファイル名が不正です";
+inline constexpr char kTooManyTracks[] = "PlayListの曲数が多すぎます(最大101曲)";
+
+inline constexpr char kNoDestination[] = "コピー先フォルダが未指定です。オプション-環境設定で設定してください。";
+inline constexpr char kTrackMissing[] = "ファイル%sが存在しません";
+inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しました";
+inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
+
+inline constexpr char kCannotWrite[] = "%s に書き込めません";
+
+} // namespace sf::messages
+
+namespace sf {
+
+// Fills the "%s" and "%d" places of one of the formats above. Arguments are copied byte for byte.
+template <typename... Args> std::string FormatText(const char *format, const Args &...args) {
+  const auto pass = [](const auto &arg) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(arg)>, std::string>)
+      return arg.c_str();
+    else
+      return arg;
+  };
+  const int length = std::snprintf(nullptr, 0, format, pass(args)...);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  std::snprintf(text.data(), text.size() + 1, format, pass(args)...);
+  return text;
+}
+
+} // namespace sf

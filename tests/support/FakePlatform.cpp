@@ -1,0 +1,223 @@
+#include "FakePlatform.h"
+
+#include "platform/InOutError.h"
+#include "platform/PathParts.h"
+
+namespace sf::testing {
+namespace {
+
+// Windows' error codes, as the fake reports them.
+constexpr int kFileNotFound = 2;
+constexpr int kPathNotFound = 3;
+constexpr int kAccessDenied = 5;
+constexpr int kInvalidName = 123;
+constexpr int kNotAFolder = 267;
+
+bool Matches(std::string_view pattern, std::string_view name) {
+  if (pattern.empty())
+    return name.empty();
+  if (pattern.front() == '*')
+    return Matches(pattern.substr(1), name) || (!name.empty() && Matches(pattern, name.substr(1)));
+  return !name.empty() && (pattern.front() == '?' || pattern.front() == name.front()) &&
+         Matches(pattern.substr(1), name.substr(1));
+}
+
+// The 8.3 name Windows generates for a long extension: "x.mp3x" is also "X~1.MP3".
+std::string ShortExtensionForm(const CodePage &codePage, const std::string &upperName) {
+  const auto extension = ExtensionPart(codePage, upperName);
+  if (extension.size() <= 4)
+    return upperName;
+  return upperName.substr(0, upperName.size() - extension.size()) + extension.substr(0, 4);
+}
+
+} // namespace
+
+FakePlatform::FakePlatform() { AddFolder("C:\\"); }
+
+std::string FakePlatform::Key(const std::string &path) { return UpperCase(FullPath(path)); }
+
+std::optional<int> FakePlatform::FailureFor(const std::string &operation, const std::string &path) {
+  const auto found = failures_.find(operation + "|" + Key(path));
+  return found == failures_.end() ? std::nullopt : std::optional<int>(found->second);
+}
+
+void FakePlatform::Fail(const std::string &operation, const std::string &path, int errorCode) {
+  failures_[operation + "|" + Key(path)] = errorCode;
+}
+
+std::string FakePlatform::FullPath(const std::string &path) {
+  if (path.empty())
+    return path;
+  std::string absolute;
+  if (path.size() >= 2 && path[1] == ':')
+    absolute = path.substr(0, 2) + "\\" + path.substr(2);
+  else if (path.front() == '\\')
+    absolute = workingFolder_.substr(0, 2) + path;
+  else
+    absolute = workingFolder_ + "\\" + path;
+
+  std::vector<std::string> parts;
+  std::string part;
+  const auto endPart = [&] {
+    if (part == "..") {
+      if (parts.size() > 1)
+        parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (std::size_t i = 0; i < absolute.size(); i += CharLength(absolute, i)) {
+    if (CharLength(absolute, i) == 1 && absolute[i] == '\\')
+      endPart();
+    else
+      part.append(absolute, i, CharLength(absolute, i));
+  }
+  endPart();
+  std::string full = parts.front() + "\\";
+  for (std::size_t i = 1; i < parts.size(); ++i)
+    full += (i > 1 ? "\\" : "") + parts[i];
+  return full;
+}
+
+void FakePlatform::AddFolder(const std::string &path) {
+  std::string key = Key(path);
+  while (folders_.insert(key).second) {
+    const auto parent = FolderPart(*this, key);
+    if (parent.empty() || parent == key)
+      break;
+    key = parent;
+  }
+}
+
+void FakePlatform::AddFile(const std::string &path, std::string content, unsigned attributes) {
+  AddFolder(FolderPart(*this, FullPath(path)));
+  files_[Key(path)] = {std::move(content), attributes};
+  names_[Key(path)] = FullPath(path);
+}
+
+void FakePlatform::SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                   const std::string &value) {
+  profileValues_[Key(path) + "|" + UpperCase(section) + "|" + UpperCase(key)] = value;
+}
+
+void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {
+  Log("Read " + path);
+  if (const auto code = FailureFor("Read", path))
+    throw EInOutError(*code);
+  if (folders_.count(Key(path)))
+    throw EInOutError(kAccessDenied);
+  const auto file = files_.find(Key(path));
+  if (file == files_.end())
+    throw EInOutError(folders_.count(UpperCase(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+  const std::string_view content = file->second.content;
+  for (std::size_t at = 0; at < content.size(); at += chunkSize_) {
+    if (!consume(content.substr(at, chunkSize_)))
+      return;
+  }
+}
+
+std::string FakePlatform::ReadProfileValue(const std::string &path, const std::string &section,
+                                           const std::string &key, const std::string &defaultValue,
+                                           std::size_t bufferSize) {
+  const auto value = ProfileValue(path, section, key).value_or(defaultValue);
+  return value.substr(0, bufferSize - 1);
+}
+
+bool FakePlatform::WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                     const std::string &value) {
+  Log("WriteProfile " + path + " [" + section + "] " + key + "=" + value);
+  if (FailureFor("Write", path))
+    return false;
+  SetProfileValue(path, section, key, value);
+  return true;
+}
+
+bool FakePlatform::FileExists(const std::string &path) {
+  Log("Exists " + path);
+  if (FailureFor("Exists", path))
+    return false;
+  const auto folder = UpperCase(FolderPart(*this, FullPath(path)));
+  const auto pattern = UpperCase(FileNamePart(*this, path));
+  for (const auto &[key, file] : files_) {
+    if (UpperCase(FolderPart(*this, key)) == folder && Matches(pattern, FileNamePart(*this, key)))
+      return true;
+  }
+  return false;
+}
+
+std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
+  Log("List " + pattern);
+  std::vector<std::string> names;
+  if (FailureFor("List", pattern))
+    return names;
+  const auto folder = UpperCase(FolderPart(*this, FullPath(pattern)));
+  const auto namePattern = UpperCase(FileNamePart(*this, pattern));
+  for (const auto &[key, file] : files_) {
+    const auto upperName = FileNamePart(*this, key);
+    if (UpperCase(FolderPart(*this, key)) != folder || (file.attributes & kHidden))
+      continue;
+    if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(*this, upperName)))
+      names.push_back(FileNamePart(*this, names_[key]));
+  }
+  return names;
+}
+
+bool FakePlatform::RemoveFile(const std::string &path) {
+  Log("Delete " + path);
+  const auto file = files_.find(Key(path));
+  if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+    return false;
+  files_.erase(file);
+  names_.erase(Key(path));
+  return true;
+}
+
+bool FakePlatform::CopyFileOver(const std::string &source, const std::string &target) {
+  Log("Copy " + source + " -> " + target);
+  const auto from = files_.find(Key(source));
+  const auto to = files_.find(Key(target));
+  if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
+      (to != files_.end() && (to->second.attributes & kReadOnly)) || !folders_.count(UpperCase(FolderPart(*this, FullPath(target)))))
+    return false;
+  files_[Key(target)] = from->second;
+  names_[Key(target)] = FullPath(target);
+  return true;
+}
+
+void FakePlatform::ChangeWorkingFolder(const std::string &path) {
+  Log("ChangeFolder " + path);
+  if (const auto code = FailureFor("ChangeFolder", path))
+    throw EInOutError(*code);
+  if (path.empty())
+    throw EInOutError(kInvalidName);
+  if (files_.count(Key(path)))
+    throw EInOutError(kNotAFolder);
+  if (!folders_.count(Key(path)))
+    throw EInOutError(folders_.count(UpperCase(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+  workingFolder_ = FullPath(path);
+}
+
+bool FakePlatform::HasFile(const std::string &path) { return files_.count(Key(path)) != 0; }
+
+std::optional<std::string> FakePlatform::ContentOf(const std::string &path) {
+  const auto file = files_.find(Key(path));
+  return file == files_.end() ? std::nullopt : std::optional<std::string>(file->second.content);
+}
+
+std::optional<std::string> FakePlatform::ProfileValue(const std::string &path, const std::string &section,
+                                                      const std::string &key) {
+  const auto found = profileValues_.find(Key(path) + "|" + UpperCase(section) + "|" + UpperCase(key));
+  return found == profileValues_.end() ? std::nullopt : std::optional<std::string>(found->second);
+}
+
+std::vector<std::string> FakePlatform::FilesIn(const std::string &folder) {
+  std::vector<std::string> names;
+  for (const auto &[key, path] : names_) {
+    if (UpperCase(FolderPart(*this, key)) == Key(folder))
+      names.push_back(FileNamePart(*this, path));
+  }
+  return names;
+}
+
+} // namespace sf::testing

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/ShiftJisCodePage.h"
+#include "playlist/SFPlayList.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sf::testing {
+
+// An in-memory file system with Windows' rules where the core relies on them: paths ignore case,
+// "\" and ":" separate, relative paths resolve against the working folder, patterns match names
+// with "*" and "?". Every call is logged ("Copy C:\a.mp3 -> D:\a.mp3"), and any call can be made
+// to fail.
+class FakePlatform final : public Platform {
+public:
+  enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2 };
+
+  FakePlatform();
+
+  bool IsLeadByte(unsigned char byte) const override { return codePage_.IsLeadByte(byte); }
+  std::string UpperCase(std::string_view text) const override { return codePage_.UpperCase(text); }
+
+  void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
+  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                               const std::string &defaultValue, std::size_t bufferSize) override;
+  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                         const std::string &value) override;
+  bool FileExists(const std::string &path) override;
+  std::vector<std::string> ListFiles(const std::string &pattern) override;
+  bool RemoveFile(const std::string &path) override;
+  bool CopyFileOver(const std::string &source, const std::string &target) override;
+  void ChangeWorkingFolder(const std::string &path) override;
+  std::string FullPath(const std::string &path) override;
+
+  // Setting up the fake file system.
+  void AddFolder(const std::string &path);
+  void AddFile(const std::string &path, std::string content = {}, unsigned attributes = kNormal);
+  void SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                       const std::string &value);
+  // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy", "ChangeFolder")
+  // fail for `path` (for Copy: the source). Read and ChangeFolder fail with `errorCode`.
+  void Fail(const std::string &operation, const std::string &path, int errorCode = 5);
+  // Makes ReadTextFile hand the content over in chunks of this size.
+  void SetChunkSize(std::size_t size) { chunkSize_ = size; }
+
+  // Inspecting it.
+  bool HasFile(const std::string &path);
+  std::optional<std::string> ContentOf(const std::string &path);
+  std::optional<std::string> ProfileValue(const std::string &path, const std::string &section,
+                                          const std::string &key);
+  std::vector<std::string> FilesIn(const std::string &folder);
+  // Every call in order; a RecordingProgress can write into it too.
+  std::vector<std::string> &Journal() { return journal_; }
+  const std::string &WorkingFolder() const { return workingFolder_; }
+
+private:
+  std::string Key(const std::string &path);
+  std::optional<int> FailureFor(const std::string &operation, const std::string &path);
+  void Log(std::string call) { journal_.push_back(std::move(call)); }
+
+  struct File {
+    std::string content;
+    unsigned attributes;
+  };
+
+  ShiftJisCodePage codePage_;
+  std::map<std::string, File> files_;                   // by upper-cased full path
+  std::map<std::string, std::string> names_;            // upper-cased full path -> path as created
+  std::set<std::string> folders_;                       // upper-cased full paths
+  std::map<std::string, std::string> profileValues_;    // "PATH|SECTION|KEY" upper-cased -> value
+  std::map<std::string, int> failures_;                 // "Operation|PATH" -> code
+  std::vector<std::string> journal_;
+  std::string workingFolder_ = "C:\\";
+  std::size_t chunkSize_ = 4096;
+};
+
+// A progress window and information box that write down what they were asked to do.
+class RecordingProgress final : public TCopyProgress {
+public:
+  explicit RecordingProgress(std::vector<std::string> &journal) : journal_(journal) {}
+
+  void SetMaximum(std::int32_t maximum) override { journal_.push_back("Maximum " + std::to_string(maximum)); }
+  void Show() override { journal_.push_back("Show"); }
+  void SetFileLabel(const std::string &text) override { journal_.push_back("Label " + text); }
+  void SetPosition(std::int32_t position) override { journal_.push_back("Position " + std::to_string(position)); }
+  void Repaint() override { journal_.push_back("Repaint"); }
+  void Close() override { journal_.push_back("Close"); }
+  void ShowInfo(const std::string &text) override { journal_.push_back("Info " + text); }
+
+private:
+  std::vector<std::string> &journal_;
+};
+
+} // namespace sf::testing
