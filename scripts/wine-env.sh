@@ -3,10 +3,12 @@
 songferry_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${SONGFERRY_WINEPREFIX:-$songferry_root/build/wine}
 export LOCPATH=$songferry_root/build/locale
-export LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
+
+# Wine alone gets the Japanese locale: the shell around it need not have it installed.
+songferry_wine() { LC_ALL=ja_JP.UTF-8 wine "$@"; }
 
 # Creates the locale and the prefix once; later calls return at once.
 songferry_prepare_wine() {
@@ -17,10 +19,10 @@ songferry_prepare_wine() {
   [ -f "$WINEPREFIX/.songferry-ready" ] && return 0
   mkdir -p "$WINEPREFIX"
   # Wine's services inherit the output; a pipe left open by them would stall whoever reads it.
-  wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
+  songferry_wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
+  songferry_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+  songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.songferry-ready"
 }

@@ -1,0 +1,169 @@
+#include "ScratchFolder.h"
+#include "platform/InOutError.h"
+#include "platform/win32/Win32Platform.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+namespace sf {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+
+class PlatformOnDisk : public ::testing::Test {
+protected:
+  int ChangeFolderError(const std::string &path) {
+    try {
+      platform.ChangeWorkingFolder(path);
+    } catch (const EInOutError &error) {
+      return error.ErrorCode();
+    }
+    return 0;
+  }
+
+  std::string ReadAll(const std::string &path) {
+    std::string content;
+    platform.ReadTextFile(path, [&](std::string_view chunk) {
+      content += chunk;
+      return true;
+    });
+    return content;
+  }
+
+  int ReadError(const std::string &path) {
+    try {
+      ReadAll(path);
+    } catch (const EInOutError &error) {
+      return error.ErrorCode();
+    }
+    return 0;
+  }
+
+  Win32Platform platform;
+  ScratchFolder scratch;
+};
+
+TEST_F(PlatformOnDisk, UsesTheJapaneseCodePage) {
+  ASSERT_EQ(GetACP(), 932u) << "the tests need code page 932";
+  EXPECT_TRUE(platform.IsLeadByte(0x95));
+  EXPECT_TRUE(platform.IsLeadByte(0x83));
+  EXPECT_FALSE(platform.IsLeadByte('\\'));
+  EXPECT_FALSE(platform.IsLeadByte(0xB1)); // a half-width katakana stands alone
+  EXPECT_EQ(platform.UpperCase("表ソ.m3u"), "表ソ.M3U");
+  EXPECT_EQ(platform.UpperCase(".plst"), ".PLST");
+}
+
+TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCase) {
+  scratch.Write("d\\a.mp3");
+  scratch.Write("d\\b.WMA");
+  scratch.Write("d\\c.txt");
+  scratch.Write("d\\d.mp3", "", FILE_ATTRIBUTE_HIDDEN);
+  scratch.Write("d\\e.mp3", "", FILE_ATTRIBUTE_READONLY);
+  scratch.Write("d\\s.mp3", "", FILE_ATTRIBUTE_SYSTEM);
+  scratch.Write("d\\表.mp3");
+  scratch.MakeFolder("d\\folder.mp3");
+
+  auto mp3 = platform.ListFiles(scratch / "d\\*.mp3");
+  std::sort(mp3.begin(), mp3.end());
+  EXPECT_EQ(mp3, (std::vector<std::string>{"a.mp3", "e.mp3", "表.mp3"}));
+  EXPECT_EQ(platform.ListFiles(scratch / "d\\*.wma"), (std::vector<std::string>{"b.WMA"}));
+  EXPECT_TRUE(platform.ListFiles(scratch / "missing\\*.mp3").empty());
+}
+
+TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {
+  scratch.Write("a.mp3");
+  scratch.Write("hidden.mp3", "", FILE_ATTRIBUTE_HIDDEN);
+  scratch.Write("ソ\\表.mp3");
+  scratch.Write("old.mp3");
+  scratch.MakeFolder("folder");
+
+  // A track dated 1970 is a file like any other.
+  HANDLE old = CreateFileA((scratch / "old.mp3").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(old, INVALID_HANDLE_VALUE);
+  SYSTEMTIME epoch = {1970, 1, 0, 1, 0, 0, 0, 0};
+  FILETIME stamp;
+  SystemTimeToFileTime(&epoch, &stamp);
+  SetFileTime(old, nullptr, nullptr, &stamp);
+  CloseHandle(old);
+
+  EXPECT_TRUE(platform.FileExists(scratch / "a.mp3"));
+  EXPECT_TRUE(platform.FileExists(scratch / "A.MP3"));
+  EXPECT_TRUE(platform.FileExists(scratch / "hidden.mp3"));
+  EXPECT_TRUE(platform.FileExists(scratch / "ソ\\表.mp3"));
+  EXPECT_TRUE(platform.FileExists(scratch / "old.mp3"));
+  EXPECT_TRUE(platform.FileExists(scratch / "?.mp3"));
+  EXPECT_FALSE(platform.FileExists(scratch / "folder"));
+  EXPECT_FALSE(platform.FileExists(scratch / "missing.mp3"));
+  EXPECT_FALSE(platform.FileExists(scratch / "missing\\a.mp3"));
+  EXPECT_FALSE(platform.FileExists(""));
+}
+
+TEST_F(PlatformOnDisk, DeletesAndCopiesAsTheSystemAllows) {
+  scratch.Write("src\\a.mp3", "new");
+  scratch.Write("dst\\a.mp3", "old");
+  scratch.Write("dst\\ro.mp3", "", FILE_ATTRIBUTE_READONLY);
+
+  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\a.mp3"));
+  EXPECT_EQ(ReadWholeFile(scratch / "dst\\a.mp3"), "new");
+  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\\\b.mp3")) << "doubled separator";
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "missing\\a.mp3"));
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "src\\a.mp3"));
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\gone.mp3", scratch / "dst\\gone.mp3"));
+
+  EXPECT_TRUE(platform.RemoveFile(scratch / "dst\\a.mp3"));
+  EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\a.mp3"));
+  EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\ro.mp3"));
+  EXPECT_EQ(scratch.Names("dst"), (std::vector<std::string>{"b.mp3", "ro.mp3"}));
+}
+
+TEST_F(PlatformOnDisk, ChangesTheWorkingFolderOrReportsTheSystemsCode) {
+  scratch.Write("表\\a.mp3");
+  platform.ChangeWorkingFolder(scratch / "表");
+  EXPECT_TRUE(platform.FileExists("a.mp3"));
+  EXPECT_EQ(platform.FullPath("..\\表\\a.mp3"), scratch / "表\\a.mp3");
+
+  EXPECT_EQ(ChangeFolderError(""), 123);
+  EXPECT_EQ(ChangeFolderError(scratch / "missing"), 2);
+  EXPECT_EQ(ChangeFolderError(scratch / "missing\\deeper"), 3);
+  EXPECT_EQ(ChangeFolderError(scratch / "表\\a.mp3"), 267);
+  EXPECT_TRUE(platform.FileExists("a.mp3")) << "a failed change leaves the working folder";
+}
+
+TEST_F(PlatformOnDisk, ReadsFilesByteForByteOrReportsTheSystemsCode) {
+  std::string content = "C:\\表\\ソ.mp3\r\n";
+  content += std::string(200000, 'x') + '\x1A' + '\0' + "tail";
+  scratch.Write("ソ\\表.m3u", content);
+  EXPECT_EQ(ReadAll(scratch / "ソ\\表.m3u"), content);
+
+  EXPECT_EQ(ReadError(scratch / "missing.m3u"), 2);
+  EXPECT_EQ(ReadError(scratch / "missing\\a.m3u"), 3);
+  scratch.MakeFolder("folder.m3u");
+  EXPECT_EQ(ReadError(scratch / "folder.m3u"), 5);
+  // A path longer than the system takes is an error of the system's, never an overrun.
+  EXPECT_NE(ReadError(scratch / std::string(5000, 'n') + ".m3u"), 0);
+}
+
+TEST_F(PlatformOnDisk, StopsReadingWhenAsked) {
+  scratch.Write("big.m3u", std::string(1 << 20, 'x'));
+  std::size_t chunks = 0;
+  platform.ReadTextFile(scratch / "big.m3u", [&](std::string_view) { return ++chunks < 2; });
+  EXPECT_EQ(chunks, 2u);
+}
+
+TEST_F(PlatformOnDisk, FormsFullPaths) {
+  platform.ChangeWorkingFolder(scratch.Path());
+  EXPECT_EQ(platform.FullPath("a.mp3"), scratch / "a.mp3");
+  EXPECT_EQ(platform.FullPath(".\\x\\..\\a.mp3"), scratch / "a.mp3");
+  EXPECT_EQ(platform.FullPath("C:\\\\a.mp3"), "C:\\a.mp3");
+}
+
+TEST(ProgramPath, NamesTheRunningProgram) {
+  const auto path = ProgramPath();
+  EXPECT_NE(path.find("songferry_win32_tests.exe"), std::string::npos) << path;
+}
+
+} // namespace
+} // namespace sf
