@@ -103,7 +103,7 @@ TEST_F(M3uTest, TakesLinesOfAnyLength) {
 TEST_F(M3uTest, HoldsAtMost101Tracks) {
   std::string content;
   for (int i = 0; i < 101; ++i)
-    content += "t" + std::to_string(i) + ".mp3\r\n";
+    content += std::to_string(i) + ".mp3\r\n";
   EXPECT_EQ(Load(content).size(), 101u);
   EXPECT_EQ(MessageOf([&] { Load(content + "\r\n\r\nextra.mp3"); }), "PlayListの曲数が多すぎます(最大101曲)");
   // A binary file has line ends all over it: it is refused without being read to the end.

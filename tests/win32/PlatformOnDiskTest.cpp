@@ -99,6 +99,10 @@ TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {
   EXPECT_FALSE(platform.FileExists(scratch / "missing.mp3"));
   EXPECT_FALSE(platform.FileExists(scratch / "missing\\a.mp3"));
   EXPECT_FALSE(platform.FileExists(""));
+  EXPECT_FALSE(platform.FileExists(scratch / "a.mp3\\"));
+  EXPECT_FALSE(platform.FileExists(scratch / "folder\\"));
+  EXPECT_FALSE(platform.FileExists(scratch / "fold*"));
+  EXPECT_TRUE(platform.FileExists(scratch / "*.mp3"));
 }
 
 TEST_F(PlatformOnDisk, DeletesAndCopiesAsTheSystemAllows) {

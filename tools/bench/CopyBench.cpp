@@ -1,5 +1,9 @@
 // Measures what the copy run costs over the system's own copying: a playlist of generated tracks
 // is copied with CopyTracks and with a bare loop of CopyFileA, several times each, interleaved.
+// Both start from an empty destination, emptied outside the timing, so that the difference is the
+// run's own work (listing the destination, existence checks, progress) and not the system's cost
+// of deleting or overwriting earlier copies. Single runs vary with the machine's memory and disk;
+// the time the run spends outside CopyFileA is also measured inside each run, free of that noise.
 //
 //   songferry_copy_bench FOLDER [RUNS]
 //
@@ -18,6 +22,58 @@
 
 namespace {
 
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double SecondsOf(auto &&work) {
+  const double start = Now();
+  work();
+  return Now() - start;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const auto middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The Windows platform, with the time spent copying added up.
+class CopyTimingPlatform final : public sf::Platform {
+public:
+  bool IsLeadByte(unsigned char byte) const override { return system_.IsLeadByte(byte); }
+  std::string UpperCase(std::string_view text) const override { return system_.UpperCase(text); }
+  void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override {
+    system_.ReadTextFile(path, consume);
+  }
+  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                               const std::string &defaultValue, std::size_t bufferSize) override {
+    return system_.ReadProfileValue(path, section, key, defaultValue, bufferSize);
+  }
+  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                         const std::string &value) override {
+    return system_.WriteProfileValue(path, section, key, value);
+  }
+  bool FileExists(const std::string &path) override { return system_.FileExists(path); }
+  std::vector<std::string> ListFiles(const std::string &pattern) override { return system_.ListFiles(pattern); }
+  bool RemoveFile(const std::string &path) override { return system_.RemoveFile(path); }
+  bool CopyFileOver(const std::string &source, const std::string &target) override {
+    bool copied = false;
+    copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target); });
+    return copied;
+  }
+  void ChangeWorkingFolder(const std::string &path) override { system_.ChangeWorkingFolder(path); }
+  std::string FullPath(const std::string &path) override { return system_.FullPath(path); }
+
+  double copying = 0;
+
+private:
+  sf::Win32Platform system_;
+};
+
 class SilentProgress final : public sf::TCopyProgress {
 public:
   void SetMaximum(std::int32_t) override {}
@@ -26,25 +82,8 @@ public:
   void SetPosition(std::int32_t) override {}
   void Repaint() override {}
   void Close() override {}
-  void ShowInfo(const std::string &text) override { lastInfo = text; }
-
-  std::string lastInfo;
+  void ShowInfo(const std::string &) override {}
 };
-
-double SecondsOf(auto &&work) {
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  work();
-  QueryPerformanceCounter(&end);
-  return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const auto middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 } // namespace
 
@@ -54,13 +93,13 @@ int main(int argc, char **argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 31;
   const std::string byRun = folder + "\\ByRun";
   const std::string byLoop = folder + "\\ByLoop";
   CreateDirectoryA(byRun.c_str(), nullptr);
   CreateDirectoryA(byLoop.c_str(), nullptr);
 
-  sf::Win32Platform platform;
+  CopyTimingPlatform platform;
   try {
     sf::TPlayList list(platform, folder + "\\Lists\\bench.m3u");
     list.Load();
@@ -68,28 +107,53 @@ int main(int argc, char **argv) {
     for (std::int32_t i = 0; i < list.Count; ++i)
       sources.push_back(platform.FullPath(folder + "\\Lists\\" + list.TrackPaths[i]));
 
-    std::vector<double> runTimes, loopTimes;
+    const auto empty = [&](const std::string &destination) {
+      for (const auto &name : platform.ListFiles(destination + "\\*"))
+        platform.RemoveFile(destination + "\\" + name);
+    };
     SilentProgress progress;
-    // The first round warms the caches and is not counted.
-    for (int round = 0; round <= runs; ++round) {
-      const double runTime = SecondsOf([&] { list.CopyTracks(progress, byRun, false, false); });
-      for (const auto &name : platform.ListFiles(byLoop + "\\*"))
-        platform.RemoveFile(byLoop + "\\" + name);
-      const double loopTime = SecondsOf([&] {
+    std::vector<double> runTimes, loopTimes, ownWork;
+    const auto timeRun = [&] {
+      empty(byRun);
+      platform.copying = 0;
+      const double seconds = SecondsOf([&] { list.CopyTracks(progress, byRun, false, false); });
+      ownWork.push_back(seconds - platform.copying);
+      return seconds;
+    };
+    const auto timeLoop = [&] {
+      empty(byLoop);
+      return SecondsOf([&] {
         for (const auto &source : sources) {
           const auto target = byLoop + "\\" + source.substr(source.rfind('\\') + 1);
           if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
             throw std::runtime_error("CopyFileA failed for " + source);
         }
       });
-      if (round > 0) {
-        runTimes.push_back(runTime);
-        loopTimes.push_back(loopTime);
+    };
+
+    // The first round warms the caches and is not counted; the order alternates so that neither
+    // side always runs right after the other's writes.
+    for (int round = 0; round <= runs; ++round) {
+      const bool runFirst = round % 2 == 0;
+      const double first = runFirst ? timeRun() : timeLoop();
+      const double second = runFirst ? timeLoop() : timeRun();
+      const double run = runFirst ? first : second, loop = runFirst ? second : first;
+      std::printf("round %2d: CopyTracks %.3f s, CopyFileA loop %.3f s%s\n", round, run, loop,
+                  round == 0 ? " (warm-up)" : "");
+      if (round == 0) {
+        ownWork.clear();
+      } else {
+        runTimes.push_back(run);
+        loopTimes.push_back(loop);
       }
     }
     const double run = Median(runTimes), loop = Median(loopTimes);
-    std::printf("tracks: %d\nruns: %d each, interleaved\n", list.Count, runs);
-    std::printf("CopyTracks median: %.3f s\nCopyFileA loop median: %.3f s\nratio: %.3f\n", run, loop, run / loop);
+    std::printf("tracks: %d, runs: %d each, interleaved\n", list.Count, runs);
+    std::printf("CopyTracks median: %.3f s\n", run);
+    std::printf("CopyFileA loop median: %.3f s\n", loop);
+    std::printf("ratio of medians: %.3f\n", run / loop);
+    std::printf("CopyTracks outside CopyFileA, median: %.2f ms (%.2f%% of the loop median)\n",
+                Median(ownWork) * 1000, 100 * Median(ownWork) / loop);
   } catch (const std::exception &error) {
     std::fprintf(stderr, "failed: %s\n", error.what());
     return 1;

@@ -74,6 +74,12 @@ bool Win32Platform::WriteProfileValue(const std::string &path, const std::string
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
+  // A name without wildcards finds the same entry as the directory search, at a fraction of the
+  // cost: under Wine each search reads the whole folder.
+  if (path.find_first_of("*?<>\"") == std::string::npos) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
   WIN32_FIND_DATAA entry;
   const auto found = FindFirst(path, entry);
   return found && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
