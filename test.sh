@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Songferry and runs every test: the portable core natively (AddressSanitizer + UBSan), each
-# fuzz target for a few seconds, and the Windows program's tests under Wine (code page 932).
+# fuzz target for a few seconds, and the Windows program's tests under Wine (code page 932), the
+# window tests on a virtual display.
 # Installs whatever is missing first. Ends with ctest's summary over all of them.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -21,6 +22,7 @@ wineserver -p
 songferry_wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-# One ctest run over the three build trees, so that one summary counts every test.
+# One ctest run over the three build trees, so that one summary counts every test. The window
+# tests need a display: a private Xvfb.
 printf 'subdirs("native" "fuzz" "win64")\n' > build/CTestTestfile.cmake
-ctest --test-dir build --output-on-failure -j2
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir build --output-on-failure -j2

@@ -37,6 +37,15 @@ inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
 inline constexpr char kCannotWrite[] = "%s に書き込めません";
 
+inline constexpr char kApplicationTitle[] = "Songferry";
+inline constexpr char kErrorCaption[] = "エラー";
+inline constexpr char kInfoCaption[] = "情報";
+inline constexpr char kUnknownError[] = "予期しないエラーが発生しました";
+
+inline constexpr char kOpenDialogTitle[] = "プレイリストを開く";
+// Description and patterns, each ended by a NUL, as the open dialog takes them.
+inline constexpr char kOpenDialogFilter[] = "プレイリスト(*.m3u;*.plst)\0*.m3u;*.plst\0";
+
 } // namespace sf::messages
 
 namespace sf {

@@ -46,6 +46,8 @@ ScratchFolder::ScratchFolder() : previousWorkingFolder_(WorkingFolder()) {
   GetTempPathA(sizeof temp, temp);
   static int serial = 0;
   path_ = std::string(temp) + "songferry-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+  // Wine reuses process ids: a folder left by a run that was killed goes first.
+  RemoveTree(path_);
   if (!CreateDirectoryA(path_.c_str(), nullptr))
     throw std::runtime_error("cannot create " + path_);
 }

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/win32/Win32Platform.h"
+#include "playlist/SFPlayList.h"
+#include "settings/SFOption.h"
+#include "ui/Window.h"
+
+#include <memory>
+#include <string>
+
+namespace sf::ui {
+
+// The main window: choose a playlist (command line, open dialog or drop), set add mode and reverse
+// order, copy. It owns the settings and is where a copy run's errors are shown.
+class TFrmSFMain final : public TWindow {
+public:
+  // `commandLine` is the program's own, as GetCommandLineA gives it.
+  explicit TFrmSFMain(const std::string &commandLine);
+  ~TFrmSFMain() override;
+
+  void CopyButtonClick();
+  void MenuCopyClick();
+  void CancelButtonClick();
+  void MenuExitClick();
+  void AddCheckClick();
+  void ReverseCheckClick();
+  void MenuOpenClick();
+  void WMDropFiles(HDROP drop);
+  void O2Click();
+  void AboutA1Click();
+  void MiHelpClick();
+
+  std::unique_ptr<TSFOption> Option;
+  std::string PlayListPath;
+
+protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void Command(int id) override;
+
+private:
+  void FormCreate(const std::string &commandLine);
+  void FormDestroy();
+  void ChoosePlayList(const std::string &path);
+
+  Win32Platform platform_;
+  std::unique_ptr<TPlayList> playList_;
+};
+
+// The command line that opens the help file beside the program at `programPath`.
+std::string HelpCommandLine(const CodePage &codePage, const std::string &programPath);
+
+// Tells the application to end once the current message is handled.
+void TerminateApplication();
+
+// The program: creates the windows, runs until told to end, and destroys them.
+int RunApplication();
+
+} // namespace sf::ui

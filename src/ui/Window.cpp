@@ -1,0 +1,314 @@
+#include "ui/Window.h"
+
+#include "ui/MessageBoxes.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace sf::ui {
+namespace {
+
+using layouts::Kind;
+
+UINT DpiOf(HWND window) {
+  const UINT dpi = window ? GetDpiForWindow(window) : 0;
+  return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+const char *ClassOf(Kind kind) {
+  switch (kind) {
+  case Kind::Label:
+    return WC_STATICA;
+  case Kind::CheckBox:
+  case Kind::Button:
+    return WC_BUTTONA;
+  case Kind::Edit:
+    return WC_EDITA;
+  case Kind::ProgressBar:
+    return PROGRESS_CLASSA;
+  case Kind::FolderTree:
+    return WC_TREEVIEWA;
+  case Kind::Panel:
+    break;
+  }
+  return nullptr;
+}
+
+DWORD StyleOf(const layouts::Control &control) {
+  DWORD style = WS_CHILD | WS_VISIBLE | (control.tabOrder >= 0 ? WS_TABSTOP : 0);
+  switch (control.kind) {
+  case Kind::Label:
+    // File names are shown as they are: "&" is no mnemonic here.
+    return style | SS_NOPREFIX | SS_ENDELLIPSIS | (control.look & layouts::kCentred ? SS_CENTER : SS_LEFT);
+  case Kind::CheckBox:
+    return style | BS_AUTOCHECKBOX;
+  case Kind::Button:
+    return style | (control.look & layouts::kDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+  case Kind::Edit:
+    return style | ES_AUTOHSCROLL;
+  case Kind::ProgressBar:
+    return style;
+  case Kind::FolderTree:
+    return style | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS;
+  case Kind::Panel:
+    break;
+  }
+  return style;
+}
+
+bool IsBlack(const layouts::Window &layout) { return layout.background == layouts::Background::Black; }
+
+} // namespace
+
+int ScaleForDpi(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI); }
+
+TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (!GetClassInfoExA(instance, layout.name, &windowClass)) {
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    windowClass.hbrBackground = IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))
+                                                : GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.lpszClassName = layout.name;
+    RegisterClassExA(&windowClass);
+  }
+  const DWORD style = layout.resizable ? WS_OVERLAPPEDWINDOW : (WS_POPUP | WS_CAPTION | WS_SYSMENU);
+  const DWORD exStyle = layout.resizable ? 0 : WS_EX_DLGMODALFRAME;
+  CreateWindowExA(exStyle | WS_EX_CONTROLPARENT, layout.name, layout.caption, style | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                  CW_USEDEFAULT, layout.width, layout.height, owner, nullptr, instance, this);
+  if (!handle_)
+    throw std::runtime_error("CreateWindowEx failed for " + std::string(layout.name));
+  CreateControls();
+  ApplyLayout(DpiOf(handle_));
+  CentreOnScreen();
+}
+
+TWindow::~TWindow() {
+  if (handle_)
+    DestroyWindow(handle_);
+}
+
+LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto *self = static_cast<TWindow *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams);
+    self->handle_ = window;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto *self = reinterpret_cast<TWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self)
+    return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    const LRESULT result = self->HandleMessage(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      self->handle_ = nullptr;
+    }
+    return result;
+  } catch (...) {
+    ReportUnhandled(std::current_exception());
+    return 0;
+  }
+}
+
+LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+  case WM_COMMAND:
+    Command(LOWORD(wParam));
+    return 0;
+  case DM_GETDEFID: {
+    // A push button with the focus is the default: Enter presses it.
+    const HWND focus = GetFocus();
+    if (focus && IsChild(handle_, focus) &&
+        (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+      return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+    for (const auto &control : layout_.controls) {
+      if (control.look & layouts::kDefaultButton)
+        return MAKELRESULT(control.id, DC_HASDEFID);
+    }
+    return 0;
+  }
+  case WM_CTLCOLORSTATIC:
+  case WM_CTLCOLORBTN:
+    if (IsBlack(layout_)) {
+      const auto dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, kAquaText);
+      SetBkColor(dc, RGB(0, 0, 0));
+      return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+    }
+    break;
+  case WM_PAINT:
+    PaintPanels();
+    return 0;
+  case WM_DPICHANGED: {
+    const auto *suggested = reinterpret_cast<const RECT *>(lParam);
+    SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyLayout(HIWORD(wParam));
+    return 0;
+  }
+  case WM_CLOSE:
+    if (!layout_.resizable) {
+      EndModal(IDCANCEL);
+      return 0;
+    }
+    break;
+  }
+  return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+void TWindow::CreateControls() {
+  // Children are created in tab order, which is the order Tab moves in; labels come last.
+  std::vector<const layouts::Control *> order;
+  for (const auto &control : layout_.controls)
+    order.push_back(&control);
+  std::stable_sort(order.begin(), order.end(), [](const auto *a, const auto *b) {
+    return static_cast<unsigned>(a->tabOrder) < static_cast<unsigned>(b->tabOrder);
+  });
+  for (const auto *control : order) {
+    if (control->kind == Kind::Panel)
+      continue;
+    const HWND child = CreateWindowExA(control->kind == Kind::Edit || control->kind == Kind::FolderTree ? WS_EX_CLIENTEDGE : 0,
+                                       ClassOf(control->kind), control->text, StyleOf(*control), 0, 0, 0, 0, handle_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)),
+                                       GetModuleHandleA(nullptr), nullptr);
+    // Themed check boxes draw their text in the theme's colour whatever WM_CTLCOLORSTATIC says,
+    // which would be black on black here.
+    if (control->kind == Kind::CheckBox && IsBlack(layout_))
+      SetWindowTheme(child, L" ", L" ");
+  }
+}
+
+void TWindow::ApplyLayout(UINT dpi) {
+  fonts_.clear();
+  const HFONT windowFont = FontFor(layout_.font, dpi);
+  for (const auto &control : layout_.controls) {
+    const HWND child = Control(control.id);
+    if (!child)
+      continue;
+    const HFONT font = control.font ? FontFor(*control.font, dpi) : windowFont;
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    int width = ScaleForDpi(control.width, dpi), height = ScaleForDpi(control.height, dpi);
+    if (control.width == 0) {
+      const HDC dc = GetDC(child);
+      const HGDIOBJ previous = SelectObject(dc, font);
+      SIZE size{};
+      GetTextExtentPoint32A(dc, control.text, static_cast<int>(strlen(control.text)), &size);
+      SelectObject(dc, previous);
+      ReleaseDC(child, dc);
+      width = size.cx;
+      height = size.cy;
+    }
+    MoveWindow(child, ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), width, height, TRUE);
+  }
+  RECT frame{0, 0, ScaleForDpi(layout_.width, dpi), ScaleForDpi(layout_.height, dpi)};
+  if (layout_.clientSize)
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)), GetMenu(handle_) != nullptr,
+                             static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE)), dpi);
+  SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HFONT TWindow::FontFor(const layouts::Font &font, UINT dpi) {
+  fonts_.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                                  FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH | FF_DONTCARE, font.face));
+  return fonts_.back().get();
+}
+
+void TWindow::PaintPanels() {
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(handle_, &paint);
+  const UINT dpi = DpiOf(handle_);
+  for (const auto &control : layout_.controls) {
+    if (control.kind != Kind::Panel)
+      continue;
+    RECT edge{ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), ScaleForDpi(control.x + control.width, dpi),
+              ScaleForDpi(control.y + control.height, dpi)};
+    DrawEdge(dc, &edge, BDR_SUNKENOUTER | BDR_RAISEDINNER, BF_RECT);
+  }
+  EndPaint(handle_, &paint);
+}
+
+void TWindow::CentreOnScreen() {
+  RECT frame;
+  GetWindowRect(handle_, &frame);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  SetWindowPos(handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWindow::CentreOn(HWND other) {
+  RECT frame, otherFrame;
+  GetWindowRect(handle_, &frame);
+  GetWindowRect(other, &otherFrame);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  SetWindowPos(handle_, nullptr, (otherFrame.left + otherFrame.right - width) / 2,
+               (otherFrame.top + otherFrame.bottom - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TWindow::ShowModal() {
+  const HWND owner = GetWindow(handle_, GW_OWNER);
+  modalResult_ = 0;
+  if (owner)
+    EnableWindow(owner, FALSE);
+  CentreOnScreen();
+  ShowWindow(handle_, SW_SHOW);
+  SetForegroundWindow(handle_);
+  if (const HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE))
+    SetFocus(first);
+  MSG message;
+  while (modalResult_ == 0) {
+    if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+      // The application is ending: leave WM_QUIT for the main loop.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      modalResult_ = IDCANCEL;
+      break;
+    }
+    DispatchWithDialogKeys(message);
+  }
+  // The owner comes back before this window goes, so that activation returns to it.
+  if (owner)
+    EnableWindow(owner, TRUE);
+  ShowWindow(handle_, SW_HIDE);
+  if (owner)
+    SetActiveWindow(owner);
+  return modalResult_;
+}
+
+std::string TWindow::Text(int id) const {
+  const HWND control = Control(id);
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void TWindow::SetText(int id, const std::string &text) { SetWindowTextA(Control(id), text.c_str()); }
+
+bool TWindow::IsChecked(int id) const { return IsDlgButtonChecked(handle_, id) == BST_CHECKED; }
+
+void TWindow::SetChecked(int id, bool checked) { CheckDlgButton(handle_, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+void DispatchWithDialogKeys(MSG &message) {
+  const HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (root && IsDialogMessageA(root, &message))
+    return;
+  TranslateMessage(&message);
+  DispatchMessageA(&message);
+}
+
+int RunMessageLoop() {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0)
+    DispatchWithDialogKeys(message);
+  return static_cast<int>(message.wParam);
+}
+
+} // namespace sf::ui

@@ -1,0 +1,146 @@
+#include "WindowTestFixture.h"
+#include "ui/SFAboutBox.h"
+#include "ui/SFCopyingForm.h"
+#include "ui/SFOptDlg.h"
+#include "ui/SFToDirDlg.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+namespace sf {
+namespace {
+
+using testing::WindowTest;
+
+std::string TextOf(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+RECT ClientRectOf(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&rect), 2);
+  return rect;
+}
+
+// Every control of the layout stands where the layout puts it (96 dpi here), with its text and
+// font, and the window has the layout's size and caption.
+void ExpectLaidOut(const ui::TWindow &window) {
+  const auto &layout = window.Layout();
+  SCOPED_TRACE(layout.name);
+  ASSERT_EQ(GetDpiForWindow(window.Handle()), 96u) << "the layouts are checked at 96 dpi";
+  EXPECT_EQ(TextOf(window.Handle()), layout.caption);
+  RECT size;
+  if (layout.clientSize)
+    GetClientRect(window.Handle(), &size);
+  else
+    GetWindowRect(window.Handle(), &size);
+  EXPECT_EQ(size.right - size.left, layout.width);
+  EXPECT_EQ(size.bottom - size.top, layout.height);
+  for (const auto &control : layout.controls) {
+    if (control.kind == layouts::Kind::Panel)
+      continue;
+    SCOPED_TRACE(control.name);
+    const HWND child = window.Control(control.id);
+    ASSERT_NE(child, nullptr);
+    const RECT at = ClientRectOf(child);
+    EXPECT_EQ(at.left, control.x);
+    EXPECT_EQ(at.top, control.y);
+    if (control.width > 0) {
+      EXPECT_EQ(at.right - at.left, control.width);
+      EXPECT_EQ(at.bottom - at.top, control.height);
+    }
+    if (control.kind != layouts::Kind::Edit) {
+      EXPECT_EQ(TextOf(child), control.text);
+    }
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+    const auto &expected = control.font ? *control.font : layout.font;
+    EXPECT_STREQ(font.lfFaceName, expected.face);
+    EXPECT_EQ(font.lfHeight, -expected.pixels);
+    EXPECT_EQ(font.lfWeight, expected.bold ? FW_BOLD : FW_NORMAL);
+    EXPECT_EQ((GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) != 0, control.tabOrder >= 0);
+  }
+}
+
+TEST_F(WindowTest, EveryWindowFollowsItsLayout) {
+  ExpectLaidOut(Main());
+  ExpectLaidOut(*ui::CopyingForm);
+  ExpectLaidOut(*ui::SFAbout);
+  ExpectLaidOut(*ui::SFOptionDlg);
+  ExpectLaidOut(*ui::ToDirDlg);
+}
+
+TEST_F(WindowTest, OnlyTheMainWindowShowsAndTheOthersAreOwnedByIt) {
+  ShowWindow(Main().Handle(), SW_SHOW);
+  EXPECT_TRUE(IsWindowVisible(Main().Handle()));
+  for (const ui::TWindow *window : {static_cast<ui::TWindow *>(ui::SFOptionDlg.get()),
+                                    static_cast<ui::TWindow *>(ui::CopyingForm.get()),
+                                    static_cast<ui::TWindow *>(ui::SFAbout.get())}) {
+    EXPECT_FALSE(IsWindowVisible(window->Handle()));
+    EXPECT_EQ(GetWindow(window->Handle(), GW_OWNER), Main().Handle());
+  }
+  EXPECT_EQ(GetWindow(ui::ToDirDlg->Handle(), GW_OWNER), ui::SFOptionDlg->Handle());
+}
+
+TEST_F(WindowTest, TheMainWindowIsBlackWithAquaTextOnUnthemedCheckBoxes) {
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(Main().Handle(), GCLP_HBRBACKGROUND)),
+            static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  const HDC dc = CreateCompatibleDC(nullptr);
+  for (const int id : {layouts::kPLNameLabel, layouts::kAddCheck, layouts::kReverseCheck}) {
+    SetTextColor(dc, RGB(0, 0, 0));
+    const auto brush = SendMessageA(Main().Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                    reinterpret_cast<LPARAM>(MainControl(id)));
+    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(BLACK_BRUSH));
+    EXPECT_EQ(GetTextColor(dc), RGB(0, 255, 255));
+  }
+  DeleteDC(dc);
+  EXPECT_EQ(GetWindowTheme(MainControl(layouts::kAddCheck)), nullptr);
+  EXPECT_EQ(GetWindowTheme(MainControl(layouts::kReverseCheck)), nullptr);
+}
+
+TEST_F(WindowTest, TheMenuBarHoldsEveryItemInOrder) {
+  const HMENU bar = GetMenu(Main().Handle());
+  ASSERT_EQ(GetMenuItemCount(bar), 4);
+  const auto caption = [](HMENU menu, int position) {
+    char text[128] = {};
+    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
+    return std::string(text);
+  };
+  EXPECT_EQ(caption(bar, 0), "ファイル(&F)");
+  EXPECT_EQ(caption(bar, 1), "コピー(&C)");
+  EXPECT_EQ(caption(bar, 2), "オプション(&O)");
+  EXPECT_EQ(caption(bar, 3), "ヘルプ(&H)");
+  EXPECT_EQ(GetSubMenu(bar, 1), nullptr);
+  EXPECT_EQ(GetMenuItemID(bar, 1), static_cast<UINT>(layouts::kMenuCopy));
+  const HMENU file = GetSubMenu(bar, 0), options = GetSubMenu(bar, 2), help = GetSubMenu(bar, 3);
+  ASSERT_EQ(GetMenuItemCount(file), 2);
+  EXPECT_EQ(caption(file, 0), "開く(&O)");
+  EXPECT_EQ(caption(file, 1), "終了(&X)");
+  ASSERT_EQ(GetMenuItemCount(options), 1);
+  EXPECT_EQ(caption(options, 0), "環境設定(&O)");
+  ASSERT_EQ(GetMenuItemCount(help), 2);
+  EXPECT_EQ(caption(help, 0), "About(&A)");
+  EXPECT_EQ(caption(help, 1), "Help(&H)");
+}
+
+TEST_F(WindowTest, TabMovesCopyCancelAddReverseAndEnterMeansCopy) {
+  const HWND main = Main().Handle();
+  HWND at = MainControl(layouts::kIdOk);
+  for (const int next : {layouts::kIdCancel, layouts::kAddCheck, layouts::kReverseCheck, layouts::kIdOk}) {
+    at = GetNextDlgTabItem(main, at, FALSE);
+    EXPECT_EQ(GetDlgCtrlID(at), next);
+  }
+  EXPECT_EQ(SendMessageA(main, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
+}
+
+TEST_F(WindowTest, TheProgressBarCountsFromZeroToAHundredUntilARunSetsIt) {
+  const HWND bar = ui::CopyingForm->Control(layouts::kCopyProgress);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
+  EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100);
+}
+
+} // namespace
+} // namespace sf

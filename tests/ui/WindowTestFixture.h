@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Answerer.h"
+#include "ScratchFolder.h"
+#include "platform/win32/Win32Platform.h"
+#include "resources/Layouts.h"
+#include "settings/SFOption.h"
+#include "ui/Forms.h"
+#include "ui/SFMain.h"
+
+#include <gtest/gtest.h>
+
+namespace sf::testing {
+
+// The program's five windows, created in the test process as the program creates them, with no
+// settings file to start from.
+class WindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    DeleteFileA(settingsPath.c_str());
+    ui::CreateForms("songferry_ui_tests.exe");
+  }
+  void TearDown() override {
+    ui::DestroyForms();
+    QuitRequested();
+    DeleteFileA(settingsPath.c_str());
+  }
+
+  ui::TFrmSFMain &Main() { return *ui::FrmSFMain; }
+  HWND MainControl(int id) { return ui::FrmSFMain->Control(id); }
+  void Click(HWND window, int id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
+  void Command(int id) { SendMessageA(Main().Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+  Win32Platform platform;
+  const std::string settingsPath = SettingsFilePath(platform, ProgramPath());
+  ScratchFolder scratch;
+};
+
+} // namespace sf::testing
