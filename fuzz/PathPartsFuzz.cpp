@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::abort();
   if (folderWithSeparator.compare(0, folder.size(), folder) != 0 || folderWithSeparator.size() - folder.size() > 1)
     std::abort();
-  if (extension.size() > fileName.size() || fileName.compare(fileName.size() - extension.size(), extension.size(), extension) != 0)
+  if (extension.size() > fileName.size() ||
+      fileName.compare(fileName.size() - extension.size(), extension.size(), extension) != 0)
     std::abort();
   if (!extension.empty() && extension.front() != '.')
     std::abort();

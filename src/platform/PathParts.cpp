@@ -46,9 +46,9 @@ std::string FolderPart(const CodePage &codePage, std::string_view path) {
   const auto scan = Scan(codePage, path);
   if (scan.lastSeparator == kNone)
     return {};
-  const bool keepsSeparator = path[scan.lastSeparator] != '\\' || scan.charBeforeLastSeparator == kNone ||
-                              (codePage.CharLength(path, scan.charBeforeLastSeparator) == 1 &&
-                               IsSeparator(path[scan.charBeforeLastSeparator]));
+  const bool keepsSeparator =
+      path[scan.lastSeparator] != '\\' || scan.charBeforeLastSeparator == kNone ||
+      (codePage.CharLength(path, scan.charBeforeLastSeparator) == 1 && IsSeparator(path[scan.charBeforeLastSeparator]));
   return std::string(path.substr(0, keepsSeparator ? scan.lastSeparator + 1 : scan.lastSeparator));
 }
 

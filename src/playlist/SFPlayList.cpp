@@ -108,7 +108,8 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     progress.SetPosition(k + 1);
     progress.Repaint();
     // A track that already lies in the destination is its own copy.
-    const bool sameFile = platform_.UpperCase(platform_.FullPath(source)) == platform_.UpperCase(platform_.FullPath(target));
+    const bool sameFile =
+        platform_.UpperCase(platform_.FullPath(source)) == platform_.UpperCase(platform_.FullPath(target));
     if (!sameFile && (!platform_.CopyFileOver(source, target) || !platform_.FileExists(target)))
       throw ESFException(FormatText(messages::kCopyFailed, source));
   }

@@ -40,7 +40,7 @@ enum class Background { Black, ButtonFace };
 struct Window {
   const char *name;
   const char *caption;
-  int width, height;  // the client area when `clientSize`, else the whole window
+  int width, height; // the client area when `clientSize`, else the whole window
   bool clientSize;
   bool resizable;
   Background background;
@@ -81,14 +81,14 @@ inline constexpr Control kMainControls[] = {
     {Kind::CheckBox, kReverseCheck, "ReverseCheck", 104, 32, 73, 33, "逆順", &kPGothic13, kAqua, 3},
     {Kind::Label, kPLNameLabel, "PLNameLabel", 8, 16, 200, 12, "(未登録)", &kGothic12, kAqua, -1},
 };
-inline constexpr Window kMain{"FrmSFMain", "Songferry", 324, 158, false, true, Background::Black,
-                              {"ＭＳ Ｐゴシック", 16}, kMainControls};
+inline constexpr Window kMain{
+    "FrmSFMain", "Songferry", 324, 158, false, true, Background::Black, {"ＭＳ Ｐゴシック", 16}, kMainControls};
 
 inline constexpr Control kCopyingControls[] = {
     {Kind::Label, kCopyLabel, "CopyLabel", 8, 8, 353, 12, "CopyLabel", nullptr, kAqua | kCentred, -1},
     {Kind::ProgressBar, kCopyProgress, "CopyProgress", 8, 40, 353, 17, "", nullptr, kPlain, -1},
 };
-inline constexpr Window kCopying{"CopyingForm", "ファイルのコピー中", 374, 95, false, true, Background::Black,
+inline constexpr Window kCopying{"CopyingForm",           "ファイルのコピー中", 374, 95, false, true, Background::Black,
                                  {"ＭＳ Ｐゴシック", 12}, kCopyingControls};
 
 // The labels stand inside Panel1, whose corner is at 8, 8; a label of size 0 takes its text's size.
@@ -96,12 +96,12 @@ inline constexpr Control kAboutControls[] = {
     {Kind::Button, kIdOk, "OKButton", 111, 140, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Label, kProductName, "ProductName", 94 + 8, 16 + 8, 0, 0, "Songferry", &kPGothic19Bold, kAqua, -1},
     {Kind::Label, kVersion, "Version", 120 + 8, 40 + 8, 0, 0, "Ver1.0", &kPGothic15, kAqua, -1},
-    {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "Copyright (C) 2026 Songferry developers",
-     &kPGothic13, kAqua, -1},
+    {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "Copyright (C) 2026 Songferry developers", &kPGothic13,
+     kAqua, -1},
     {Kind::Panel, kPanel1, "Panel1", 8, 8, 281, 121, "", nullptr, kBevelled, -1},
 };
-inline constexpr Window kAbout{"SFAbout", "Songferryについて", 298, 179, true, false, Background::Black,
-                               {"ＭＳ Ｐゴシック", 12}, kAboutControls};
+inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     298,           179, true, false,
+                               Background::Black, {"ＭＳ Ｐゴシック", 12}, kAboutControls};
 
 inline constexpr Control kOptionControls[] = {
     {Kind::Button, kIdOk, "OKBtn", 67, 92, 75, 25, "OK", nullptr, kDefaultButton, 0},
@@ -111,16 +111,18 @@ inline constexpr Control kOptionControls[] = {
     {Kind::CheckBox, kStopCheck, "StopCheck", 8, 48, 137, 25, "コピー後すぐに終了", nullptr, kPlain, 4},
     {Kind::Label, kLabel1, "Label1", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
 };
-inline constexpr Window kOption{"SFOptionDlg", "Songferry環境設定", 301, 131, true, false, Background::ButtonFace,
-                                {"ＭＳ Ｐゴシック", 12}, kOptionControls};
+inline constexpr Window kOption{
+    "SFOptionDlg",           "Songferry環境設定", 301, 131, true, false, Background::ButtonFace,
+    {"ＭＳ Ｐゴシック", 12}, kOptionControls};
 
 inline constexpr Control kToDirControls[] = {
     {Kind::Button, kIdOk, "OKBtn", 51, 148, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Button, kIdCancel, "CancelBtn", 131, 148, 75, 25, "Cancel", nullptr, kPlain, 1},
     {Kind::FolderTree, kShellTreeView1, "ShellTreeView1", 16, 8, 225, 121, "", nullptr, kPlain, 2},
 };
-inline constexpr Window kToDir{"ToDirDlg", "コピー先の選択", 257, 190, true, false, Background::ButtonFace,
-                               {"ＭＳ Ｐゴシック", 12}, kToDirControls};
+inline constexpr Window kToDir{
+    "ToDirDlg",    "コピー先の選択", 257, 190, true, false, Background::ButtonFace, {"ＭＳ Ｐゴシック", 12},
+    kToDirControls};
 
 // The main menu: a popup lists its items after it, up to the next popup or top-level command.
 enum class MenuKind { Popup, Item, TopCommand };
@@ -142,14 +144,10 @@ struct MenuEntry {
 };
 
 inline constexpr MenuEntry kMainMenu[] = {
-    {MenuKind::Popup, 0, "File1", "ファイル(&F)"},
-    {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
-    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"},
-    {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
-    {MenuKind::Popup, 0, "O1", "オプション(&O)"},
-    {MenuKind::Item, kMenuO2, "O2", "環境設定(&O)"},
-    {MenuKind::Popup, 0, "Help1", "ヘルプ(&H)"},
-    {MenuKind::Item, kMenuAboutA1, "AboutA1", "About(&A)"},
+    {MenuKind::Popup, 0, "File1", "ファイル(&F)"},       {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
+    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"}, {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
+    {MenuKind::Popup, 0, "O1", "オプション(&O)"},        {MenuKind::Item, kMenuO2, "O2", "環境設定(&O)"},
+    {MenuKind::Popup, 0, "Help1", "ヘルプ(&H)"},         {MenuKind::Item, kMenuAboutA1, "AboutA1", "About(&A)"},
     {MenuKind::Item, kMenuMiHelp, "MiHelp", "Help(&H)"},
 };
 

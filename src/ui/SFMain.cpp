@@ -195,7 +195,8 @@ std::string HelpCommandLine(const CodePage &codePage, const std::string &program
 void TerminateApplication() { PostQuitMessage(0); }
 
 int RunApplication() {
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   CreateForms(GetCommandLineA());
   ShowWindow(FrmSFMain->Handle(), SW_SHOW);

@@ -75,8 +75,8 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    windowClass.hbrBackground = IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))
-                                                : GetSysColorBrush(COLOR_BTNFACE);
+    windowClass.hbrBackground =
+        IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = layout.name;
     RegisterClassExA(&windowClass);
   }
@@ -175,10 +175,10 @@ void TWindow::CreateControls() {
   for (const auto *control : order) {
     if (control->kind == Kind::Panel)
       continue;
-    const HWND child = CreateWindowExA(control->kind == Kind::Edit || control->kind == Kind::FolderTree ? WS_EX_CLIENTEDGE : 0,
-                                       ClassOf(control->kind), control->text, StyleOf(*control), 0, 0, 0, 0, handle_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)),
-                                       GetModuleHandleA(nullptr), nullptr);
+    const HWND child =
+        CreateWindowExA(control->kind == Kind::Edit || control->kind == Kind::FolderTree ? WS_EX_CLIENTEDGE : 0,
+                        ClassOf(control->kind), control->text, StyleOf(*control), 0, 0, 0, 0, handle_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), GetModuleHandleA(nullptr), nullptr);
     // Themed check boxes draw their text in the theme's colour whatever WM_CTLCOLORSTATIC says,
     // which would be black on black here.
     if (control->kind == Kind::CheckBox && IsBlack(layout_))
@@ -210,16 +210,17 @@ void TWindow::ApplyLayout(UINT dpi) {
   }
   RECT frame{0, 0, ScaleForDpi(layout_.width, dpi), ScaleForDpi(layout_.height, dpi)};
   if (layout_.clientSize)
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)), GetMenu(handle_) != nullptr,
-                             static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE)), dpi);
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)),
+                             GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE)),
+                             dpi);
   SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HFONT TWindow::FontFor(const layouts::Font &font, UINT dpi) {
-  fonts_.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                                  FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, font.face));
+  fonts_.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                  FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face));
   return fonts_.back().get();
 }
 

@@ -108,8 +108,8 @@ TEST_F(CopyRunTest, ClearsOnlyVisibleWmaAndMp3Files) {
   fake.AddFile("E:\\Player\\y.wmav");
   fake.AddFile("E:\\Player\\Sub\\f.mp3");
   Copy({});
-  EXPECT_EQ(Calls("Delete"), (Lines{"Delete E:\\Player\\b.WMA", "Delete E:\\Player\\a.mp3",
-                                    "Delete E:\\Player\\e.mp3"}));
+  EXPECT_EQ(Calls("Delete"),
+            (Lines{"Delete E:\\Player\\b.WMA", "Delete E:\\Player\\a.mp3", "Delete E:\\Player\\e.mp3"}));
   EXPECT_EQ(Destination(), (Lines{"README", "c.txt", "d.mp3", "e.mp3", "x.mp3x", "y.wmav"}));
   EXPECT_TRUE(fake.HasFile("E:\\Player\\Sub\\f.mp3"));
   EXPECT_EQ(Calls("Info"), (Lines{"Info mix.m3uより0曲をコピーしました"}));

@@ -1,5 +1,5 @@
-#include "FakePlatform.h"
 #include "settings/IniFile.h"
+#include "FakePlatform.h"
 #include "settings/SFOption.h"
 
 #include <gtest/gtest.h>
@@ -14,11 +14,26 @@ TEST(ConvertNumber, AcceptsDecimalAndHexadecimalForms) {
     const char *text;
     std::int32_t value;
   } converts[] = {
-      {"12", 12},         {" 12", 12},         {"-3", -3},        {"+7", 7},          {"0x1F", 31},
-      {"0X1f", 31},       {"$1f", 31},         {"x10", 16},       {"X10", 16},        {" 0x1F", 31},
-      {"0x2", 2},         {"$FFFFFFFF", -1},   {"$80000000", INT32_MIN},             {"2147483647", INT32_MAX},
-      {"-2147483648", INT32_MIN},              {"007", 7},        {"-0", 0},          {"-$10", 16},
-      {"+0x10", 16},      {"0", 0},
+      {"12", 12},
+      {" 12", 12},
+      {"-3", -3},
+      {"+7", 7},
+      {"0x1F", 31},
+      {"0X1f", 31},
+      {"$1f", 31},
+      {"x10", 16},
+      {"X10", 16},
+      {" 0x1F", 31},
+      {"0x2", 2},
+      {"$FFFFFFFF", -1},
+      {"$80000000", INT32_MIN},
+      {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"007", 7},
+      {"-0", 0},
+      {"-$10", 16},
+      {"+0x10", 16},
+      {"0", 0},
   };
   for (const auto &c : converts) {
     SCOPED_TRACE(c.text);
@@ -28,8 +43,8 @@ TEST(ConvertNumber, AcceptsDecimalAndHexadecimalForms) {
 }
 
 TEST(ConvertNumber, RefusesEverythingElse) {
-  for (const char *text : {"", " ", "12a", "1 2", "12 ", "\t12", "-", "+", "$", "0x", "x", "$123456789",
-                           "2147483648", "-2147483649", "99999999999999999999", "1e3", "１２", "0x-1", "--1"}) {
+  for (const char *text : {"", " ", "12a", "1 2", "12 ", "\t12", "-", "+", "$", "0x", "x", "$123456789", "2147483648",
+                           "-2147483649", "99999999999999999999", "1e3", "１２", "0x-1", "--1"}) {
     SCOPED_TRACE(text);
     EXPECT_FALSE(ConvertNumber(text).has_value());
   }

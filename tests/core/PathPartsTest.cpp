@@ -1,5 +1,5 @@
-#include "platform/InOutError.h"
 #include "platform/PathParts.h"
+#include "platform/InOutError.h"
 #include "platform/ShiftJisCodePage.h"
 
 #include <gtest/gtest.h>

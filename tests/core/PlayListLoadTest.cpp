@@ -82,7 +82,9 @@ TEST_F(M3uTest, KeepsCommentLinesAsTracksAndDropsLoneCarriageReturns) {
 }
 
 TEST_F(M3uTest, StopsAtCtrlZAtTheStartOfALine) {
-  EXPECT_EQ(Load("a.mp3\r\n  \x1A" "b.mp3\r\n"), (std::vector<std::string>{"a.mp3"}));
+  EXPECT_EQ(Load("a.mp3\r\n  \x1A"
+                 "b.mp3\r\n"),
+            (std::vector<std::string>{"a.mp3"}));
   EXPECT_EQ(Load("a\x1A.mp3\n"), (std::vector<std::string>{"a\x1A.mp3"}));
 }
 

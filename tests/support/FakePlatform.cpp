@@ -117,9 +117,8 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
   }
 }
 
-std::string FakePlatform::ReadProfileValue(const std::string &path, const std::string &section,
-                                           const std::string &key, const std::string &defaultValue,
-                                           std::size_t bufferSize) {
+std::string FakePlatform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                           const std::string &defaultValue, std::size_t bufferSize) {
   const auto value = ProfileValue(path, section, key).value_or(defaultValue);
   return value.substr(0, bufferSize - 1);
 }
@@ -178,7 +177,8 @@ bool FakePlatform::CopyFileOver(const std::string &source, const std::string &ta
   const auto from = files_.find(Key(source));
   const auto to = files_.find(Key(target));
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
-      (to != files_.end() && (to->second.attributes & kReadOnly)) || !folders_.count(UpperCase(FolderPart(*this, FullPath(target)))))
+      (to != files_.end() && (to->second.attributes & kReadOnly)) ||
+      !folders_.count(UpperCase(FolderPart(*this, FullPath(target)))))
     return false;
   files_[Key(target)] = from->second;
   names_[Key(target)] = FullPath(target);

@@ -51,8 +51,7 @@ public:
   // Inspecting it.
   bool HasFile(const std::string &path);
   std::optional<std::string> ContentOf(const std::string &path);
-  std::optional<std::string> ProfileValue(const std::string &path, const std::string &section,
-                                          const std::string &key);
+  std::optional<std::string> ProfileValue(const std::string &path, const std::string &section, const std::string &key);
   std::vector<std::string> FilesIn(const std::string &folder);
   // Every call in order; a RecordingProgress can write into it too.
   std::vector<std::string> &Journal() { return journal_; }
@@ -69,11 +68,11 @@ private:
   };
 
   ShiftJisCodePage codePage_;
-  std::map<std::string, File> files_;                   // by upper-cased full path
-  std::map<std::string, std::string> names_;            // upper-cased full path -> path as created
-  std::set<std::string> folders_;                       // upper-cased full paths
-  std::map<std::string, std::string> profileValues_;    // "PATH|SECTION|KEY" upper-cased -> value
-  std::map<std::string, int> failures_;                 // "Operation|PATH" -> code
+  std::map<std::string, File> files_;                // by upper-cased full path
+  std::map<std::string, std::string> names_;         // upper-cased full path -> path as created
+  std::set<std::string> folders_;                    // upper-cased full paths
+  std::map<std::string, std::string> profileValues_; // "PATH|SECTION|KEY" upper-cased -> value
+  std::map<std::string, int> failures_;              // "Operation|PATH" -> code
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";
   std::size_t chunkSize_ = 4096;

@@ -18,8 +18,7 @@ struct SeenWindow {
 // after ten seconds.
 class WindowAnswerer {
 public:
-  explicit WindowAnswerer(std::string className = "#32770", int command = IDOK,
-                          std::function<void(HWND)> inspect = {});
+  explicit WindowAnswerer(std::string className = "#32770", int command = IDOK, std::function<void(HWND)> inspect = {});
   ~WindowAnswerer();
   WindowAnswerer(const WindowAnswerer &) = delete;
   WindowAnswerer &operator=(const WindowAnswerer &) = delete;

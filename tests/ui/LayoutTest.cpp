@@ -76,9 +76,9 @@ TEST_F(WindowTest, EveryWindowFollowsItsLayout) {
 TEST_F(WindowTest, OnlyTheMainWindowShowsAndTheOthersAreOwnedByIt) {
   ShowWindow(Main().Handle(), SW_SHOW);
   EXPECT_TRUE(IsWindowVisible(Main().Handle()));
-  for (const ui::TWindow *window : {static_cast<ui::TWindow *>(ui::SFOptionDlg.get()),
-                                    static_cast<ui::TWindow *>(ui::CopyingForm.get()),
-                                    static_cast<ui::TWindow *>(ui::SFAbout.get())}) {
+  for (const ui::TWindow *window :
+       {static_cast<ui::TWindow *>(ui::SFOptionDlg.get()), static_cast<ui::TWindow *>(ui::CopyingForm.get()),
+        static_cast<ui::TWindow *>(ui::SFAbout.get())}) {
     EXPECT_FALSE(IsWindowVisible(window->Handle()));
     EXPECT_EQ(GetWindow(window->Handle(), GW_OWNER), Main().Handle());
   }

@@ -26,7 +26,9 @@ TEST(SplitCommandLine, FollowsTheProgramsQuotingRules) {
   // An unclosed quote runs to the end.
   EXPECT_EQ(SplitCommandLine(kShiftJis, "p \"a b"), (Arguments{"p", "a b"}));
   // Tabs and control bytes separate.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p\ta\x01" "b\r\nc"), (Arguments{"p", "a", "b", "c"}));
+  EXPECT_EQ(SplitCommandLine(kShiftJis, "p\ta\x01"
+                                        "b\r\nc"),
+            (Arguments{"p", "a", "b", "c"}));
   EXPECT_TRUE(SplitCommandLine(kShiftJis, "").empty());
 }
 
@@ -38,8 +40,7 @@ TEST(SplitCommandLine, KeepsDoubleByteCharactersWhole) {
 
 TEST(UnhandledErrorText, AppendsAPeriodAfterCharactersThatSortAfterIt) {
   EXPECT_EQ(UnhandledErrorText(kShiftJis, "ファイルが見つかりません"), "ファイルが見つかりません.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "C:\\Songferry.ini に書き込めません"),
-            "C:\\Songferry.ini に書き込めません.");
+  EXPECT_EQ(UnhandledErrorText(kShiftJis, "C:\\Songferry.ini に書き込めません"), "C:\\Songferry.ini に書き込めません.");
   EXPECT_EQ(UnhandledErrorText(kShiftJis, "I/O エラー (32)"), "I/O エラー (32)");
   EXPECT_EQ(UnhandledErrorText(kShiftJis, "done."), "done.");
   EXPECT_EQ(UnhandledErrorText(kShiftJis, "wait!"), "wait!");

@@ -152,8 +152,8 @@ int main(int argc, char **argv) {
     std::printf("CopyTracks median: %.3f s\n", run);
     std::printf("CopyFileA loop median: %.3f s\n", loop);
     std::printf("ratio of medians: %.3f\n", run / loop);
-    std::printf("CopyTracks outside CopyFileA, median: %.2f ms (%.2f%% of the loop median)\n",
-                Median(ownWork) * 1000, 100 * Median(ownWork) / loop);
+    std::printf("CopyTracks outside CopyFileA, median: %.2f ms (%.2f%% of the loop median)\n", Median(ownWork) * 1000,
+                100 * Median(ownWork) / loop);
   } catch (const std::exception &error) {
     std::fprintf(stderr, "failed: %s\n", error.what());
     return 1;

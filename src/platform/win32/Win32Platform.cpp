@@ -57,9 +57,8 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
   }
 }
 
-std::string Win32Platform::ReadProfileValue(const std::string &path, const std::string &section,
-                                            const std::string &key, const std::string &defaultValue,
-                                            std::size_t bufferSize) {
+std::string Win32Platform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
+                                            const std::string &defaultValue, std::size_t bufferSize) {
   std::string value(bufferSize, '\0');
   const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), value.data(),
                                                 static_cast<DWORD>(bufferSize), path.c_str());
