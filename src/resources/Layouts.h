@@ -96,8 +96,8 @@ inline constexpr Control kAboutControls[] = {
     {Kind::Button, kIdOk, "OKButton", 111, 140, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Label, kProductName, "ProductName", 94 + 8, 16 + 8, 0, 0, "Songferry", &kPGothic19Bold, kAqua, -1},
     {Kind::Label, kVersion, "Version", 120 + 8, 40 + 8, 0, 0, "Ver1.0", &kPGothic15, kAqua, -1},
-    {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "Copyright (C) 2026 Songferry developers", &kPGothic13,
-     kAqua, -1},
+    {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "(C) 2026 Songferry developers", &kPGothic13, kAqua,
+     -1},
     {Kind::Panel, kPanel1, "Panel1", 8, 8, 281, 121, "", nullptr, kBevelled, -1},
 };
 inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     298,           179, true, false,

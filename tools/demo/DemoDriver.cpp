@@ -1,0 +1,119 @@
+// Walks a running Songferry through its demonstration and takes screenshots on the way: the main
+// window, the progress window during the run, the information box, the About box and the options
+// dialog. Then it closes the program.
+//
+//   songferry_demo_driver OUTDIR
+//
+// The screenshots are BMP files in OUTDIR (a Windows path).
+#include "resources/Layouts.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Polls every 5 ms until `find` gives a visible window, at most `seconds`.
+template <typename Find> HWND WaitForWindow(Find find, int seconds) {
+  for (int tries = 0; tries < seconds * 200; ++tries) {
+    const HWND window = find();
+    if (window && IsWindowVisible(window))
+      return window;
+    Sleep(5);
+  }
+  return nullptr;
+}
+
+// Copies what the screen shows of `area` into a 24-bit BMP file.
+void SaveScreenArea(const RECT &area, const std::string &path) {
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  void *bits = nullptr;
+  const HBITMAP bitmap =
+      CreateDIBSection(screen, reinterpret_cast<BITMAPINFO *>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  GdiFlush();
+  const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  header.biSizeImage = rowBytes * static_cast<DWORD>(height);
+  const BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + header.biSizeImage), 0,
+                              0, sizeof(BITMAPFILEHEADER) + sizeof header};
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char *>(&file), sizeof file);
+  out.write(reinterpret_cast<const char *>(&header), sizeof header);
+  out.write(static_cast<const char *>(bits), header.biSizeImage);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+void SaveWindow(HWND window, const std::string &path) {
+  RECT area;
+  GetWindowRect(window, &area);
+  SaveScreenArea(area, path);
+  std::printf("screenshot: %s\n", path.c_str());
+}
+
+void SaveDesktop(const std::string &path) {
+  RECT area;
+  GetWindowRect(GetDesktopWindow(), &area);
+  SaveScreenArea(area, path);
+  std::printf("screenshot: %s\n", path.c_str());
+}
+
+HWND Visible(const char *className, const char *caption = nullptr) { return FindWindowA(className, caption); }
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: songferry_demo_driver OUTDIR\n");
+    return 2;
+  }
+  const std::string out = std::string(argv[1]) + "\\";
+  const HWND main = WaitForWindow([] { return Visible("FrmSFMain"); }, 60);
+  if (!main) {
+    std::fprintf(stderr, "Songferry did not start\n");
+    return 1;
+  }
+  Sleep(1000);
+  SaveWindow(main, out + "1-main.bmp");
+
+  PostMessageA(GetDlgItem(main, sf::layouts::kIdOk), BM_CLICK, 0, 0);
+  if (const HWND progress = WaitForWindow([] { return Visible("CopyingForm"); }, 30)) {
+    Sleep(50);
+    SaveWindow(progress, out + "2-progress.bmp");
+  }
+  const HWND info = WaitForWindow([] { return Visible("#32770"); }, 60);
+  if (!info) {
+    std::fprintf(stderr, "no information box appeared\n");
+    return 1;
+  }
+  Sleep(500);
+  SaveDesktop(out + "3-info.bmp");
+  PostMessageA(info, WM_COMMAND, IDOK, 0);
+  Sleep(500);
+
+  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuAboutA1, 0);
+  if (const HWND about = WaitForWindow([] { return Visible("SFAbout"); }, 10)) {
+    Sleep(300);
+    SaveWindow(about, out + "4-about.bmp");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+  }
+  Sleep(300);
+  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuO2, 0);
+  if (const HWND options = WaitForWindow([] { return Visible("SFOptionDlg"); }, 10)) {
+    Sleep(300);
+    SaveWindow(options, out + "5-options.bmp");
+    PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+  }
+  Sleep(300);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  return 0;
+}
