@@ -16,13 +16,17 @@ songferry_prepare_wine() {
     mkdir -p "$LOCPATH"
     localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || [ -d "$LOCPATH/ja_JP.UTF-8" ]
   fi
-  [ -f "$WINEPREFIX/.songferry-ready" ] && return 0
-  mkdir -p "$WINEPREFIX"
-  # Wine's services inherit the output; a pipe left open by them would stall whoever reads it.
-  songferry_wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
-  songferry_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
-  songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.songferry-ready"
+  if [ ! -f "$WINEPREFIX/.songferry-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    # Wine's services inherit the output; a pipe left open by them would stall whoever reads it.
+    songferry_wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
+    songferry_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f >/dev/null 2>&1
+    songferry_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /d IPAGothic /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.songferry-ready"
+  fi
+  # Drive Y: for the tests of the folder picker: a folder of the build, never the real root.
+  mkdir -p "$songferry_root/build/drive-y"
+  [ -L "$WINEPREFIX/dosdevices/y:" ] || ln -s "$songferry_root/build/drive-y" "$WINEPREFIX/dosdevices/y:"
 }

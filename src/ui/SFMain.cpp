@@ -194,7 +194,12 @@ std::string HelpCommandLine(const CodePage &codePage, const std::string &program
 
 void TerminateApplication() { PostQuitMessage(0); }
 
+ComApartment::ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+
+ComApartment::~ComApartment() { CoUninitialize(); }
+
 int RunApplication() {
+  const ComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);

@@ -1,10 +1,180 @@
 #include "ui/SFToDirDlg.h"
 
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+
 namespace sf::ui {
+namespace {
+
+constexpr int kIndent = 19;
+
+Pidl Combine(const ITEMIDLIST *parent, const ITEMIDLIST *child) { return Pidl(ILCombine(parent, child)); }
+
+std::string ToSystemCodePage(const std::wstring &text) {
+  // Characters the code page lacks become its default character.
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), converted.data(), length, nullptr,
+                      nullptr);
+  return converted;
+}
+
+} // namespace
 
 TToDirDlg::TToDirDlg(HWND owner) : TWindow(layouts::kToDir, owner) {}
 
-std::string TToDirDlg::SelectedFolderPath() const { return {}; }
+void TToDirDlg::ModalShowing() {
+  if (desktop_)
+    return;
+  IShellFolder *desktop = nullptr;
+  if (FAILED(SHGetDesktopFolder(&desktop)))
+    return;
+  desktop_.reset(desktop);
+  SHFILEINFOW info{};
+  const auto images = reinterpret_cast<HIMAGELIST>(
+      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+  // The shell's own image list; a tree view never destroys the lists it is given.
+  TreeView_SetImageList(Tree(), images, TVSIL_NORMAL);
+  TreeView_SetIndent(Tree(), kIndent);
+  ITEMIDLIST *desktopList = nullptr;
+  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktopList)))
+    return;
+  const HTREEITEM root = AddFolder(TVI_ROOT, Pidl(desktopList));
+  TreeView_Expand(Tree(), root, TVE_EXPAND);
+  TreeView_SelectItem(Tree(), root);
+}
+
+HTREEITEM TToDirDlg::AddFolder(HTREEITEM parent, Pidl absolute) {
+  SHFILEINFOW info{}, open{};
+  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &info, sizeof info,
+                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &open, sizeof open,
+                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+  // Only folders with subfolders get an expand button; the root always has them.
+  SFGAOF attributes = SFGAO_HASSUBFOLDER;
+  if (parent != TVI_ROOT) {
+    IShellFolder *owner = nullptr;
+    PCUITEMID_CHILD last = nullptr;
+    if (SUCCEEDED(SHBindToParent(absolute.get(), IID_IShellFolder, reinterpret_cast<void **>(&owner), &last))) {
+      const ComPtr<IShellFolder> ownerFolder(owner);
+      if (FAILED(ownerFolder->GetAttributesOf(1, &last, &attributes)))
+        attributes = 0;
+    } else {
+      attributes = 0;
+    }
+  }
+  std::wstring name = NameOf(absolute.get(), SHGDN_NORMAL);
+  folders_.push_back({std::move(absolute)});
+
+  TVINSERTSTRUCTW insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+  insert.item.pszText = name.data();
+  insert.item.lParam = static_cast<LPARAM>(folders_.size() - 1);
+  insert.item.iImage = info.iIcon;
+  insert.item.iSelectedImage = open.iIcon;
+  insert.item.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
+  return reinterpret_cast<HTREEITEM>(SendMessageW(Tree(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+void TToDirDlg::ListSubfolders(HTREEITEM item) {
+  TVITEMW tvItem{};
+  tvItem.mask = TVIF_PARAM;
+  tvItem.hItem = item;
+  SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
+  const auto index = static_cast<std::size_t>(tvItem.lParam);
+  if (folders_[index].listed)
+    return;
+  folders_[index].listed = true;
+
+  // A folder that cannot be listed (a drive that is not ready, a network folder out of reach)
+  // simply shows no subfolders.
+  ComPtr<IShellFolder> folder;
+  const ITEMIDLIST *absolute = folders_[index].absolute.get();
+  if (absolute->mkid.cb == 0) {
+    desktop_->AddRef();
+    folder.reset(desktop_.get());
+  } else {
+    IShellFolder *bound = nullptr;
+    if (SUCCEEDED(desktop_->BindToObject(absolute, nullptr, IID_IShellFolder, reinterpret_cast<void **>(&bound))))
+      folder.reset(bound);
+  }
+  IEnumIDList *enumeration = nullptr;
+  std::vector<Pidl> children;
+  if (folder && folder->EnumObjects(Handle(), SHCONTF_FOLDERS, &enumeration) == S_OK && enumeration) {
+    const ComPtr<IEnumIDList> owned(enumeration);
+    ITEMIDLIST *child = nullptr;
+    while (owned->Next(1, &child, nullptr) == S_OK)
+      children.emplace_back(child);
+  }
+  std::sort(children.begin(), children.end(), [&](const Pidl &a, const Pidl &b) {
+    return static_cast<short>(HRESULT_CODE(folder->CompareIDs(0, a.get(), b.get()))) < 0;
+  });
+  for (const auto &child : children)
+    AddFolder(item, Combine(folders_[index].absolute.get(), child.get()));
+  if (children.empty()) {
+    tvItem.mask = TVIF_CHILDREN;
+    tvItem.cChildren = 0;
+    SendMessageW(Tree(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
+  }
+}
+
+std::wstring TToDirDlg::NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const {
+  STRRET name{};
+  wchar_t *text = nullptr;
+  if (FAILED(desktop_->GetDisplayNameOf(absolute, flags, &name)) || FAILED(StrRetToStrW(&name, absolute, &text)))
+    return {};
+  std::wstring result(text);
+  CoTaskMemFree(text);
+  return result;
+}
+
+std::string TToDirDlg::SelectedFolderPath() const {
+  const HTREEITEM selected = TreeView_GetSelection(Tree());
+  if (!selected || !desktop_)
+    return {};
+  TVITEMW tvItem{};
+  tvItem.mask = TVIF_PARAM;
+  tvItem.hItem = selected;
+  SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
+  const ITEMIDLIST *absolute = folders_[static_cast<std::size_t>(tvItem.lParam)].absolute.get();
+  std::wstring path = NameOf(absolute, SHGDN_FORPARSING);
+  // Virtual folders (the computer, the control panel) have no path: their name stands in.
+  if (path.rfind(L"::{", 0) == 0)
+    path = NameOf(absolute, SHGDN_NORMAL);
+  return ToSystemCodePage(path);
+}
+
+void TToDirDlg::ShellTreeView1RightClick() {
+  TVHITTESTINFO hit{};
+  GetCursorPos(&hit.pt);
+  ScreenToClient(Tree(), &hit.pt);
+  if (const HTREEITEM item = TreeView_HitTest(Tree(), &hit))
+    TreeView_SelectItem(Tree(), item);
+}
+
+LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NOTIFY) {
+    const auto *header = reinterpret_cast<const NMHDR *>(lParam);
+    if (header->idFrom == layouts::kShellTreeView1) {
+      if (header->code == TVN_ITEMEXPANDINGA || header->code == TVN_ITEMEXPANDINGW) {
+        const auto *change = reinterpret_cast<const NMTREEVIEWW *>(lParam);
+        if (change->action & TVE_EXPAND)
+          ListSubfolders(change->itemNew.hItem);
+        return FALSE;
+      }
+      if (header->code == NM_RCLICK) {
+        ShellTreeView1RightClick();
+        return TRUE;
+      }
+    }
+  }
+  return TWindow::HandleMessage(message, wParam, lParam);
+}
 
 void TToDirDlg::Command(int id) {
   if (id == IDOK || id == IDCANCEL)

@@ -2,20 +2,56 @@
 
 #include "ui/Window.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace sf::ui {
 
-// Picks the destination folder from a tree of the shell's folders.
+struct ComReleaser {
+  void operator()(IUnknown *object) const { object->Release(); }
+};
+template <typename Interface> using ComPtr = std::unique_ptr<Interface, ComReleaser>;
+
+struct PidlFreer {
+  void operator()(ITEMIDLIST *pidl) const { CoTaskMemFree(pidl); }
+};
+using Pidl = std::unique_ptr<ITEMIDLIST, PidlFreer>;
+
+// Picks the destination folder from a tree of the shell's folders, rooted at the desktop. The tree
+// is built when the dialog first opens, lists a folder's subfolders when its branch is first
+// expanded, and keeps its branches and selection between openings.
 class TToDirDlg final : public TWindow {
 public:
   explicit TToDirDlg(HWND owner);
 
-  // The path of the folder selected in the tree; empty when none is.
+  // The parsing name of the folder selected in the tree ("E:\" for a drive root), or, for a
+  // virtual folder, its display name; in the system code page. Empty when none is selected.
   std::string SelectedFolderPath() const;
 
 protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void Command(int id) override;
+  void ModalShowing() override;
+
+private:
+  struct Folder {
+    Pidl absolute; // relative to the desktop
+    bool listed = false;
+  };
+
+  HWND Tree() const { return Control(layouts::kShellTreeView1); }
+  HTREEITEM AddFolder(HTREEITEM parent, Pidl absolute);
+  // Fills in the subfolders of `item` the first time its branch opens.
+  void ListSubfolders(HTREEITEM item);
+  void ShellTreeView1RightClick();
+  std::wstring NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const;
+
+  ComPtr<IShellFolder> desktop_;
+  std::vector<Folder> folders_; // tree items hold their index here
 };
 
 } // namespace sf::ui

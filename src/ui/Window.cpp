@@ -53,6 +53,7 @@ DWORD StyleOf(const layouts::Control &control) {
   case Kind::ProgressBar:
     return style;
   case Kind::FolderTree:
+    // Lines between folders, none at the root.
     return style | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS;
   case Kind::Panel:
     break;
@@ -258,6 +259,7 @@ void TWindow::CentreOn(HWND other) {
 int TWindow::ShowModal() {
   const HWND owner = GetWindow(handle_, GW_OWNER);
   modalResult_ = 0;
+  ModalShowing();
   if (owner)
     EnableWindow(owner, FALSE);
   CentreOnScreen();

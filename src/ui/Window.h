@@ -46,6 +46,8 @@ protected:
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // A control's or menu item's command.
   virtual void Command(int /*id*/) {}
+  // Called as ShowModal begins, before the window shows.
+  virtual void ModalShowing() {}
   void EndModal(int result) { modalResult_ = result; }
   void CentreOnScreen();
   void CentreOn(HWND other);

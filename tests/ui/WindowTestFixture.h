@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace sf::testing {
 
 // The program's five windows, created in the test process as the program creates them, with no
@@ -17,11 +19,13 @@ namespace sf::testing {
 class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    com = std::make_unique<ui::ComApartment>();
     DeleteFileA(settingsPath.c_str());
     ui::CreateForms("songferry_ui_tests.exe");
   }
   void TearDown() override {
     ui::DestroyForms();
+    com.reset();
     QuitRequested();
     DeleteFileA(settingsPath.c_str());
   }
@@ -31,6 +35,7 @@ protected:
   void Click(HWND window, int id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
   void Command(int id) { SendMessageA(Main().Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
+  std::unique_ptr<ui::ComApartment> com;
   Win32Platform platform;
   const std::string settingsPath = SettingsFilePath(platform, ProgramPath());
   ScratchFolder scratch;

@@ -1,6 +1,6 @@
 // Walks a running Songferry through its demonstration and takes screenshots on the way: the main
 // window, the progress window during the run, the information box, the About box and the options
-// dialog. Then it closes the program.
+// dialog with the folder picker. Then it closes the program.
 //
 //   songferry_demo_driver OUTDIR
 //
@@ -41,8 +41,8 @@ void SaveScreenArea(const RECT &area, const std::string &path) {
   GdiFlush();
   const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
   header.biSizeImage = rowBytes * static_cast<DWORD>(height);
-  const BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + header.biSizeImage), 0,
-                              0, sizeof(BITMAPFILEHEADER) + sizeof header};
+  const BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof header + header.biSizeImage),
+                              0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char *>(&file), sizeof file);
   out.write(reinterpret_cast<const char *>(&header), sizeof header);
@@ -111,6 +111,14 @@ int main(int argc, char **argv) {
   if (const HWND options = WaitForWindow([] { return Visible("SFOptionDlg"); }, 10)) {
     Sleep(300);
     SaveWindow(options, out + "5-options.bmp");
+    PostMessageA(options, WM_COMMAND, sf::layouts::kRefButton, 0);
+    if (const HWND picker = WaitForWindow([] { return Visible("ToDirDlg"); }, 10)) {
+      Sleep(500);
+      SaveWindow(picker, out + "6-folder-picker.bmp");
+      PostMessageA(picker, WM_COMMAND, IDOK, 0);
+      Sleep(300);
+      SaveWindow(options, out + "7-options-picked.bmp");
+    }
     PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
   }
   Sleep(300);
