@@ -12,7 +12,7 @@ root=$PWD
 if [ "${1:-}" != "--headless-demo" ]; then
   scripts/install-deps.sh
   cmake --preset win64 >/dev/null
-  cmake --build --preset win64 --target Songferry songferry_demo_driver >/dev/null
+  cmake --build --preset win64 --target Songferry songferry_demo_driver help_file >/dev/null
 fi
 source scripts/wine-env.sh
 songferry_prepare_wine
@@ -24,7 +24,7 @@ demo=$root/build/demo
 prepare_demo() {
   rm -rf "$demo"
   mkdir -p "$demo/Lists" "$demo/Music" "$demo/Player" "$demo/screenshots"
-  cp build/win64/src/Songferry.exe "$demo/"
+  cp build/win64/src/Songferry.exe build/win64/src/Songferry.CHM "$demo/"
   local tracks=("01 朝の歌.mp3" "02 ソナタ.mp3" "03 表参道.wma")
   local list=""
   for track in "${tracks[@]}"; do

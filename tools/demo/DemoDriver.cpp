@@ -1,6 +1,6 @@
 // Walks a running Songferry through its demonstration and takes screenshots on the way: the main
 // window, the progress window during the run, the information box, the About box and the options
-// dialog with the folder picker. Then it closes the program.
+// dialog with the folder picker, and the help viewer. Then it closes the program.
 //
 //   songferry_demo_driver OUTDIR
 //
@@ -120,6 +120,13 @@ int main(int argc, char **argv) {
       SaveWindow(options, out + "7-options-picked.bmp");
     }
     PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
+  }
+  Sleep(300);
+  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuMiHelp, 0);
+  if (const HWND help = WaitForWindow([] { return Visible("HH Parent"); }, 20)) {
+    Sleep(1500);
+    SaveDesktop(out + "8-help.bmp");
+    PostMessageA(help, WM_CLOSE, 0, 0);
   }
   Sleep(300);
   PostMessageA(main, WM_CLOSE, 0, 0);

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Unpacks the release zip into a fresh folder, checks what it holds, starts Songferry from there under
+# Wine and closes it as a user would: the settings file must then be beside the program.
+#   check-release.sh Songferry-1.0-win64.zip   (needs a display)
+set -euo pipefail
+zip=$(realpath "$1")
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+songferry_prepare_wine
+
+fail() {
+  echo "check-release: $*" >&2
+  [ -f "$unpacked/wine.log" ] && cat "$unpacked/wine.log" >&2
+  exit 1
+}
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+(cd "$unpacked" && cmake -E tar xf "$zip")
+folder=$unpacked/$(basename "$zip" .zip)
+for file in Songferry.exe Songferry.CHM はじめにお読みください.txt README.txt sample.m3u sample.plst LICENSE; do
+  [ -s "$folder/$file" ] || fail "$file is missing from the zip"
+done
+for text in はじめにお読みください.txt README.txt sample.m3u sample.plst; do
+  iconv -f CP932 -t UTF-8 "$folder/$text" >/dev/null || fail "$text is not Shift-JIS"
+  [ "$(grep -c $'\r$' "$folder/$text")" -eq "$(wc -l <"$folder/$text")" ] || fail "$text has lines without CR LF"
+done
+[ "$(head -c 4 "$folder/Songferry.CHM")" = "ITSF" ] || fail "Songferry.CHM is not a compiled help file"
+contents=$(chmls list "$folder/Songferry.CHM" 2>/dev/null)
+for page in index playlist copy options errors; do
+  grep -q "/$page.html" <<<"$contents" || fail "Songferry.CHM lacks $page.html"
+done
+
+# The program from its own folder, closed through its window as the close box would.
+(cd "$folder" && songferry_wine Songferry.exe >"$unpacked/wine.log" 2>&1) &
+program=$!
+# Asks it to close until it has: the first requests may come before its window exists.
+for _ in $(seq 60); do
+  kill -0 "$program" 2>/dev/null || break
+  songferry_wine taskkill /im Songferry.exe >/dev/null 2>&1 || true
+  sleep 0.5
+done
+wait "$program" || fail "Songferry.exe did not end cleanly"
+expected=$'[Songferry]\r\nToDir=\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n'
+printf '%s' "$expected" | cmp -s - "$folder/Songferry.ini" || fail "no settings file with the defaults beside the program"
+echo "check-release: $(basename "$zip") unpacks, runs from its folder and keeps its settings there"
