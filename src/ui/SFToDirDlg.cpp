@@ -128,9 +128,8 @@ std::wstring TToDirDlg::NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const {
   wchar_t *text = nullptr;
   if (FAILED(desktop_->GetDisplayNameOf(absolute, flags, &name)) || FAILED(StrRetToStrW(&name, absolute, &text)))
     return {};
-  std::wstring result(text);
-  CoTaskMemFree(text);
-  return result;
+  const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(text);
+  return owned.get();
 }
 
 std::string TToDirDlg::SelectedFolderPath() const {

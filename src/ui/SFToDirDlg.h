@@ -16,10 +16,11 @@ struct ComReleaser {
 };
 template <typename Interface> using ComPtr = std::unique_ptr<Interface, ComReleaser>;
 
-struct PidlFreer {
-  void operator()(ITEMIDLIST *pidl) const { CoTaskMemFree(pidl); }
+// What the shell hands out from the COM task allocator: item ID lists and texts.
+struct CoTaskMemFreer {
+  void operator()(void *memory) const { CoTaskMemFree(memory); }
 };
-using Pidl = std::unique_ptr<ITEMIDLIST, PidlFreer>;
+using Pidl = std::unique_ptr<ITEMIDLIST, CoTaskMemFreer>;
 
 // Picks the destination folder from a tree of the shell's folders, rooted at the desktop. The tree
 // is built when the dialog first opens, lists a folder's subfolders when its branch is first

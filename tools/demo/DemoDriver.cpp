@@ -69,6 +69,14 @@ void SaveDesktop(const std::string &path) {
 
 HWND Visible(const char *className, const char *caption = nullptr) { return FindWindowA(className, caption); }
 
+// Sends `command` to `from` and gives the window of `className` it opens time to paint.
+HWND Open(HWND from, int command, const char *className, int seconds = 10) {
+  PostMessageA(from, WM_COMMAND, static_cast<WPARAM>(command), 0);
+  const HWND window = WaitForWindow([className] { return Visible(className); }, seconds);
+  Sleep(500);
+  return window;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -100,20 +108,14 @@ int main(int argc, char **argv) {
   PostMessageA(info, WM_COMMAND, IDOK, 0);
   Sleep(500);
 
-  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuAboutA1, 0);
-  if (const HWND about = WaitForWindow([] { return Visible("SFAbout"); }, 10)) {
-    Sleep(300);
+  if (const HWND about = Open(main, sf::layouts::kMenuAboutA1, "SFAbout")) {
     SaveWindow(about, out + "4-about.bmp");
     PostMessageA(about, WM_COMMAND, IDOK, 0);
   }
   Sleep(300);
-  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuO2, 0);
-  if (const HWND options = WaitForWindow([] { return Visible("SFOptionDlg"); }, 10)) {
-    Sleep(300);
+  if (const HWND options = Open(main, sf::layouts::kMenuO2, "SFOptionDlg")) {
     SaveWindow(options, out + "5-options.bmp");
-    PostMessageA(options, WM_COMMAND, sf::layouts::kRefButton, 0);
-    if (const HWND picker = WaitForWindow([] { return Visible("ToDirDlg"); }, 10)) {
-      Sleep(500);
+    if (const HWND picker = Open(options, sf::layouts::kRefButton, "ToDirDlg")) {
       SaveWindow(picker, out + "6-folder-picker.bmp");
       PostMessageA(picker, WM_COMMAND, IDOK, 0);
       Sleep(300);
@@ -122,9 +124,9 @@ int main(int argc, char **argv) {
     PostMessageA(options, WM_COMMAND, IDCANCEL, 0);
   }
   Sleep(300);
-  PostMessageA(main, WM_COMMAND, sf::layouts::kMenuMiHelp, 0);
-  if (const HWND help = WaitForWindow([] { return Visible("HH Parent"); }, 20)) {
-    Sleep(1500);
+  // The help viewer opens larger than the demonstration's desktop: the desktop shows what is seen.
+  if (const HWND help = Open(main, sf::layouts::kMenuMiHelp, "HH Parent", 20)) {
+    Sleep(1000);
     SaveDesktop(out + "8-help.bmp");
     PostMessageA(help, WM_CLOSE, 0, 0);
   }
