@@ -38,7 +38,7 @@ void TToDirDlg::ModalShowing() {
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   // The shell's own image list; a tree view never destroys the lists it is given.
   TreeView_SetImageList(Tree(), images, TVSIL_NORMAL);
-  TreeView_SetIndent(Tree(), kIndent);
+  TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, GetDpiForWindow(Handle())));
   ITEMIDLIST *desktopList = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktopList)))
     return;
