@@ -81,20 +81,24 @@ HTREEITEM TToDirDlg::AddFolder(HTREEITEM parent, Pidl absolute) {
   return reinterpret_cast<HTREEITEM>(SendMessageW(Tree(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void TToDirDlg::ListSubfolders(HTREEITEM item) {
+std::size_t TToDirDlg::FolderIndexOf(HTREEITEM item) const {
   TVITEMW tvItem{};
   tvItem.mask = TVIF_PARAM;
   tvItem.hItem = item;
   SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
-  const auto index = static_cast<std::size_t>(tvItem.lParam);
-  if (folders_[index].listed)
+  return static_cast<std::size_t>(tvItem.lParam);
+}
+
+void TToDirDlg::ListSubfolders(HTREEITEM item) {
+  Folder &parent = folders_[FolderIndexOf(item)];
+  if (parent.listed)
     return;
-  folders_[index].listed = true;
+  parent.listed = true;
 
   // A folder that cannot be listed (a drive that is not ready, a network folder out of reach)
   // simply shows no subfolders.
   ComPtr<IShellFolder> folder;
-  const ITEMIDLIST *absolute = folders_[index].absolute.get();
+  const ITEMIDLIST *absolute = parent.absolute.get();
   if (absolute->mkid.cb == 0) {
     desktop_->AddRef();
     folder.reset(desktop_.get());
@@ -114,9 +118,12 @@ void TToDirDlg::ListSubfolders(HTREEITEM item) {
   std::sort(children.begin(), children.end(), [&](const Pidl &a, const Pidl &b) {
     return static_cast<short>(HRESULT_CODE(folder->CompareIDs(0, a.get(), b.get()))) < 0;
   });
+  // Adding items may move `folders_`: `parent` is not used after this point.
   for (const auto &child : children)
-    AddFolder(item, Combine(folders_[index].absolute.get(), child.get()));
+    AddFolder(item, Combine(absolute, child.get()));
   if (children.empty()) {
+    TVITEMW tvItem{};
+    tvItem.hItem = item;
     tvItem.mask = TVIF_CHILDREN;
     tvItem.cChildren = 0;
     SendMessageW(Tree(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
@@ -136,11 +143,7 @@ std::string TToDirDlg::SelectedFolderPath() const {
   const HTREEITEM selected = TreeView_GetSelection(Tree());
   if (!selected || !desktop_)
     return {};
-  TVITEMW tvItem{};
-  tvItem.mask = TVIF_PARAM;
-  tvItem.hItem = selected;
-  SendMessageW(Tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvItem));
-  const ITEMIDLIST *absolute = folders_[static_cast<std::size_t>(tvItem.lParam)].absolute.get();
+  const ITEMIDLIST *absolute = folders_[FolderIndexOf(selected)].absolute.get();
   std::wstring path = NameOf(absolute, SHGDN_FORPARSING);
   // Virtual folders (the computer, the control panel) have no path: their name stands in.
   if (path.rfind(L"::{", 0) == 0)

@@ -45,6 +45,7 @@ private:
   };
 
   HWND Tree() const { return Control(layouts::kShellTreeView1); }
+  std::size_t FolderIndexOf(HTREEITEM item) const;
   HTREEITEM AddFolder(HTREEITEM parent, Pidl absolute);
   // Fills in the subfolders of `item` the first time its branch opens.
   void ListSubfolders(HTREEITEM item);
