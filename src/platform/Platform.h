@@ -35,8 +35,10 @@ public:
   // and volume labels are left out. The names are matched as the system matches them.
   virtual std::vector<std::string> ListFiles(const std::string &pattern) = 0;
   virtual bool RemoveFile(const std::string &path) = 0;
-  // Copies over an existing target. False when the copy failed.
-  virtual bool CopyFileOver(const std::string &source, const std::string &target) = 0;
+  // Copies over an existing target, calling `whileCopying` now and then during a long copy so that
+  // the caller can keep its windows answering. False when the copy failed.
+  virtual bool CopyFileOver(const std::string &source, const std::string &target,
+                            const std::function<void()> &whileCopying) = 0;
   // Throws EInOutError with the system's code when the folder cannot be made the working folder.
   virtual void ChangeWorkingFolder(const std::string &path) = 0;
   // The absolute, normalised form of `path`; the path itself when the system cannot form one.

@@ -110,7 +110,8 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     // A track that already lies in the destination is its own copy.
     const bool sameFile =
         platform_.UpperCase(platform_.FullPath(source)) == platform_.UpperCase(platform_.FullPath(target));
-    if (!sameFile && (!platform_.CopyFileOver(source, target) || !platform_.FileExists(target)))
+    if (!sameFile &&
+        (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)))
       throw ESFException(FormatText(messages::kCopyFailed, source));
   }
   progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(platform_, FileName), Count));

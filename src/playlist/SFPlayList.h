@@ -22,6 +22,9 @@ public:
   // Paints the window at once: the run keeps the thread and never returns to the event loop.
   virtual void Repaint() = 0;
   virtual void Close() = 0;
+  // Called often during the copies, within one long track too: answers what the system sends to
+  // the program's windows, so that a long run never looks hung. Cheap when nothing is due.
+  virtual void KeepResponsive() = 0;
   virtual void ShowInfo(const std::string &text) = 0;
 };
 

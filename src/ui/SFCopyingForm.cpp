@@ -38,6 +38,8 @@ void TCopyingForm::Repaint() {
 
 void TCopyingForm::Close() { ShowWindow(Handle(), SW_HIDE); }
 
+void TCopyingForm::KeepResponsive() {}
+
 void TCopyingForm::ShowInfo(const std::string &text) { ui::ShowInfo(text); }
 
 LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

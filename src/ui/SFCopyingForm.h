@@ -17,6 +17,7 @@ public:
   void SetPosition(std::int32_t position) override;
   void Repaint() override;
   void Close() override;
+  void KeepResponsive() override;
   void ShowInfo(const std::string &text) override;
 
 protected:

@@ -172,8 +172,10 @@ bool FakePlatform::RemoveFile(const std::string &path) {
   return true;
 }
 
-bool FakePlatform::CopyFileOver(const std::string &source, const std::string &target) {
+bool FakePlatform::CopyFileOver(const std::string &source, const std::string &target,
+                                const std::function<void()> &whileCopying) {
   Log("Copy " + source + " -> " + target);
+  whileCopying();
   const auto from = files_.find(Key(source));
   const auto to = files_.find(Key(target));
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||

@@ -33,7 +33,8 @@ public:
   bool FileExists(const std::string &path) override;
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   bool RemoveFile(const std::string &path) override;
-  bool CopyFileOver(const std::string &source, const std::string &target) override;
+  bool CopyFileOver(const std::string &source, const std::string &target,
+                    const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
   std::string FullPath(const std::string &path) override;
 
@@ -89,6 +90,7 @@ public:
   void SetPosition(std::int32_t position) override { journal_.push_back("Position " + std::to_string(position)); }
   void Repaint() override { journal_.push_back("Repaint"); }
   void Close() override { journal_.push_back("Close"); }
+  void KeepResponsive() override {}
   void ShowInfo(const std::string &text) override { journal_.push_back("Info " + text); }
 
 private:

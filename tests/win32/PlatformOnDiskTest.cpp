@@ -110,12 +110,12 @@ TEST_F(PlatformOnDisk, DeletesAndCopiesAsTheSystemAllows) {
   scratch.Write("dst\\a.mp3", "old");
   scratch.Write("dst\\ro.mp3", "", FILE_ATTRIBUTE_READONLY);
 
-  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\a.mp3"));
+  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\a.mp3", [] {}));
   EXPECT_EQ(ReadWholeFile(scratch / "dst\\a.mp3"), "new");
-  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\\\b.mp3")) << "doubled separator";
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "missing\\a.mp3"));
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "src\\a.mp3"));
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\gone.mp3", scratch / "dst\\gone.mp3"));
+  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\\\b.mp3", [] {})) << "doubled separator";
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "missing\\a.mp3", [] {}));
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "src\\a.mp3", [] {}));
+  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\gone.mp3", scratch / "dst\\gone.mp3", [] {}));
 
   EXPECT_TRUE(platform.RemoveFile(scratch / "dst\\a.mp3"));
   EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\a.mp3"));

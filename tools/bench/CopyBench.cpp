@@ -60,9 +60,10 @@ public:
   bool FileExists(const std::string &path) override { return system_.FileExists(path); }
   std::vector<std::string> ListFiles(const std::string &pattern) override { return system_.ListFiles(pattern); }
   bool RemoveFile(const std::string &path) override { return system_.RemoveFile(path); }
-  bool CopyFileOver(const std::string &source, const std::string &target) override {
+  bool CopyFileOver(const std::string &source, const std::string &target,
+                    const std::function<void()> &whileCopying) override {
     bool copied = false;
-    copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target); });
+    copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target, whileCopying); });
     return copied;
   }
   void ChangeWorkingFolder(const std::string &path) override { system_.ChangeWorkingFolder(path); }
@@ -82,6 +83,7 @@ public:
   void SetPosition(std::int32_t) override {}
   void Repaint() override {}
   void Close() override {}
+  void KeepResponsive() override {}
   void ShowInfo(const std::string &) override {}
 };
 

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <type_traits>
 
@@ -100,8 +101,29 @@ std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
 
 bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileA(path.c_str()) != FALSE; }
 
-bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target) {
-  return CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
+bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target,
+                                 const std::function<void()> &whileCopying) {
+  struct Context {
+    const std::function<void()> &whileCopying;
+    std::exception_ptr error;
+  } context{whileCopying, nullptr};
+  // The system calls back after every chunk it copies; an exception must not cross its frames, so
+  // it cancels the copy and is thrown again here.
+  const LPPROGRESS_ROUTINE progress = [](LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                                         HANDLE, HANDLE, LPVOID data) -> DWORD {
+    auto &context = *static_cast<Context *>(data);
+    try {
+      context.whileCopying();
+      return PROGRESS_CONTINUE;
+    } catch (...) {
+      context.error = std::current_exception();
+      return PROGRESS_CANCEL;
+    }
+  };
+  const bool copied = CopyFileExA(source.c_str(), target.c_str(), progress, &context, nullptr, 0) != FALSE;
+  if (context.error)
+    std::rethrow_exception(context.error);
+  return copied;
 }
 
 void Win32Platform::ChangeWorkingFolder(const std::string &path) {

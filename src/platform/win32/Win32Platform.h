@@ -18,7 +18,8 @@ public:
   bool FileExists(const std::string &path) override;
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   bool RemoveFile(const std::string &path) override;
-  bool CopyFileOver(const std::string &source, const std::string &target) override;
+  bool CopyFileOver(const std::string &source, const std::string &target,
+                    const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
   std::string FullPath(const std::string &path) override;
 };
