@@ -2,7 +2,9 @@
 
 #include "platform/CodePage.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +43,24 @@ public:
                             const std::function<void()> &whileCopying) = 0;
   // Throws EInOutError with the system's code when the folder cannot be made the working folder.
   virtual void ChangeWorkingFolder(const std::string &path) = 0;
-  // The absolute, normalised form of `path`; the path itself when the system cannot form one.
-  virtual std::string FullPath(const std::string &path) = 0;
+
+  struct FileFacts {
+    bool exists = false; // a file, not a folder, could be asked
+    // Equal for two paths that reach the same file, whatever their spelling (links, short names,
+    // other drives or shares onto the same folder).
+    std::string identity;
+    std::uint64_t size = 0;
+    std::uint64_t lastWrite = 0;
+    bool readOnly = false;
+  };
+  virtual FileFacts QueryFile(const std::string &path) = 0;
+
+  struct DiskSpace {
+    std::uint64_t freeBytes;      // what the user may still write
+    std::uint64_t allocationUnit; // every file takes a whole number of these
+  };
+  // Nothing when the system cannot tell (a missing folder, a share that does not say).
+  virtual std::optional<DiskSpace> FreeSpace(const std::string &folder) = 0;
 };
 
 } // namespace sf

@@ -5,6 +5,8 @@
 #include "resources/MessageTexts.h"
 #include "settings/IniFile.h"
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 namespace sf {
@@ -88,15 +90,29 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(Count);
   progress.Show();
-  // The working folder changes before the clearing so that a relative destination names the same
+  // The working folder changes before anything else so that a relative destination names the same
   // folder for the clearing and the copies, and so that a failed change deletes nothing.
   platform_.ChangeWorkingFolder(FolderPart(platform_, FileName));
-  if (!addMode)
-    ClearDestination(destination);
 
   std::array<std::int32_t, kMaxTracks> order;
   for (std::int32_t k = 0; k < Count; ++k)
     order[k] = reverse ? Count - 1 - k : k;
+
+  // Nothing is deleted before every track is known to be there and to fit.
+  for (std::int32_t k = 0; k < Count; ++k) {
+    if (!platform_.FileExists(TrackPaths[order[k]]))
+      throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
+  }
+  std::array<Platform::FileFacts, kMaxTracks> sources;
+  std::set<std::string> ownTracks;
+  for (std::int32_t i = 0; i < Count; ++i) {
+    sources[i] = platform_.QueryFile(TrackPaths[i]);
+    ownTracks.insert(sources[i].identity);
+  }
+  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(destination, ownTracks);
+  CheckRoom(destination, sources, clearing);
+  for (const auto &file : clearing)
+    platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
 
   for (std::int32_t k = 0; k < Count; ++k) {
     const std::string &source = TrackPaths[order[k]];
@@ -107,34 +123,96 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     progress.SetFileLabel(name);
     progress.SetPosition(k + 1);
     progress.Repaint();
-    // A track that already lies in the destination is its own copy.
-    const bool sameFile =
-        platform_.UpperCase(platform_.FullPath(source)) == platform_.UpperCase(platform_.FullPath(target));
-    if (!sameFile &&
-        (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)))
+    const auto before = platform_.QueryFile(target);
+    if (before.exists && before.identity == sources[order[k]].identity)
+      continue; // A track that already lies in the destination is its own copy.
+    if (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)) {
+      RemovePartialCopy(target, before, ownTracks);
       throw ESFException(FormatText(messages::kCopyFailed, source));
+    }
   }
   progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(platform_, FileName), Count));
   progress.Close();
 }
 
-void TPlayList::ClearDestination(const std::string &destination) {
-  // Never delete a file this run is about to copy from.
-  std::set<std::string> ownTracks;
-  for (std::int32_t i = 0; i < Count; ++i)
-    ownTracks.insert(platform_.UpperCase(platform_.FullPath(TrackPaths[i])));
-
+std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &destination,
+                                                            const std::set<std::string> &ownTracks) {
+  std::vector<ClearedFile> files;
   for (std::int32_t e = 0; e < ExtCount; ++e) {
     const std::string extension = platform_.UpperCase("." + Exts[e]);
     for (const auto &name : platform_.ListFiles(destination + "\\*." + Exts[e])) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(platform_, name)) != extension)
         continue;
-      const std::string path = destination + "\\" + name;
-      if (ownTracks.count(platform_.UpperCase(platform_.FullPath(path))) == 0)
-        platform_.RemoveFile(path); // A file that cannot be deleted (read-only) simply stays.
+      ClearedFile file{destination + "\\" + name, {}};
+      file.facts = platform_.QueryFile(file.path);
+      // Never delete a file this run copies from, under whatever name it reaches it, nor one that
+      // cannot even be asked who it is.
+      if (file.facts.exists && ownTracks.count(file.facts.identity) == 0)
+        files.push_back(std::move(file));
     }
   }
+  return files;
+}
+
+void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                          const std::vector<ClearedFile> &clearing) {
+  const auto space = platform_.FreeSpace(destination);
+  if (!space)
+    return;
+  const std::uint64_t unit = std::max<std::uint64_t>(space->allocationUnit, 1);
+  const auto onDisk = [unit](std::uint64_t bytes) { return (bytes + unit - 1) / unit * unit; };
+
+  // One target per name: of several tracks with one name, the largest is what must fit.
+  struct Target {
+    Platform::FileFacts existing;
+    std::uint64_t needed = 0;
+  };
+  std::map<std::string, Target> targets;
+  for (std::int32_t i = 0; i < Count; ++i) {
+    const std::string name = FileNamePart(platform_, TrackPaths[i]);
+    const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
+    if (added)
+      entry->second.existing = platform_.QueryFile(destination + "\\" + name);
+    const bool ownTarget = entry->second.existing.exists && entry->second.existing.identity == sources[i].identity;
+    if (!ownTarget)
+      entry->second.needed = std::max(entry->second.needed, onDisk(sources[i].size));
+  }
+
+  std::uint64_t needed = 0, available = space->freeBytes;
+  std::set<std::string> freed;
+  for (const auto &file : clearing) {
+    if (!file.facts.readOnly && freed.insert(file.facts.identity).second)
+      available += onDisk(file.facts.size);
+  }
+  for (const auto &[name, target] : targets) {
+    needed += target.needed;
+    if (target.needed > 0 && target.existing.exists && freed.insert(target.existing.identity).second)
+      available += onDisk(target.existing.size);
+  }
+  if (needed > available)
+    throw ESFException(FormatText(messages::kNoRoom, Megabytes(needed, true), Megabytes(available, false)));
+}
+
+void TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
+                                  const std::set<std::string> &ownTracks) {
+  const auto after = platform_.QueryFile(target);
+  const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
+  // A player must not be left holding a truncated track; an older file the copy never reached stays.
+  if (after.exists && !untouched && ownTracks.count(after.identity) == 0)
+    platform_.RemoveFile(target);
+}
+
+std::string Megabytes(std::uint64_t bytes, bool roundUp) {
+  constexpr std::uint64_t kMegabyte = 1024 * 1024;
+  std::uint64_t whole = bytes / kMegabyte, tenths = bytes % kMegabyte * 10 / kMegabyte;
+  if (roundUp && tenths * kMegabyte != bytes % kMegabyte * 10)
+    ++tenths;
+  if (tenths == 10) {
+    ++whole;
+    tenths = 0;
+  }
+  return std::to_string(whole) + "." + std::to_string(tenths);
 }
 
 std::string ParsePlstEntry(const CodePage &codePage, std::string_view value, std::int32_t number) {

@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sf {
 
@@ -55,14 +57,27 @@ public:
   std::int32_t ExtCount;
 
 private:
+  struct ClearedFile {
+    std::string path;
+    Platform::FileFacts facts;
+  };
+
   void AddM3uLine(std::string line);
-  void ClearDestination(const std::string &destination);
+  std::vector<ClearedFile> FilesToClear(const std::string &destination, const std::set<std::string> &ownTracks);
+  // Throws ESFException when the tracks would not fit into the destination once it is cleared.
+  void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                 const std::vector<ClearedFile> &clearing);
+  void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
+                         const std::set<std::string> &ownTracks);
 
   Platform &platform_;
 };
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed
 // by a comma and further data. Throws ESFException when the entry is empty or its quote is open.
+// `bytes` in MB of 1,048,576 bytes with one decimal, rounded up or down.
+std::string Megabytes(std::uint64_t bytes, bool roundUp);
+
 std::string ParsePlstEntry(const CodePage &codePage, std::string_view value, std::int32_t number);
 
 } // namespace sf

@@ -33,6 +33,8 @@ inline constexpr char kTooManyTracks[] = "PlayListの曲数が多すぎます(�
 inline constexpr char kNoDestination[] = "コピー先フォルダが未指定です。オプション-環境設定で設定してください。";
 inline constexpr char kTrackMissing[] = "ファイル%sが存在しません";
 inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しました";
+// Sizes in MB of 1,048,576 bytes with one decimal.
+inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません(必要%sMB、空き%sMB)";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
 inline constexpr char kCannotWrite[] = "%s に書き込めません";

@@ -33,12 +33,13 @@ protected:
     list.Load();
     fake.Journal().clear();
     RecordingProgress progress(fake.Journal());
+    progress.whileCopying = whileCopying;
     list.CopyTracks(progress, destination, addMode, reverse);
   }
 
-  std::string CopyError(const Lines &tracks, const std::string &destination = "E:\\Player") {
+  std::string CopyError(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
     try {
-      Copy(tracks, destination);
+      Copy(tracks, destination, addMode);
     } catch (const ESFException &error) {
       return error.what();
     }
@@ -60,17 +61,21 @@ protected:
   }
 
   FakePlatform fake;
+  std::function<void()> whileCopying;
 };
 
-TEST_F(CopyRunTest, WorksThroughTheRunInOrder) {
+TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
   fake.AddFile("E:\\Player\\old.mp3");
   Copy({"C:\\Music\\a.mp3", "..\\Music\\b.wma"});
   EXPECT_EQ(fake.Journal(), (Lines{
                                 "Maximum 2",
                                 "Show",
                                 "ChangeFolder C:\\Lists",
+                                "Exists C:\\Music\\a.mp3",
+                                "Exists ..\\Music\\b.wma",
                                 "List E:\\Player\\*.wma",
                                 "List E:\\Player\\*.mp3",
+                                "FreeSpace E:\\Player",
                                 "Delete E:\\Player\\old.mp3",
                                 "Exists C:\\Music\\a.mp3",
                                 "Label a.mp3",
@@ -148,20 +153,41 @@ TEST_F(CopyRunTest, ResolvesRelativeTracksAndDestinationInThePlayListsFolder) {
   EXPECT_EQ(fake.WorkingFolder(), "C:\\Lists");
 }
 
-TEST_F(CopyRunTest, StopsAtAMissingTrackNamingItAsWritten) {
+TEST_F(CopyRunTest, AMissingTrackStopsTheRunBeforeAnythingIsDeleted) {
+  fake.AddFile("E:\\Player\\old.mp3", "old");
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "..\\Music\\gone.mp3", "C:\\Music\\c.mp3"}),
             "ファイル..\\Music\\gone.mp3が存在しません");
-  EXPECT_EQ(Destination(), (Lines{"a.mp3"}));
+  EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
+  EXPECT_EQ(Calls("Copy"), Lines{});
   EXPECT_EQ(Calls("Close"), Lines{}) << "the copy command hides the window";
-  // A folder is not a track.
+  // A folder is not a track; an extended-M3U header line names no file either.
   EXPECT_EQ(CopyError({"C:\\Music"}), "ファイルC:\\Musicが存在しません");
+  EXPECT_EQ(CopyError({"#EXTM3U", "C:\\Music\\a.mp3"}), "ファイル#EXTM3Uが存在しません");
+  EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
+}
+
+TEST_F(CopyRunTest, ATrackThatVanishesDuringTheRunStopsItThere) {
+  whileCopying = [&] { fake.RemoveFile("C:\\Music\\c.mp3"); };
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3が存在しません");
+  EXPECT_EQ(Destination(), (Lines{"a.mp3"}));
 }
 
 TEST_F(CopyRunTest, AFailedCopyIsAnErrorEvenOverAnOlderFile) {
   fake.AddFile("E:\\Player\\b.wma", "old", FakePlatform::kReadOnly);
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}), "ファイルC:\\Music\\b.wmaのコピーに失敗しました");
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\b.wma"), "old") << "a file the copy never reached stays";
   fake.Fail("Copy", "C:\\Music\\c.mp3");
   EXPECT_EQ(CopyError({"C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3のコピーに失敗しました");
+}
+
+TEST_F(CopyRunTest, ACopyThatFailsHalfWayLeavesNoPartialFile) {
+  fake.AddFile("E:\\Player\\a.mp3", "older a");
+  fake.Fail("CopyPartly", "C:\\Music\\c.mp3");
+  fake.Fail("CopyPartly", "C:\\Music\\a.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\b.wma", "C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3のコピーに失敗しました");
+  EXPECT_EQ(Destination(), (Lines{"b.wma"}));
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "E:\\Player"), "ファイルC:\\Music\\a.mp3のコピーに失敗しました");
+  EXPECT_EQ(Destination(), Lines{}) << "an overwritten file half rewritten is no track either";
 }
 
 TEST_F(CopyRunTest, AMissingDestinationFailsAtTheFirstCopy) {
@@ -182,6 +208,22 @@ TEST_F(CopyRunTest, AFailedFolderChangeIsAnInOutErrorBeforeAnythingIsDeleted) {
   EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
 }
 
+TEST_F(CopyRunTest, KnowsItsOwnTracksUnderAnyName) {
+  // C:\Link reaches the player's folder, as a symbolic link, a SUBST drive or a share would.
+  fake.LinkFolder("C:\\Link", "E:\\Player");
+  fake.AddFile("E:\\Player\\only.mp3", "the only copy");
+  fake.AddFile("E:\\Player\\old.mp3");
+  Copy({"C:\\Link\\only.mp3", "C:\\Music\\a.mp3"});
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "only.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\only.mp3"), "the only copy");
+  EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Music\\a.mp3 -> E:\\Player\\a.mp3"}));
+  EXPECT_EQ(Calls("Info"), (Lines{"Info mix.m3uより2曲をコピーしました"}));
+  // The same through a destination named by the link.
+  Copy({"E:\\Player\\only.mp3"}, "C:\\Link");
+  EXPECT_EQ(Destination(), (Lines{"only.mp3"}));
+  EXPECT_EQ(Calls("Copy"), Lines{});
+}
+
 TEST_F(CopyRunTest, NeverDeletesItsOwnTracks) {
   fake.AddFile("E:\\Player\\keep.mp3", "on the player");
   fake.AddFile("E:\\Player\\old.mp3");
@@ -198,6 +240,62 @@ TEST_F(CopyRunTest, ADestinationRootDoublesTheSeparator) {
   EXPECT_EQ(Calls("List"), (Lines{"List F:\\\\*.wma", "List F:\\\\*.mp3"}));
   EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Music\\a.mp3 -> F:\\\\a.mp3"}));
   EXPECT_TRUE(fake.HasFile("F:\\a.mp3"));
+}
+
+// Room: what the tracks take on the destination's clusters against its free space and what the run
+// frees there. Sizes in KiB of the fake's clusters of 4 KiB.
+class CopyRoomTest : public CopyRunTest {
+protected:
+  static constexpr std::uint64_t kMiB = 1024 * 1024;
+
+  void Track(const std::string &path, std::uint64_t bytes) { fake.AddFile(path, std::string(bytes, 'x')); }
+};
+
+TEST_F(CopyRoomTest, RefusesARunThatWouldNotFitBeforeDeletingAnything) {
+  Track("C:\\Music\\big.mp3", 4 * kMiB + kMiB / 2);
+  fake.AddFile("E:\\Player\\old.mp3", "old");
+  fake.SetFreeSpace("E:", 4 * kMiB - 4096, 4096); // 4 KiB more is freed by deleting old.mp3
+  EXPECT_EQ(CopyError({"C:\\Music\\big.mp3"}), "コピー先の空き容量が足りません(必要4.5MB、空き4.0MB)");
+  EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
+  EXPECT_EQ(Calls("Delete"), Lines{});
+  EXPECT_EQ(Calls("Copy"), Lines{});
+  EXPECT_EQ(Calls("Close"), Lines{});
+  // Needed rounds up, available rounds down, both to a tenth.
+  fake.SetFreeSpace("E:", 4 * kMiB + kMiB / 2 - 8192, 4096);
+  EXPECT_EQ(CopyError({"C:\\Music\\big.mp3"}), "コピー先の空き容量が足りません(必要4.5MB、空き4.4MB)");
+  fake.SetFreeSpace("E:", 4 * kMiB + kMiB / 2 - 4096, 4096);
+  Copy({"C:\\Music\\big.mp3"});
+  EXPECT_EQ(Destination(), (Lines{"big.mp3"}));
+}
+
+TEST_F(CopyRoomTest, CountsClustersOncePerNameAndNothingForOwnTracks) {
+  Track("C:\\Music\\one.mp3", 1);      // a whole cluster
+  Track("C:\\Music\\twin.mp3", 8192);  // two, but its twin is larger:
+  Track("C:\\Other\\twin.mp3", 8193);  // three
+  Track("E:\\Player\\own.mp3", 40960); // already where it belongs
+  fake.SetFreeSpace("E:", 4 * 4096 - 1, 4096);
+  const Lines tracks{"C:\\Music\\one.mp3", "C:\\Music\\twin.mp3", "C:\\Other\\twin.mp3", "E:\\Player\\own.mp3"};
+  EXPECT_EQ(CopyError(tracks), "コピー先の空き容量が足りません(必要0.1MB、空き0.0MB)");
+  fake.SetFreeSpace("E:", 4 * 4096, 4096);
+  Copy(tracks);
+  EXPECT_EQ(Destination(), (Lines{"one.mp3", "own.mp3", "twin.mp3"}));
+}
+
+TEST_F(CopyRoomTest, CountsWhatTheClearingAndTheOverwritesFree) {
+  Track("C:\\Music\\new.mp3", 3 * 4096);
+  fake.AddFile("E:\\Player\\gone.wma", std::string(4096, 'o'));
+  fake.AddFile("E:\\Player\\new.mp3", std::string(4096, 'o'));
+  fake.AddFile("E:\\Player\\stays.mp3", std::string(4096, 'o'), FakePlatform::kReadOnly);
+  fake.SetFreeSpace("E:", 4096, 4096);
+  Copy({"C:\\Music\\new.mp3"});
+  EXPECT_EQ(Destination(), (Lines{"new.mp3", "stays.mp3"}));
+  // In add mode nothing is cleared to make room.
+  fake.RemoveFile("E:\\Player\\new.mp3");
+  fake.AddFile("E:\\Player\\kept.wma", std::string(4096, 'o'));
+  fake.SetFreeSpace("E:", 4096, 4096);
+  EXPECT_EQ(CopyError({"C:\\Music\\new.mp3"}, "E:\\Player", true),
+            "コピー先の空き容量が足りません(必要0.1MB、空き0.0MB)");
+  EXPECT_TRUE(fake.HasFile("E:\\Player\\kept.wma"));
 }
 
 } // namespace

@@ -34,7 +34,14 @@ std::string ShortExtensionForm(const CodePage &codePage, const std::string &uppe
 
 FakePlatform::FakePlatform() { AddFolder("C:\\"); }
 
-std::string FakePlatform::Key(const std::string &path) { return UpperCase(FullPath(path)); }
+std::string FakePlatform::Key(const std::string &path) {
+  std::string key = UpperCase(FullPath(path));
+  for (const auto &[link, target] : links_) {
+    if (key == link || (key.size() > link.size() && key.compare(0, link.size(), link) == 0 && key[link.size()] == '\\'))
+      return target + key.substr(link.size());
+  }
+  return key;
+}
 
 std::optional<int> FakePlatform::FailureFor(const std::string &operation, const std::string &path) {
   const auto found = failures_.find(operation + "|" + Key(path));
@@ -92,7 +99,7 @@ void FakePlatform::AddFolder(const std::string &path) {
 
 void FakePlatform::AddFile(const std::string &path, std::string content, unsigned attributes) {
   AddFolder(FolderPart(*this, FullPath(path)));
-  files_[Key(path)] = {std::move(content), attributes};
+  files_[Key(path)] = {std::move(content), attributes, ++writes_};
   names_[Key(path)] = FullPath(path);
 }
 
@@ -109,7 +116,7 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
     throw EInOutError(kAccessDenied);
   const auto file = files_.find(Key(path));
   if (file == files_.end())
-    throw EInOutError(folders_.count(UpperCase(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+    throw EInOutError(folders_.count(Key(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
   const std::string_view content = file->second.content;
   for (std::size_t at = 0; at < content.size(); at += chunkSize_) {
     if (!consume(content.substr(at, chunkSize_)))
@@ -136,7 +143,7 @@ bool FakePlatform::FileExists(const std::string &path) {
   Log("Exists " + path);
   if (FailureFor("Exists", path))
     return false;
-  const auto folder = UpperCase(FolderPart(*this, FullPath(path)));
+  const auto folder = Key(FolderPart(*this, FullPath(path)));
   const auto pattern = UpperCase(FileNamePart(*this, path));
   for (const auto &[key, file] : files_) {
     if (UpperCase(FolderPart(*this, key)) == folder && Matches(pattern, FileNamePart(*this, key)))
@@ -150,7 +157,7 @@ std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
   std::vector<std::string> names;
   if (FailureFor("List", pattern))
     return names;
-  const auto folder = UpperCase(FolderPart(*this, FullPath(pattern)));
+  const auto folder = Key(FolderPart(*this, FullPath(pattern)));
   const auto namePattern = UpperCase(FileNamePart(*this, pattern));
   for (const auto &[key, file] : files_) {
     const auto upperName = FileNamePart(*this, key);
@@ -180,11 +187,40 @@ bool FakePlatform::CopyFileOver(const std::string &source, const std::string &ta
   const auto to = files_.find(Key(target));
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
       (to != files_.end() && (to->second.attributes & kReadOnly)) ||
-      !folders_.count(UpperCase(FolderPart(*this, FullPath(target)))))
+      !folders_.count(Key(FolderPart(*this, FullPath(target)))))
     return false;
-  files_[Key(target)] = from->second;
+  const bool interrupted = FailureFor("CopyPartly", source).has_value();
+  File copy = from->second;
+  copy.written = ++writes_;
+  if (interrupted)
+    copy.content.resize(copy.content.size() / 2);
+  files_[Key(target)] = copy;
   names_[Key(target)] = FullPath(target);
-  return true;
+  return !interrupted;
+}
+
+Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
+  const auto file = files_.find(Key(path));
+  if (file == files_.end())
+    return {false, Key(path)};
+  return {true, Key(path), file->second.content.size(), file->second.written,
+          (file->second.attributes & kReadOnly) != 0};
+}
+
+std::optional<Platform::DiskSpace> FakePlatform::FreeSpace(const std::string &folder) {
+  Log("FreeSpace " + folder);
+  const auto found = freeSpace_.find(Key(folder).substr(0, 2));
+  if (!folders_.count(Key(folder)) || found == freeSpace_.end())
+    return std::nullopt;
+  return found->second;
+}
+
+void FakePlatform::LinkFolder(const std::string &link, const std::string &target) {
+  links_[UpperCase(FullPath(link))] = Key(target);
+}
+
+void FakePlatform::SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit) {
+  freeSpace_[UpperCase(drive)] = {freeBytes, allocationUnit};
 }
 
 void FakePlatform::ChangeWorkingFolder(const std::string &path) {
@@ -196,7 +232,7 @@ void FakePlatform::ChangeWorkingFolder(const std::string &path) {
   if (files_.count(Key(path)))
     throw EInOutError(kNotAFolder);
   if (!folders_.count(Key(path)))
-    throw EInOutError(folders_.count(UpperCase(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+    throw EInOutError(folders_.count(Key(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
   workingFolder_ = FullPath(path);
 }
 

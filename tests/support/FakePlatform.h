@@ -36,15 +36,23 @@ public:
   bool CopyFileOver(const std::string &source, const std::string &target,
                     const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
-  std::string FullPath(const std::string &path) override;
+  FileFacts QueryFile(const std::string &path) override;
+  std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
+  std::string FullPath(const std::string &path);
 
   // Setting up the fake file system.
   void AddFolder(const std::string &path);
   void AddFile(const std::string &path, std::string content = {}, unsigned attributes = kNormal);
   void SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                        const std::string &value);
+  // Makes every path below `link` reach the same files as the same path below `target`, as a
+  // symbolic link, another drive or a share onto that folder would.
+  void LinkFolder(const std::string &link, const std::string &target);
+  // The free space that the drive ("E:") reports; without it the system cannot tell.
+  void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
   // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy", "ChangeFolder")
   // fail for `path` (for Copy: the source). Read and ChangeFolder fail with `errorCode`.
+  // "CopyPartly" makes the copy fail after writing half of the file.
   void Fail(const std::string &operation, const std::string &path, int errorCode = 5);
   // Makes ReadTextFile hand the content over in chunks of this size.
   void SetChunkSize(std::size_t size) { chunkSize_ = size; }
@@ -66,6 +74,7 @@ private:
   struct File {
     std::string content;
     unsigned attributes;
+    std::uint64_t written; // when it was last written, counted in writes
   };
 
   ShiftJisCodePage codePage_;
@@ -74,6 +83,9 @@ private:
   std::set<std::string> folders_;                    // upper-cased full paths
   std::map<std::string, std::string> profileValues_; // "PATH|SECTION|KEY" upper-cased -> value
   std::map<std::string, int> failures_;              // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;         // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_;       // "E:" -> space
+  std::uint64_t writes_ = 0;
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";
   std::size_t chunkSize_ = 4096;
@@ -90,8 +102,14 @@ public:
   void SetPosition(std::int32_t position) override { journal_.push_back("Position " + std::to_string(position)); }
   void Repaint() override { journal_.push_back("Repaint"); }
   void Close() override { journal_.push_back("Close"); }
-  void KeepResponsive() override {}
+  void KeepResponsive() override {
+    if (whileCopying)
+      whileCopying();
+  }
   void ShowInfo(const std::string &text) override { journal_.push_back("Info " + text); }
+
+  // What else happens while a copy works (another program deleting a track, say).
+  std::function<void()> whileCopying;
 
 private:
   std::vector<std::string> &journal_;

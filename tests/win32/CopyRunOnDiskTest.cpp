@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
 namespace sf {
 namespace {
 
@@ -83,10 +87,56 @@ TEST_F(CopyRunOnDisk, ReverseOrderLetsTheFirstOfTwoSameNamedTracksWin) {
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\a.mp3"), "other a");
 }
 
-TEST_F(CopyRunOnDisk, StopsAtAMissingSecondTrack) {
+TEST_F(CopyRunOnDisk, AMissingTrackLeavesAFullDestinationAsItWas) {
+  scratch.Write("Player\\a.mp3", "old a");
+  scratch.Write("Player\\ソ.wma", "old so");
   EXPECT_EQ(CopyError({"..\\Music\\a.mp3", "..\\Music\\gone.mp3", "..\\Music\\b.wma"}, scratch / "Player"),
             "ファイル..\\Music\\gone.mp3が存在しません");
-  EXPECT_EQ(scratch.Names("Player"), Names{"a.mp3"});
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "ソ.wma"}));
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\a.mp3"), "old a");
+}
+
+// A folder that the Unix side made reachable under a second name, through a symbolic link.
+TEST_F(CopyRunOnDisk, NeverDeletesATrackReachedThroughALinkedFolder) {
+  const char *linked = std::getenv("SONGFERRY_LINKED_FOLDER");
+  const char *link = std::getenv("SONGFERRY_LINK");
+  if (!linked || !link)
+    GTEST_SKIP() << "run through with-unix-fixtures.sh to have a linked folder";
+  const std::string player = linked;
+  ASSERT_TRUE(CopyFileA((scratch / "Music\\b.wma").c_str(), (player + "\\only.wma").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((scratch / "Other\\a.mp3").c_str(), (player + "\\old.mp3").c_str(), FALSE));
+  Copy({std::string(link) + "\\only.wma", "..\\Music\\a.mp3"}, player);
+  const auto names = [&] {
+    Names found;
+    for (const auto &name : platform.ListFiles(player + "\\*"))
+      found.push_back(name);
+    std::sort(found.begin(), found.end());
+    return found;
+  }();
+  EXPECT_EQ(names, (Names{"a.mp3", "only.wma"}));
+  EXPECT_EQ(ReadWholeFile(player + "\\only.wma"), "music b");
+  EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより2曲をコピーしました");
+  for (const auto &name : names)
+    DeleteFileA((player + "\\" + name).c_str());
+}
+
+// A file system of 4 MiB that the Unix side mounted, as a small player would be.
+TEST_F(CopyRunOnDisk, RefusesTracksThatDoNotFitBeforeDeletingAnything) {
+  const char *small = std::getenv("SONGFERRY_SMALL_FOLDER");
+  if (!small)
+    GTEST_SKIP() << "no small file system: mounting needs root and with-unix-fixtures.sh";
+  const std::string player = small;
+  const auto write = [](const std::string &path, std::size_t bytes) {
+    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
+  };
+  write(scratch / "Music\\big.mp3", 5 << 20);
+  write(scratch / "Music\\fits.mp3", 3 << 20);
+  write(player + "\\old.mp3", 1 << 20);
+  EXPECT_EQ(CopyError({"..\\Music\\big.mp3"}, player), "コピー先の空き容量が足りません(必要5.0MB、空き4.0MB)");
+  EXPECT_EQ(platform.ListFiles(player + "\\*"), Names{"old.mp3"});
+  Copy({"..\\Music\\fits.mp3"}, player);
+  EXPECT_EQ(platform.ListFiles(player + "\\*"), Names{"fits.mp3"});
+  DeleteFileA((player + "\\fits.mp3").c_str());
 }
 
 TEST_F(CopyRunOnDisk, AMissingDestinationFailsAtTheFirstCopy) {

@@ -67,7 +67,9 @@ public:
     return copied;
   }
   void ChangeWorkingFolder(const std::string &path) override { system_.ChangeWorkingFolder(path); }
-  std::string FullPath(const std::string &path) override { return system_.FullPath(path); }
+  FileFacts QueryFile(const std::string &path) override { return system_.QueryFile(path); }
+  std::optional<DiskSpace> FreeSpace(const std::string &folder) override { return system_.FreeSpace(folder); }
+  std::string FullPath(const std::string &path) { return system_.FullPath(path); }
 
   double copying = 0;
 

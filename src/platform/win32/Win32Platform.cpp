@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "platform/InOutError.h"
+#include "platform/PathParts.h"
 
 #include <windows.h>
 
@@ -141,6 +142,55 @@ std::string Win32Platform::FullPath(const std::string &path) {
     return path;
   full.resize(length);
   return full;
+}
+
+Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
+  FileFacts facts;
+  // No access asked and every sharing allowed: this opens files that others hold open, too.
+  HANDLE opened = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  BY_HANDLE_FILE_INFORMATION information;
+  if (opened != INVALID_HANDLE_VALUE) {
+    const FileHandle file(opened);
+    if (GetFileInformationByHandle(file.get(), &information) &&
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      facts.exists = true;
+      facts.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
+      facts.lastWrite =
+          (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
+      facts.readOnly = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+      const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+      if (information.dwVolumeSerialNumber != 0 || index != 0)
+        facts.identity = std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
+    }
+  }
+  if (facts.identity.empty()) {
+    // Where the file system numbers no files, the long spelling of the full path stands in.
+    std::string full = FullPath(path);
+    const DWORD needed = GetLongPathNameA(full.c_str(), nullptr, 0);
+    std::string longPath(needed, '\0');
+    if (needed > 0 && GetLongPathNameA(full.c_str(), longPath.data(), needed) == needed - 1) {
+      longPath.resize(needed - 1);
+      full = longPath;
+    }
+    facts.identity = "path:" + UpperCase(full);
+  }
+  return facts;
+}
+
+std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &folder) {
+  const std::string directory = FileNamePart(*this, folder).empty() ? folder : folder + "\\";
+  ULARGE_INTEGER freeForUser;
+  if (!GetDiskFreeSpaceExA(directory.c_str(), &freeForUser, nullptr, nullptr))
+    return std::nullopt;
+  DiskSpace space{freeForUser.QuadPart, 1};
+  // The cluster size is asked of the volume's root, which is what the older call expects.
+  std::string root(MAX_PATH + 1, '\0');
+  DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+  if (GetVolumePathNameA(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
+      GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
+  return space;
 }
 
 std::string ProgramPath() {
