@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/CodePage.h"
-
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -11,19 +9,28 @@
 
 namespace sf {
 
-// Everything the playlists, the copy run and the settings need of the operating system. Paths are
-// byte strings in the system code page, passed on unchanged; relative ones resolve against the
-// working folder.
-class Platform : public CodePage {
+// Everything the playlists, the copy run and the settings need of the operating system. Paths and
+// texts are UTF-8, whatever the system's own code page; relative paths resolve against the working
+// folder.
+class Platform {
 public:
+  virtual ~Platform() = default;
+
+  // Upper-cases the whole text as the system does.
+  virtual std::string UpperCase(std::string_view text) const = 0;
+  // Shift-JIS (code page 932) bytes as UTF-8; a byte that starts no character becomes the code
+  // page's default character.
+  virtual std::string FromShiftJis(std::string_view bytes) const = 0;
+
   // Hands the file's bytes to `consume` in order, a chunk at a time, until the end of the file or
   // until `consume` returns false. Throws EInOutError with the system's code when the file cannot
   // be opened or read.
   using ChunkConsumer = std::function<bool(std::string_view chunk)>;
   virtual void ReadTextFile(const std::string &path, const ChunkConsumer &consume) = 0;
 
-  // Profile (INI) files through the system's private-profile functions: the value as the system
-  // puts it into a buffer of `bufferSize` bytes, or the default.
+  // Profile (INI) files, kept in Shift-JIS, with the rules of the system's private-profile
+  // functions: the value as the system puts it into a buffer of `bufferSize` Shift-JIS bytes, or
+  // the default.
   virtual std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                        const std::string &defaultValue, std::size_t bufferSize) = 0;
   // False when the system could not write the value.

@@ -1,6 +1,7 @@
 #include "playlist/SFPlayList.h"
 
 #include "platform/PathParts.h"
+#include "platform/Utf8.h"
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 #include "settings/IniFile.h"
@@ -17,12 +18,22 @@ const std::string kPlstSection = "PlayList";
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+std::string UpperAscii(std::string text) {
+  for (auto &c : text) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
 } // namespace
 
 TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(path)), platform_(platform) {
-  const auto extension = platform_.UpperCase(ExtensionPart(platform_, FileName));
+  const auto extension = platform_.UpperCase(ExtensionPart(FileName));
   if (extension == ".M3U")
     Kind = kM3u;
+  else if (extension == ".M3U8")
+    Kind = kM3u8;
   else if (extension == ".PLST")
     Kind = kPlst;
   else
@@ -48,41 +59,74 @@ void TPlayList::LoadPlst() {
     throw ESFException(messages::kTooManyTracks);
   Count = tracks;
   for (std::int32_t number = 1; number <= tracks; ++number)
-    TrackPaths[number - 1] = ParsePlstEntry(platform_, file.ReadText(kPlstSection, std::to_string(number), ""), number);
+    TrackPaths[number - 1] = ParsePlstEntry(file.ReadText(kPlstSection, std::to_string(number), ""), number);
 }
 
 void TPlayList::LoadM3u() {
   Count = 0;
+  // A byte-order mark makes the file UTF-8; it is looked for across the first chunks too.
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t markMatched = 0;
+  bool utf8 = Kind == kM3u8, started = false;
   std::string line;
   bool inLine = false;
+  const auto take = [&](char c) {
+    if (!inLine) {
+      if (c == kCtrlZ)
+        return false;
+      if (IsBlankOrControl(c))
+        return true;
+      inLine = true;
+    }
+    if (c == '\n') {
+      AddM3uLine(std::move(line), utf8);
+      line.clear();
+      inLine = false;
+    } else if (c != '\r') {
+      // A CR ends a line only together with LF; on its own it is dropped.
+      line += c;
+    }
+    return true;
+  };
   platform_.ReadTextFile(FileName, [&](std::string_view chunk) {
     for (const char c : chunk) {
-      if (!inLine) {
-        if (c == kCtrlZ)
-          return false;
-        if (IsBlankOrControl(c))
+      if (!started) {
+        if (c == kByteOrderMark[markMatched]) {
+          if (++markMatched == kByteOrderMark.size()) {
+            utf8 = true;
+            started = true;
+          }
           continue;
-        inLine = true;
+        }
+        started = true;
+        for (std::size_t i = 0; i < markMatched; ++i)
+          take(kByteOrderMark[i]);
       }
-      if (c == '\n') {
-        AddM3uLine(std::move(line));
-        line.clear();
-        inLine = false;
-      } else if (c != '\r') {
-        // A CR ends a line only together with LF; on its own it is dropped.
-        line += c;
-      }
+      if (!take(c))
+        return false;
     }
     return true;
   });
+  if (!started) {
+    for (std::size_t i = 0; i < markMatched; ++i)
+      take(kByteOrderMark[i]);
+  }
   if (inLine)
-    AddM3uLine(std::move(line));
+    AddM3uLine(std::move(line), utf8);
 }
 
-void TPlayList::AddM3uLine(std::string line) {
+void TPlayList::AddM3uLine(std::string line, bool utf8) {
+  if (utf8 && !IsValidUtf8(line))
+    throw ESFException(messages::kPlayListInvalid);
+  // Extended-M3U directives ("#EXTM3U", "#EXTINF:...") describe tracks but name none; in a ".m3u8"
+  // every line that begins with "#" is a comment. Other lines of an ".m3u" that begin with "#" stay
+  // tracks: a file may be named "#1 Hit.mp3".
+  if (Kind == kM3u8 ? line.front() == '#'
+                    : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
+    return;
   if (Count == kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
-  TrackPaths[Count++] = std::move(line);
+  TrackPaths[Count++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
 }
 
 void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destination, bool addMode, bool reverse) {
@@ -92,7 +136,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   progress.Show();
   // The working folder changes before anything else so that a relative destination names the same
   // folder for the clearing and the copies, and so that a failed change deletes nothing.
-  platform_.ChangeWorkingFolder(FolderPart(platform_, FileName));
+  platform_.ChangeWorkingFolder(FolderPart(FileName));
 
   std::array<std::int32_t, kMaxTracks> order;
   for (std::int32_t k = 0; k < Count; ++k)
@@ -116,7 +160,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
 
   for (std::int32_t k = 0; k < Count; ++k) {
     const std::string &source = TrackPaths[order[k]];
-    const std::string name = FileNamePart(platform_, source);
+    const std::string name = FileNamePart(source);
     const std::string target = destination + "\\" + name;
     if (!platform_.FileExists(source))
       throw ESFException(FormatText(messages::kTrackMissing, source));
@@ -131,7 +175,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
       throw ESFException(FormatText(messages::kCopyFailed, source));
     }
   }
-  progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(platform_, FileName), Count));
+  progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(FileName), Count));
   progress.Close();
 }
 
@@ -142,7 +186,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
     const std::string extension = platform_.UpperCase("." + Exts[e]);
     for (const auto &name : platform_.ListFiles(destination + "\\*." + Exts[e])) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
-      if (platform_.UpperCase(ExtensionPart(platform_, name)) != extension)
+      if (platform_.UpperCase(ExtensionPart(name)) != extension)
         continue;
       ClearedFile file{destination + "\\" + name, {}};
       file.facts = platform_.QueryFile(file.path);
@@ -170,7 +214,7 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
   };
   std::map<std::string, Target> targets;
   for (std::int32_t i = 0; i < Count; ++i) {
-    const std::string name = FileNamePart(platform_, TrackPaths[i]);
+    const std::string name = FileNamePart(TrackPaths[i]);
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
     if (added)
       entry->second.existing = platform_.QueryFile(destination + "\\" + name);
@@ -215,21 +259,16 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
   return std::to_string(whole) + "." + std::to_string(tenths);
 }
 
-std::string ParsePlstEntry(const CodePage &codePage, std::string_view value, std::int32_t number) {
+std::string ParsePlstEntry(std::string_view value, std::int32_t number) {
   if (value.empty())
     throw ESFException(messages::kPlayListInvalid);
   if (value.front() == '"') {
-    for (std::size_t i = 0; i < value.size(); i += codePage.CharLength(value, i)) {
-      if (value[i] == '"' && i + 1 < value.size() && value[i + 1] == ',')
-        return std::string(i == 0 ? std::string_view() : value.substr(1, i - 1));
-    }
-    throw ESFException(FormatText(messages::kTrackNameInvalid, number));
+    const auto closing = value.find("\",");
+    if (closing == std::string_view::npos)
+      throw ESFException(FormatText(messages::kTrackNameInvalid, number));
+    return std::string(closing == 0 ? std::string_view() : value.substr(1, closing - 1));
   }
-  for (std::size_t i = 0; i < value.size(); i += codePage.CharLength(value, i)) {
-    if (value[i] == ',')
-      return std::string(value.substr(0, i));
-  }
-  return std::string(value);
+  return std::string(value.substr(0, value.find(',')));
 }
 
 } // namespace sf

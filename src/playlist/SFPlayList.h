@@ -36,9 +36,11 @@ inline constexpr std::int32_t kMaxTracks = 101;
 class TPlayList {
 public:
   static constexpr std::uint8_t kPlst = 0;
-  static constexpr std::uint8_t kM3u = 1;
+  static constexpr std::uint8_t kM3u = 1;  // Shift-JIS, or UTF-8 after a byte-order mark
+  static constexpr std::uint8_t kM3u8 = 2; // UTF-8
 
-  // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u" or ".plst" (any case).
+  // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u", ".m3u8" or ".plst"
+  // (any case).
   TPlayList(Platform &platform, std::string path);
 
   void Load();
@@ -62,7 +64,7 @@ private:
     Platform::FileFacts facts;
   };
 
-  void AddM3uLine(std::string line);
+  void AddM3uLine(std::string line, bool utf8);
   std::vector<ClearedFile> FilesToClear(const std::string &destination, const std::set<std::string> &ownTracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
   void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
@@ -78,6 +80,6 @@ private:
 // `bytes` in MB of 1,048,576 bytes with one decimal, rounded up or down.
 std::string Megabytes(std::uint64_t bytes, bool roundUp);
 
-std::string ParsePlstEntry(const CodePage &codePage, std::string_view value, std::int32_t number);
+std::string ParsePlstEntry(std::string_view value, std::int32_t number);
 
 } // namespace sf

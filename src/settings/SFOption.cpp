@@ -22,8 +22,8 @@ void TSFOption::Save() {
   WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
 }
 
-std::string SettingsFilePath(const CodePage &codePage, const std::string &programPath) {
-  return FolderPartWithSeparator(codePage, programPath) + "Songferry.ini";
+std::string SettingsFilePath(const std::string &programPath) {
+  return FolderPartWithSeparator(programPath) + "Songferry.ini";
 }
 
 } // namespace sf

@@ -24,6 +24,6 @@ public:
 };
 
 // "Songferry.ini" in the folder of the program at `programPath`.
-std::string SettingsFilePath(const CodePage &codePage, const std::string &programPath);
+std::string SettingsFilePath(const std::string &programPath);
 
 } // namespace sf

@@ -28,7 +28,7 @@ protected:
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
-    fake.AddFile("C:\\Lists\\mix.m3u", content);
+    fake.AddFile("C:\\Lists\\mix.m3u", testing::ShiftJisBytes(content));
     TPlayList list(fake, "C:\\Lists\\mix.m3u");
     list.Load();
     fake.Journal().clear();
@@ -160,9 +160,9 @@ TEST_F(CopyRunTest, AMissingTrackStopsTheRunBeforeAnythingIsDeleted) {
   EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
   EXPECT_EQ(Calls("Copy"), Lines{});
   EXPECT_EQ(Calls("Close"), Lines{}) << "the copy command hides the window";
-  // A folder is not a track; an extended-M3U header line names no file either.
+  // A folder is not a track.
   EXPECT_EQ(CopyError({"C:\\Music"}), "ファイルC:\\Musicが存在しません");
-  EXPECT_EQ(CopyError({"#EXTM3U", "C:\\Music\\a.mp3"}), "ファイル#EXTM3Uが存在しません");
+  EXPECT_EQ(CopyError({"#EXTM3U", "C:\\Music\\a.mp3", "#1 Hit.mp3"}), "ファイル#1 Hit.mp3が存在しません");
   EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
 }
 

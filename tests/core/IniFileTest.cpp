@@ -146,9 +146,9 @@ TEST(SFOption, SavesInOrderAndStopsAtTheFirstFailedWrite) {
 
 TEST(SFOption, KeepsTheSettingsFileBesideTheProgram) {
   FakePlatform fake;
-  EXPECT_EQ(SettingsFilePath(fake, "C:\\Tools\\Songferry.exe"), "C:\\Tools\\Songferry.ini");
-  EXPECT_EQ(SettingsFilePath(fake, "C:\\ソフト\\表\\Songferry.exe"), "C:\\ソフト\\表\\Songferry.ini");
-  EXPECT_EQ(SettingsFilePath(fake, "E:\\Songferry.exe"), "E:\\Songferry.ini");
+  EXPECT_EQ(SettingsFilePath("C:\\Tools\\Songferry.exe"), "C:\\Tools\\Songferry.ini");
+  EXPECT_EQ(SettingsFilePath("C:\\ソフト\\表\\Songferry.exe"), "C:\\ソフト\\表\\Songferry.ini");
+  EXPECT_EQ(SettingsFilePath("E:\\Songferry.exe"), "E:\\Songferry.ini");
 }
 
 } // namespace

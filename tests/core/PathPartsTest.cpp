@@ -1,13 +1,11 @@
 #include "platform/PathParts.h"
+#include "FakePlatform.h"
 #include "platform/InOutError.h"
-#include "platform/ShiftJisCodePage.h"
 
 #include <gtest/gtest.h>
 
 namespace sf {
 namespace {
-
-const ShiftJisCodePage kShiftJis;
 
 struct PathCase {
   const char *path;
@@ -17,7 +15,7 @@ struct PathCase {
   const char *extension;
 };
 
-// "表" and "ソ" end in the byte 0x5C, which must not count as a separator.
+// "表" and "ソ" end in the byte 0x5C in Shift-JIS; read from a file they arrive whole, in UTF-8.
 const PathCase kPathCases[] = {
     {"C:\\Lists\\mix.m3u", "mix.m3u", "C:\\Lists\\", "C:\\Lists", ".m3u"},
     {"C:\\mix.m3u", "mix.m3u", "C:\\", "C:\\", ".m3u"},
@@ -41,27 +39,29 @@ const PathCase kPathCases[] = {
 TEST(PathParts, SplitPathsAtTheLastSeparatorOutsideDoubleByteCharacters) {
   for (const auto &c : kPathCases) {
     SCOPED_TRACE(c.path);
-    EXPECT_EQ(FileNamePart(kShiftJis, c.path), c.fileName);
-    EXPECT_EQ(FolderPartWithSeparator(kShiftJis, c.path), c.folderWithSeparator);
-    EXPECT_EQ(FolderPart(kShiftJis, c.path), c.folder);
-    EXPECT_EQ(ExtensionPart(kShiftJis, c.path), c.extension);
+    EXPECT_EQ(FileNamePart(c.path), c.fileName);
+    EXPECT_EQ(FolderPartWithSeparator(c.path), c.folderWithSeparator);
+    EXPECT_EQ(FolderPart(c.path), c.folder);
+    EXPECT_EQ(ExtensionPart(c.path), c.extension);
   }
 }
 
-TEST(PathParts, ALeadByteAtTheEndStandsAlone) {
-  const std::string path = "a\\b\x81";
-  EXPECT_EQ(FileNamePart(kShiftJis, path), "b\x81");
-  // A lead byte before "\" takes it as its second byte.
-  const std::string leadThenBackslash = "a\x81\\";
-  EXPECT_EQ(FileNamePart(kShiftJis, leadThenBackslash), leadThenBackslash);
+TEST(PathParts, ShiftJisNamesReadFromFilesSplitWhereTheirSeparatorsAre) {
+  const testing::FakePlatform fake;
+  // "C:\表\ソ.mp3" in Shift-JIS: both characters end in 0x5C.
+  const std::string path = fake.FromShiftJis("C:\\\x95\x5C\\\x83\x5C.mp3");
+  EXPECT_EQ(path, "C:\\表\\ソ.mp3");
+  EXPECT_EQ(FileNamePart(path), "ソ.mp3");
+  EXPECT_EQ(FolderPart(path), "C:\\表");
+  // A lead byte with nothing after it starts no character.
+  EXPECT_EQ(fake.FromShiftJis("a\\b\x81"), "a\\b・");
 }
 
-TEST(ShiftJisCodePage, UpperCasesSingleAndFullWidthLettersOnly) {
-  EXPECT_EQ(kShiftJis.UpperCase(".m3u"), ".M3U");
-  EXPECT_EQ(kShiftJis.UpperCase(".ｍｐ３"), ".ＭＰ３");
-  // "ソ" and "表" end in bytes that look like lower-case ASCII neighbours; they stay as they are.
-  EXPECT_EQ(kShiftJis.UpperCase("ソ表ab"), "ソ表AB");
-  EXPECT_EQ(kShiftJis.UpperCase("\x82"), "\x82");
+TEST(UpperCase, UpperCasesSingleAndFullWidthLetters) {
+  const testing::FakePlatform fake;
+  EXPECT_EQ(fake.UpperCase(".m3u"), ".M3U");
+  EXPECT_EQ(fake.UpperCase(".ｍｐ３"), ".ＭＰ３");
+  EXPECT_EQ(fake.UpperCase("ソ表ab"), "ソ表AB");
 }
 
 TEST(InOutError, CarriesTheCodeAndItsMessage) {

@@ -34,6 +34,8 @@ TEST(PlayListConstruction, ClassifiesByExtensionInAnyCase) {
   }
   for (const char *path : {"C:\\Lists\\mix.PLST", "a.Plst"})
     EXPECT_EQ(TPlayList(fake, path).Kind, TPlayList::kPlst) << path;
+  for (const char *path : {"mix.m3u8", "C:\\Lists\\Beyoncé.M3U8"})
+    EXPECT_EQ(TPlayList(fake, path).Kind, TPlayList::kM3u8) << path;
 
   const TPlayList list(fake, "..\\x.m3u");
   EXPECT_EQ(list.FileName, "..\\x.m3u");
@@ -48,7 +50,7 @@ TEST(PlayListConstruction, ClassifiesByExtensionInAnyCase) {
 TEST(PlayListConstruction, RefusesOtherExtensionsNamingThemUpperCased) {
   FakePlatform fake;
   EXPECT_EQ(MessageOf([&] { TPlayList(fake, "x.txt"); }), "拡張子.TXTが不正です");
-  EXPECT_EQ(MessageOf([&] { TPlayList(fake, "mix.m3u8"); }), "拡張子.M3U8が不正です");
+  EXPECT_EQ(MessageOf([&] { TPlayList(fake, "mix.m3u9"); }), "拡張子.M3U9が不正です");
   EXPECT_EQ(MessageOf([&] { TPlayList(fake, ""); }), "拡張子が不正です");
   EXPECT_EQ(MessageOf([&] { TPlayList(fake, "C:\\dir.m3u\\mix"); }), "拡張子が不正です");
   EXPECT_EQ(MessageOf([&] { TPlayList(fake, "C:\\表.m3u\\表"); }), "拡張子が不正です");
@@ -76,9 +78,9 @@ TEST_F(M3uTest, TakesEveryNonBlankLineWithoutIndentOrLineEnd) {
   EXPECT_EQ(Load(content, 1), expected);
 }
 
-TEST_F(M3uTest, KeepsCommentLinesAsTracksAndDropsLoneCarriageReturns) {
-  EXPECT_EQ(Load("#EXTM3U\r\n#EXTINF:240,Song\r\na\rb.mp3\r"),
-            (std::vector<std::string>{"#EXTM3U", "#EXTINF:240,Song", "ab.mp3"}));
+TEST_F(M3uTest, SkipsExtendedM3uDirectivesOnlyAndDropsLoneCarriageReturns) {
+  EXPECT_EQ(Load("#EXTM3U\r\n#EXTINF:240,Song\r\n  #extgrp:x\n#EXT\n#EX.mp3\n#1 Hit.mp3\r\na\rb.mp3\r"),
+            (std::vector<std::string>{"#EX.mp3", "#1 Hit.mp3", "ab.mp3"}));
 }
 
 TEST_F(M3uTest, StopsAtCtrlZAtTheStartOfALine) {
@@ -88,8 +90,16 @@ TEST_F(M3uTest, StopsAtCtrlZAtTheStartOfALine) {
   EXPECT_EQ(Load("a\x1A.mp3\n"), (std::vector<std::string>{"a\x1A.mp3"}));
 }
 
-TEST_F(M3uTest, KeepsShiftJisNamesWhole) {
-  EXPECT_EQ(Load("C:\\表\\ソ.mp3\r\n"), (std::vector<std::string>{"C:\\表\\ソ.mp3"}));
+TEST_F(M3uTest, ReadsShiftJisUnlessAByteOrderMarkSaysUtf8) {
+  EXPECT_EQ(Load(testing::ShiftJisBytes("C:\\表\\ソ.mp3\r\n")), (std::vector<std::string>{"C:\\表\\ソ.mp3"}));
+  // The mark is found even when the file arrives a byte at a time; directives are skipped as ever.
+  const std::string utf8 = "\xEF\xBB\xBF#EXTM3U\r\nBeyoncé - Halo.mp3\r\n#1 Hit.mp3\r\n";
+  for (const std::size_t chunk : {1, 2, 4096})
+    EXPECT_EQ(Load(utf8, chunk), (std::vector<std::string>{"Beyoncé - Halo.mp3", "#1 Hit.mp3"}));
+  // Part of a mark is no mark.
+  for (const std::string partial : {"\xEF\xBB\r\na.mp3", "\xEF", "\xEF\xBB"})
+    EXPECT_EQ(Load(partial, 1), Load(partial)) << "not " + fake.FromShiftJis(partial);
+  EXPECT_EQ(Load("\xEF\xBB\r\na.mp3", 1), (std::vector<std::string>{fake.FromShiftJis("\xEF\xBB"), "a.mp3"}));
 }
 
 TEST_F(M3uTest, LoadsAnEmptyFileWithNoTracks) {
@@ -129,6 +139,35 @@ TEST_F(M3uTest, ReportsAnUnreadableFileAsAnInOutError) {
   fake.Fail("Read", "C:\\Lists\\locked.m3u", 32);
   TPlayList locked(fake, "C:\\Lists\\locked.m3u");
   EXPECT_THROW(locked.Load(), EInOutError);
+}
+
+class M3u8Test : public ::testing::Test {
+protected:
+  std::vector<std::string> Load(const std::string &content) {
+    fake.AddFile("C:\\Lists\\mix.m3u8", content);
+    TPlayList list(fake, "C:\\Lists\\mix.m3u8");
+    list.Load();
+    return TracksOf(list);
+  }
+
+  FakePlatform fake;
+};
+
+TEST_F(M3u8Test, ReadsUtf8WithOrWithoutAMarkAndEveryHashLineIsAComment) {
+  const std::string tracks = "#EXTM3U\n#EXTINF:240,Beyoncé - Halo\n  Beyoncé - Halo.mp3\r\n#a comment\n\n"
+                             "한국어.mp3\n🎵.wma\n..\\表\\ソ.mp3\x1A\n";
+  const std::vector<std::string> expected{"Beyoncé - Halo.mp3", "한국어.mp3", "🎵.wma", "..\\表\\ソ.mp3\x1A"};
+  EXPECT_EQ(Load(tracks), expected);
+  EXPECT_EQ(Load("\xEF\xBB\xBF" + tracks), expected);
+  std::string many = "#EXTM3U\n";
+  for (int i = 0; i < 101; ++i)
+    many += "#EXTINF:1,x\n" + std::to_string(i) + ".mp3\n";
+  EXPECT_EQ(Load(many).size(), 101u) << "comments do not count";
+}
+
+TEST_F(M3u8Test, RefusesMalformedUtf8) {
+  for (const char *bad : {"a\xFF.mp3\n", "Beyonc\xE9.mp3\n", "#EXTINF:1,\xC0\xAF\n", "\xED\xA0\x80.mp3", "a\xE3\x81"})
+    EXPECT_EQ(MessageOf([&] { Load(bad); }), "PlayListが不正です") << bad;
 }
 
 class PlstTest : public ::testing::Test {
@@ -199,12 +238,12 @@ TEST_F(PlstTest, HoldsAtMost101Tracks) {
 
 TEST(PlstEntry, FindsTheClosingQuoteOnlyBeforeAComma) {
   FakePlatform fake;
-  EXPECT_EQ(ParsePlstEntry(fake, "\"a\"b\",1", 1), "a\"b");
-  EXPECT_EQ(ParsePlstEntry(fake, "\",240", 1), "");
-  EXPECT_EQ(ParsePlstEntry(fake, "a,b,c", 1), "a");
-  EXPECT_EQ(ParsePlstEntry(fake, "表,ソ", 1), "表");
-  EXPECT_EQ(MessageOf([&] { ParsePlstEntry(fake, "\"a\"", 7); }), "7番目の曲のファイル名が不正です");
-  EXPECT_EQ(MessageOf([&] { ParsePlstEntry(fake, "\"", 1); }), "1番目の曲のファイル名が不正です");
+  EXPECT_EQ(ParsePlstEntry("\"a\"b\",1", 1), "a\"b");
+  EXPECT_EQ(ParsePlstEntry("\",240", 1), "");
+  EXPECT_EQ(ParsePlstEntry("a,b,c", 1), "a");
+  EXPECT_EQ(ParsePlstEntry("表,ソ", 1), "表");
+  EXPECT_EQ(MessageOf([&] { ParsePlstEntry("\"a\"", 7); }), "7番目の曲のファイル名が不正です");
+  EXPECT_EQ(MessageOf([&] { ParsePlstEntry("\"", 1); }), "1番目の曲のファイル名が不正です");
 }
 
 } // namespace

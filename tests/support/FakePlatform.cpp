@@ -3,6 +3,15 @@
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+#endif
+
 namespace sf::testing {
 namespace {
 
@@ -23,8 +32,8 @@ bool Matches(std::string_view pattern, std::string_view name) {
 }
 
 // The 8.3 name Windows generates for a long extension: "x.mp3x" is also "X~1.MP3".
-std::string ShortExtensionForm(const CodePage &codePage, const std::string &upperName) {
-  const auto extension = ExtensionPart(codePage, upperName);
+std::string ShortExtensionForm(const std::string &upperName) {
+  const auto extension = ExtensionPart(upperName);
   if (extension.size() <= 4)
     return upperName;
   return upperName.substr(0, upperName.size() - extension.size()) + extension.substr(0, 4);
@@ -33,6 +42,77 @@ std::string ShortExtensionForm(const CodePage &codePage, const std::string &uppe
 } // namespace
 
 FakePlatform::FakePlatform() { AddFolder("C:\\"); }
+
+std::string FakePlatform::UpperCase(std::string_view text) const {
+  std::string result(text);
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    if (result[i] >= 'a' && result[i] <= 'z') {
+      result[i] = static_cast<char>(result[i] - 'a' + 'A');
+    } else if (result.compare(i, 2, "\xEF\xBD") == 0 && i + 2 < result.size()) {
+      // Full-width a..z are U+FF41..U+FF5A (EF BD 81..9A), A..Z are U+FF21..U+FF3A (EF BC A1..BA).
+      const auto trail = static_cast<unsigned char>(result[i + 2]);
+      if (trail >= 0x81 && trail <= 0x9A) {
+        result[i + 1] = '\xBC';
+        result[i + 2] = static_cast<char>(trail + 0x20);
+      }
+    }
+  }
+  return result;
+}
+
+std::string ShiftJisBytes(std::string_view utf8) {
+#ifdef _WIN32
+  const int wideLength = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), wideLength);
+  const int length = WideCharToMultiByte(932, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(932, 0, wide.data(), wideLength, bytes.data(), length, nullptr, nullptr);
+  return bytes;
+#else
+  const std::unique_ptr<void, int (*)(iconv_t)> converter(iconv_open("CP932", "UTF-8"), iconv_close);
+  std::string bytes(utf8.size() * 2, '\0');
+  auto *in = const_cast<char *>(utf8.data());
+  auto *out = bytes.data();
+  std::size_t inLeft = utf8.size(), outLeft = bytes.size();
+  iconv(converter.get(), &in, &inLeft, &out, &outLeft);
+  bytes.resize(bytes.size() - outLeft);
+  return bytes;
+#endif
+}
+
+std::string FakePlatform::FromShiftJis(std::string_view bytes) const {
+#ifdef _WIN32
+  const int wideLength = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), wideLength);
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, text.data(), length, nullptr, nullptr);
+  return text;
+#else
+  // Opening a converter costs more than most conversions: one serves every call.
+  static const std::unique_ptr<void, int (*)(iconv_t)> converter(iconv_open("UTF-8", "CP932"), iconv_close);
+  iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+  std::string text;
+  auto *in = const_cast<char *>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char buffer[256];
+  while (inLeft > 0) {
+    char *out = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const auto converted = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
+    text.append(buffer, out);
+    if (converted == static_cast<std::size_t>(-1) && errno != E2BIG) {
+      // As the system does: what starts no character becomes the code page's default, "・".
+      text += "・";
+      ++in;
+      --inLeft;
+    }
+  }
+  return text;
+#endif
+}
 
 std::string FakePlatform::Key(const std::string &path) {
   std::string key = UpperCase(FullPath(path));
@@ -74,11 +154,11 @@ std::string FakePlatform::FullPath(const std::string &path) {
     }
     part.clear();
   };
-  for (std::size_t i = 0; i < absolute.size(); i += CharLength(absolute, i)) {
-    if (CharLength(absolute, i) == 1 && absolute[i] == '\\')
+  for (const char c : absolute) {
+    if (c == '\\')
       endPart();
     else
-      part.append(absolute, i, CharLength(absolute, i));
+      part += c;
   }
   endPart();
   std::string full = parts.front() + "\\";
@@ -90,7 +170,7 @@ std::string FakePlatform::FullPath(const std::string &path) {
 void FakePlatform::AddFolder(const std::string &path) {
   std::string key = Key(path);
   while (folders_.insert(key).second) {
-    const auto parent = FolderPart(*this, key);
+    const auto parent = FolderPart(key);
     if (parent.empty() || parent == key)
       break;
     key = parent;
@@ -98,7 +178,7 @@ void FakePlatform::AddFolder(const std::string &path) {
 }
 
 void FakePlatform::AddFile(const std::string &path, std::string content, unsigned attributes) {
-  AddFolder(FolderPart(*this, FullPath(path)));
+  AddFolder(FolderPart(FullPath(path)));
   files_[Key(path)] = {std::move(content), attributes, ++writes_};
   names_[Key(path)] = FullPath(path);
 }
@@ -116,7 +196,7 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
     throw EInOutError(kAccessDenied);
   const auto file = files_.find(Key(path));
   if (file == files_.end())
-    throw EInOutError(folders_.count(Key(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+    throw EInOutError(folders_.count(Key(FolderPart(FullPath(path)))) ? kFileNotFound : kPathNotFound);
   const std::string_view content = file->second.content;
   for (std::size_t at = 0; at < content.size(); at += chunkSize_) {
     if (!consume(content.substr(at, chunkSize_)))
@@ -143,10 +223,10 @@ bool FakePlatform::FileExists(const std::string &path) {
   Log("Exists " + path);
   if (FailureFor("Exists", path))
     return false;
-  const auto folder = Key(FolderPart(*this, FullPath(path)));
-  const auto pattern = UpperCase(FileNamePart(*this, path));
+  const auto folder = Key(FolderPart(FullPath(path)));
+  const auto pattern = UpperCase(FileNamePart(path));
   for (const auto &[key, file] : files_) {
-    if (UpperCase(FolderPart(*this, key)) == folder && Matches(pattern, FileNamePart(*this, key)))
+    if (UpperCase(FolderPart(key)) == folder && Matches(pattern, FileNamePart(key)))
       return true;
   }
   return false;
@@ -157,14 +237,14 @@ std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
   std::vector<std::string> names;
   if (FailureFor("List", pattern))
     return names;
-  const auto folder = Key(FolderPart(*this, FullPath(pattern)));
-  const auto namePattern = UpperCase(FileNamePart(*this, pattern));
+  const auto folder = Key(FolderPart(FullPath(pattern)));
+  const auto namePattern = UpperCase(FileNamePart(pattern));
   for (const auto &[key, file] : files_) {
-    const auto upperName = FileNamePart(*this, key);
-    if (UpperCase(FolderPart(*this, key)) != folder || (file.attributes & kHidden))
+    const auto upperName = FileNamePart(key);
+    if (UpperCase(FolderPart(key)) != folder || (file.attributes & kHidden))
       continue;
-    if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(*this, upperName)))
-      names.push_back(FileNamePart(*this, names_[key]));
+    if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(upperName)))
+      names.push_back(FileNamePart(names_[key]));
   }
   return names;
 }
@@ -186,8 +266,7 @@ bool FakePlatform::CopyFileOver(const std::string &source, const std::string &ta
   const auto from = files_.find(Key(source));
   const auto to = files_.find(Key(target));
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
-      (to != files_.end() && (to->second.attributes & kReadOnly)) ||
-      !folders_.count(Key(FolderPart(*this, FullPath(target)))))
+      (to != files_.end() && (to->second.attributes & kReadOnly)) || !folders_.count(Key(FolderPart(FullPath(target)))))
     return false;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
@@ -232,7 +311,7 @@ void FakePlatform::ChangeWorkingFolder(const std::string &path) {
   if (files_.count(Key(path)))
     throw EInOutError(kNotAFolder);
   if (!folders_.count(Key(path)))
-    throw EInOutError(folders_.count(Key(FolderPart(*this, FullPath(path)))) ? kFileNotFound : kPathNotFound);
+    throw EInOutError(folders_.count(Key(FolderPart(FullPath(path)))) ? kFileNotFound : kPathNotFound);
   workingFolder_ = FullPath(path);
 }
 
@@ -252,8 +331,8 @@ std::optional<std::string> FakePlatform::ProfileValue(const std::string &path, c
 std::vector<std::string> FakePlatform::FilesIn(const std::string &folder) {
   std::vector<std::string> names;
   for (const auto &[key, path] : names_) {
-    if (UpperCase(FolderPart(*this, key)) == Key(folder))
-      names.push_back(FileNamePart(*this, path));
+    if (UpperCase(FolderPart(key)) == Key(folder))
+      names.push_back(FileNamePart(path));
   }
   return names;
 }

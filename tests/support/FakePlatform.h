@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/ShiftJisCodePage.h"
 #include "playlist/SFPlayList.h"
 
 #include <map>
@@ -12,7 +11,7 @@
 
 namespace sf::testing {
 
-// An in-memory file system with Windows' rules where the core relies on them: paths ignore case,
+// An in-memory file system with Windows' rules where the core relies on them: paths (UTF-8) ignore case,
 // "\" and ":" separate, relative paths resolve against the working folder, patterns match names
 // with "*" and "?". Every call is logged ("Copy C:\a.mp3 -> D:\a.mp3"), and any call can be made
 // to fail.
@@ -22,8 +21,9 @@ public:
 
   FakePlatform();
 
-  bool IsLeadByte(unsigned char byte) const override { return codePage_.IsLeadByte(byte); }
-  std::string UpperCase(std::string_view text) const override { return codePage_.UpperCase(text); }
+  // ASCII and full-width Latin letters, the letters a file extension can hold.
+  std::string UpperCase(std::string_view text) const override;
+  std::string FromShiftJis(std::string_view bytes) const override;
 
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
   std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
@@ -77,7 +77,6 @@ private:
     std::uint64_t written; // when it was last written, counted in writes
   };
 
-  ShiftJisCodePage codePage_;
   std::map<std::string, File> files_;                // by upper-cased full path
   std::map<std::string, std::string> names_;         // upper-cased full path -> path as created
   std::set<std::string> folders_;                    // upper-cased full paths
@@ -90,6 +89,9 @@ private:
   std::string workingFolder_ = "C:\\";
   std::size_t chunkSize_ = 4096;
 };
+
+// `utf8` as Shift-JIS bytes, as a Japanese program would have written them into its files.
+std::string ShiftJisBytes(std::string_view utf8);
 
 // A progress window and information box that write down what they were asked to do.
 class RecordingProgress final : public TCopyProgress {

@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 #include "ScratchFolder.h"
 #include "platform/InOutError.h"
+#include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
@@ -35,7 +36,7 @@ protected:
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
-    scratch.Write("Lists\\" + name, content);
+    scratch.Write("Lists\\" + name, testing::ShiftJisBytes(content));
     TPlayList list(platform, scratch / ("Lists\\" + name));
     list.Load();
     RecordingProgress progress(journal);
@@ -103,8 +104,8 @@ TEST_F(CopyRunOnDisk, NeverDeletesATrackReachedThroughALinkedFolder) {
   if (!linked || !link)
     GTEST_SKIP() << "run through with-unix-fixtures.sh to have a linked folder";
   const std::string player = linked;
-  ASSERT_TRUE(CopyFileA((scratch / "Music\\b.wma").c_str(), (player + "\\only.wma").c_str(), FALSE));
-  ASSERT_TRUE(CopyFileA((scratch / "Other\\a.mp3").c_str(), (player + "\\old.mp3").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Widen(scratch / "Music\\b.wma").c_str(), Widen(player + "\\only.wma").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Widen(scratch / "Other\\a.mp3").c_str(), Widen(player + "\\old.mp3").c_str(), FALSE));
   Copy({std::string(link) + "\\only.wma", "..\\Music\\a.mp3"}, player);
   const auto names = [&] {
     Names found;
@@ -117,7 +118,7 @@ TEST_F(CopyRunOnDisk, NeverDeletesATrackReachedThroughALinkedFolder) {
   EXPECT_EQ(ReadWholeFile(player + "\\only.wma"), "music b");
   EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより2曲をコピーしました");
   for (const auto &name : names)
-    DeleteFileA((player + "\\" + name).c_str());
+    DeleteFileW(Widen(player + "\\" + name).c_str());
 }
 
 // A file system of 4 MiB that the Unix side mounted, as a small player would be.
@@ -136,7 +137,7 @@ TEST_F(CopyRunOnDisk, RefusesTracksThatDoNotFitBeforeDeletingAnything) {
   EXPECT_EQ(platform.ListFiles(player + "\\*"), Names{"old.mp3"});
   Copy({"..\\Music\\fits.mp3"}, player);
   EXPECT_EQ(platform.ListFiles(player + "\\*"), Names{"fits.mp3"});
-  DeleteFileA((player + "\\fits.mp3").c_str());
+  DeleteFileW(Widen(player + "\\fits.mp3").c_str());
 }
 
 TEST_F(CopyRunOnDisk, AMissingDestinationFailsAtTheFirstCopy) {
@@ -147,7 +148,8 @@ TEST_F(CopyRunOnDisk, AMissingDestinationFailsAtTheFirstCopy) {
 TEST_F(CopyRunOnDisk, AFailedCopyOverAnOlderFileIsReported) {
   scratch.Write("Player\\a.mp3", "old");
   // Held open without sharing, the old copy cannot be replaced.
-  HANDLE held = CreateFileA((scratch / "Player\\a.mp3").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held =
+      CreateFileW(Widen(scratch / "Player\\a.mp3").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   const auto message = CopyError({"..\\Music\\a.mp3"}, scratch / "Player");
   CloseHandle(held);
@@ -191,6 +193,48 @@ TEST_F(CopyRunOnDisk, AMissingPlayListFolderIsAnInOutErrorBeforeAnyDeletion) {
   RecordingProgress progress(journal);
   EXPECT_THROW(list.CopyTracks(progress, scratch / "Player", false, false), EInOutError);
   EXPECT_EQ(scratch.Names("Player"), Names{"old.mp3"});
+}
+
+TEST_F(CopyRunOnDisk, CopiesPlayListsOfCurrentPlayersWithNamesBeyondShiftJis) {
+  const Names names{"Beyoncé - Halo.mp3", "한국어.mp3", "🎵.wma", "表.mp3"};
+  for (const auto &name : names)
+    scratch.Write("Music\\" + name, "music " + name);
+  scratch.Write("Music\\#1 Hit.mp3", "hit");
+  const auto labels = [&] {
+    Names found;
+    for (const auto &line : journal) {
+      if (line.rfind("Label ", 0) == 0)
+        found.push_back(line.substr(6));
+    }
+    journal.clear();
+    return found;
+  };
+  const auto run = [&](const std::string &list, const std::string &bytes, bool reverse) {
+    scratch.Write("Player\\old.mp3", "old");
+    scratch.Write("Lists\\" + list, bytes);
+    TPlayList playList(platform, scratch / ("Lists\\" + list));
+    playList.Load();
+    RecordingProgress progress(journal);
+    playList.CopyTracks(progress, scratch / "Player", false, reverse);
+  };
+
+  const std::string m3u8 = "#EXTM3U\r\n#EXTINF:261,Beyoncé - Halo\r\n..\\Music\\Beyoncé - Halo.mp3\r\n"
+                           "#EXTINF:1,x\r\n..\\Music\\한국어.mp3\r\n..\\Music\\🎵.wma\r\n..\\Music\\表.mp3\r\n";
+  run("今.m3u8", m3u8, false);
+  EXPECT_EQ(labels(), names);
+  EXPECT_EQ(scratch.Names("Player"), (Names{"Beyoncé - Halo.mp3", "表.mp3", "한국어.mp3", "🎵.wma"}));
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\🎵.wma"), "music 🎵.wma");
+  run("今.m3u8", "\xEF\xBB\xBF" + m3u8, true);
+  EXPECT_EQ(labels(), (Names{"表.mp3", "🎵.wma", "한국어.mp3", "Beyoncé - Halo.mp3"}));
+
+  // An extended ".m3u" in Shift-JIS: the directives go, a track named with "#" stays.
+  run("ext.m3u", testing::ShiftJisBytes("#EXTM3U\r\n#EXTINF:1,表\r\n..\\Music\\#1 Hit.mp3\r\n..\\Music\\表.mp3\r\n"),
+      false);
+  EXPECT_EQ(labels(), (Names{"#1 Hit.mp3", "表.mp3"}));
+  EXPECT_EQ(scratch.Names("Player"), (Names{"#1 Hit.mp3", "表.mp3"}));
+  // An ".m3u" that starts with a byte-order mark is UTF-8.
+  run("bom.m3u", "\xEF\xBB\xBF..\\Music\\한국어.mp3\r\n", false);
+  EXPECT_EQ(scratch.Names("Player"), Names{"한국어.mp3"});
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ScratchFolder.h"
 #include "platform/InOutError.h"
+#include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 
 #include <gtest/gtest.h>
@@ -46,14 +47,13 @@ protected:
   ScratchFolder scratch;
 };
 
-TEST_F(PlatformOnDisk, UsesTheJapaneseCodePage) {
-  ASSERT_EQ(GetACP(), 932u) << "the tests need code page 932";
-  EXPECT_TRUE(platform.IsLeadByte(0x95));
-  EXPECT_TRUE(platform.IsLeadByte(0x83));
-  EXPECT_FALSE(platform.IsLeadByte('\\'));
-  EXPECT_FALSE(platform.IsLeadByte(0xB1)); // a half-width katakana stands alone
+TEST_F(PlatformOnDisk, ReadsShiftJisAndUpperCasesUnicode) {
+  // "表" and "ソ" end in 0x5C; 0xB1 is a half-width katakana standing alone.
+  EXPECT_EQ(platform.FromShiftJis("\x95\x5C\\\x83\x5C\xB1"), "表\\ソｱ");
+  EXPECT_EQ(platform.FromShiftJis("a\x81"), "a・");
   EXPECT_EQ(platform.UpperCase("表ソ.m3u"), "表ソ.M3U");
   EXPECT_EQ(platform.UpperCase(".plst"), ".PLST");
+  EXPECT_EQ(platform.UpperCase("beyoncé.ｍｐ３"), "BEYONCÉ.ＭＰ３");
 }
 
 TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCase) {
@@ -81,7 +81,8 @@ TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {
   scratch.MakeFolder("folder");
 
   // A track dated 1970 is a file like any other.
-  HANDLE old = CreateFileA((scratch / "old.mp3").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE old =
+      CreateFileW(Widen(scratch / "old.mp3").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(old, INVALID_HANDLE_VALUE);
   SYSTEMTIME epoch = {1970, 1, 0, 1, 0, 0, 0, 0};
   FILETIME stamp;

@@ -1,3 +1,4 @@
+#include "FakePlatform.h"
 #include "ScratchFolder.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFPlayList.h"
@@ -38,6 +39,9 @@ TEST_F(ProfileOnDisk, ReadsBackWhatItSaved) {
     option.StopAfterCopy = false;
     option.Save();
   }
+  EXPECT_NE(ReadWholeFile(scratch / "Songferry.ini").find(testing::ShiftJisBytes("DefaultDir=D:\\表\\ソ\\\r\n")),
+            std::string::npos)
+      << "kept in Shift-JIS";
   const TSFOption option(platform, scratch / "Songferry.ini");
   EXPECT_EQ(option.ToDir, "E:\\");
   EXPECT_EQ(option.DefaultDir, "D:\\表\\ソ\\");
@@ -68,13 +72,13 @@ TEST_F(ProfileOnDisk, ReportsASettingsFileItCannotWrite) {
 }
 
 TEST_F(ProfileOnDisk, LoadsAPlstThroughTheSystemsProfileRules) {
-  scratch.Write("表.plst", "[playlist]\r\n"
-                           "TRACKS = 4\r\n"
-                           "1=\"C:\\My Music\\a.mp3\",240\r\n"
-                           "2=D:\\b.wma,180\r\n"
-                           "3=\"C:\\quoted alone.mp3\"\r\n"
-                           "4=  C:\\ソ\\表.mp3  \r\n"
-                           "[Other]\r\n5=ignored\r\n");
+  scratch.Write("表.plst", testing::ShiftJisBytes("[playlist]\r\n"
+                                                  "TRACKS = 4\r\n"
+                                                  "1=\"C:\\My Music\\a.mp3\",240\r\n"
+                                                  "2=D:\\b.wma,180\r\n"
+                                                  "3=\"C:\\quoted alone.mp3\"\r\n"
+                                                  "4=  C:\\ソ\\表.mp3  \r\n"
+                                                  "[Other]\r\n5=ignored\r\n"));
   TPlayList list(platform, scratch / "表.plst");
   list.Load();
   ASSERT_EQ(list.Count, 4);

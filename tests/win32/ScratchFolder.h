@@ -5,7 +5,7 @@
 
 namespace sf::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it (read-only
+// A fresh folder under the system's temporary folder (paths in UTF-8), removed with everything in it (read-only
 // files included) when the test ends. The working folder is put back as it was, too.
 class ScratchFolder {
 public:
@@ -30,5 +30,6 @@ private:
 };
 
 std::string ReadWholeFile(const std::string &path);
+void WriteWholeFile(const std::string &path, const std::string &content);
 
 } // namespace sf::testing

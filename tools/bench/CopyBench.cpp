@@ -44,7 +44,7 @@ double Median(std::vector<double> values) {
 // The Windows platform, with the time spent copying added up.
 class CopyTimingPlatform final : public sf::Platform {
 public:
-  bool IsLeadByte(unsigned char byte) const override { return system_.IsLeadByte(byte); }
+  std::string FromShiftJis(std::string_view bytes) const override { return system_.FromShiftJis(bytes); }
   std::string UpperCase(std::string_view text) const override { return system_.UpperCase(text); }
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override {
     system_.ReadTextFile(path, consume);

@@ -2,9 +2,11 @@
 
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
+#include "platform/win32/Utf16.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -22,8 +24,8 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser>;
 
-FindHandle FindFirst(const std::string &pattern, WIN32_FIND_DATAA &entry) {
-  HANDLE handle = FindFirstFileA(pattern.c_str(), &entry);
+FindHandle FindFirst(const std::string &pattern, WIN32_FIND_DATAW &entry) {
+  HANDLE handle = FindFirstFileW(Widen(pattern).c_str(), &entry);
   return FindHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
@@ -32,20 +34,50 @@ int LastErrorCode() { return static_cast<int>(GetLastError()); }
 // Volume labels carry this attribute on systems that still report them.
 constexpr DWORD kVolumeLabel = 0x8;
 
-} // namespace
-
-bool Win32Platform::IsLeadByte(unsigned char byte) const { return IsDBCSLeadByte(byte) != FALSE; }
-
-std::string Win32Platform::UpperCase(std::string_view text) const {
-  std::string result(text);
-  if (!result.empty())
-    CharUpperBuffA(result.data(), static_cast<DWORD>(result.size()));
-  return result;
+// Asks a function that fills a buffer of wide characters for its text, growing the buffer until
+// the text fits. `fill` returns the length it wrote, or the size it needs when the buffer is too
+// small, or 0 on failure.
+template <typename Fill> std::wstring GrowingText(Fill fill) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (length == 0)
+      return {};
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(std::max<std::size_t>(length, text.size() * 2));
+  }
 }
 
+// The profile functions take the path in the system code page: where it cannot hold the name, the
+// short form, which it always can, stands in.
+std::string ProfilePath(const std::string &path) {
+  bool complete = false;
+  const std::string ansi = ToCodePage(CP_ACP, path, &complete);
+  if (complete)
+    return ansi;
+  const std::wstring wide = Widen(path);
+  const std::wstring shortPath =
+      GrowingText([&](wchar_t *buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
+  return shortPath.empty() ? ansi : ToCodePage(CP_ACP, Narrow(shortPath));
+}
+
+} // namespace
+
+std::string Win32Platform::UpperCase(std::string_view text) const {
+  std::wstring wide = Widen(text);
+  if (!wide.empty())
+    CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return Narrow(wide);
+}
+
+std::string Win32Platform::FromShiftJis(std::string_view bytes) const { return FromCodePage(kShiftJis, bytes); }
+
 void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {
-  HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE opened = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     throw EInOutError(LastErrorCode());
   const FileHandle file(opened);
@@ -62,26 +94,29 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
 std::string Win32Platform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                             const std::string &defaultValue, std::size_t bufferSize) {
   std::string value(bufferSize, '\0');
-  const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(), value.data(),
-                                                static_cast<DWORD>(bufferSize), path.c_str());
+  const DWORD length =
+      GetPrivateProfileStringA(ToCodePage(kShiftJis, section).c_str(), ToCodePage(kShiftJis, key).c_str(),
+                               ToCodePage(kShiftJis, defaultValue).c_str(), value.data(),
+                               static_cast<DWORD>(bufferSize), ProfilePath(path).c_str());
   value.resize(length);
-  return value;
+  return FromShiftJis(value);
 }
 
 bool Win32Platform::WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                       const std::string &value) {
   // Only the result counts: after a successful write the last-error code is often left at 87.
-  return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != FALSE;
+  return WritePrivateProfileStringA(ToCodePage(kShiftJis, section).c_str(), ToCodePage(kShiftJis, key).c_str(),
+                                    ToCodePage(kShiftJis, value).c_str(), ProfilePath(path).c_str()) != FALSE;
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
   // A name without wildcards finds the same entry as the directory search, at a fraction of the
   // cost: under Wine each search reads the whole folder.
   if (path.find_first_of("*?<>\"") == std::string::npos) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
-  WIN32_FIND_DATAA entry;
+  WIN32_FIND_DATAW entry;
   const auto found = FindFirst(path, entry);
   return found && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -89,18 +124,18 @@ bool Win32Platform::FileExists(const std::string &path) {
 std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
   constexpr DWORD kLeftOut = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel | FILE_ATTRIBUTE_DIRECTORY;
   std::vector<std::string> names;
-  WIN32_FIND_DATAA entry;
+  WIN32_FIND_DATAW entry;
   const auto search = FindFirst(pattern, entry);
   if (!search)
     return names;
   do {
     if ((entry.dwFileAttributes & kLeftOut) == 0)
-      names.emplace_back(entry.cFileName);
-  } while (FindNextFileA(search.get(), &entry));
+      names.push_back(Narrow(entry.cFileName));
+  } while (FindNextFileW(search.get(), &entry));
   return names;
 }
 
-bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Widen(path).c_str()) != FALSE; }
 
 bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target,
                                  const std::function<void()> &whileCopying) {
@@ -121,33 +156,29 @@ bool Win32Platform::CopyFileOver(const std::string &source, const std::string &t
       return PROGRESS_CANCEL;
     }
   };
-  const bool copied = CopyFileExA(source.c_str(), target.c_str(), progress, &context, nullptr, 0) != FALSE;
+  const bool copied =
+      CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), progress, &context, nullptr, 0) != FALSE;
   if (context.error)
     std::rethrow_exception(context.error);
   return copied;
 }
 
 void Win32Platform::ChangeWorkingFolder(const std::string &path) {
-  if (!SetCurrentDirectoryA(path.c_str()))
+  if (!SetCurrentDirectoryW(Widen(path).c_str()))
     throw EInOutError(LastErrorCode());
 }
 
 std::string Win32Platform::FullPath(const std::string &path) {
-  const DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0)
-    return path;
-  std::string full(needed, '\0');
-  const DWORD length = GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed)
-    return path;
-  full.resize(length);
-  return full;
+  const std::wstring wide = Widen(path);
+  const std::wstring full =
+      GrowingText([&](wchar_t *buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+  return full.empty() ? path : Narrow(full);
 }
 
 Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
   FileFacts facts;
   // No access asked and every sharing allowed: this opens files that others hold open, too.
-  HANDLE opened = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   BY_HANDLE_FILE_INFORMATION information;
   if (opened != INVALID_HANDLE_VALUE) {
@@ -166,41 +197,37 @@ Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
   }
   if (facts.identity.empty()) {
     // Where the file system numbers no files, the long spelling of the full path stands in.
-    std::string full = FullPath(path);
-    const DWORD needed = GetLongPathNameA(full.c_str(), nullptr, 0);
-    std::string longPath(needed, '\0');
-    if (needed > 0 && GetLongPathNameA(full.c_str(), longPath.data(), needed) == needed - 1) {
-      longPath.resize(needed - 1);
-      full = longPath;
-    }
-    facts.identity = "path:" + UpperCase(full);
+    const std::wstring full = Widen(FullPath(path));
+    const std::wstring longPath =
+        GrowingText([&](wchar_t *buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
+    facts.identity = "path:" + UpperCase(Narrow(longPath.empty() ? full : longPath));
   }
   return facts;
 }
 
 std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &folder) {
-  const std::string directory = FileNamePart(*this, folder).empty() ? folder : folder + "\\";
+  const std::wstring directory = Widen(FileNamePart(folder).empty() ? folder : folder + "\\");
   ULARGE_INTEGER freeForUser;
-  if (!GetDiskFreeSpaceExA(directory.c_str(), &freeForUser, nullptr, nullptr))
+  if (!GetDiskFreeSpaceExW(directory.c_str(), &freeForUser, nullptr, nullptr))
     return std::nullopt;
   DiskSpace space{freeForUser.QuadPart, 1};
   // The cluster size is asked of the volume's root, which is what the older call expects.
-  std::string root(MAX_PATH + 1, '\0');
+  std::wstring root(MAX_PATH + 1, L'\0');
   DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-  if (GetVolumePathNameA(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
-      GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+  if (GetVolumePathNameW(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
+      GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
     space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
   return space;
 }
 
 std::string ProgramPath() {
   // The path can be longer than MAX_PATH: grow the buffer until the name fits.
-  std::string path(MAX_PATH, '\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      return path;
+      return Narrow(path);
     }
     path.resize(path.size() * 2);
   }

@@ -4,11 +4,11 @@
 
 namespace sf {
 
-// The platform as Windows provides it, through the ANSI functions of the system code page.
+// The platform as Windows provides it, through the system's wide-character functions.
 class Win32Platform final : public Platform {
 public:
-  bool IsLeadByte(unsigned char byte) const override;
   std::string UpperCase(std::string_view text) const override;
+  std::string FromShiftJis(std::string_view bytes) const override;
 
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
   std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,

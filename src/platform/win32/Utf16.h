@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The program's UTF-8 texts and the system's UTF-16 and code pages.
+namespace sf {
+
+inline constexpr unsigned kShiftJis = 932;
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view utf16);
+
+// Bytes in `codePage` as UTF-8; what starts no character becomes the code page's default.
+std::string FromCodePage(unsigned codePage, std::string_view bytes);
+// UTF-8 as bytes in `codePage`, with the code page's default character for what it lacks (no
+// look-alike is chosen); `complete` tells whether every character was there.
+std::string ToCodePage(unsigned codePage, std::string_view utf8, bool *complete = nullptr);
+
+} // namespace sf
