@@ -4,8 +4,7 @@
 #include <string>
 #include <type_traits>
 
-// The texts the program shows, byte for byte. The source is UTF-8; the compiler turns the literals
-// into the system code page (Shift-JIS).
+// The texts the program shows, byte for byte, in UTF-8.
 namespace sf::messages {
 
 struct CodedText {
@@ -37,6 +36,8 @@ inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しま
 inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません(必要%sMB、空き%sMB)";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
+inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";
+
 inline constexpr char kCannotWrite[] = "%s に書き込めません";
 
 inline constexpr char kApplicationTitle[] = "Songferry";
@@ -46,7 +47,7 @@ inline constexpr char kUnknownError[] = "予期しないエラーが発生しま
 
 inline constexpr char kOpenDialogTitle[] = "プレイリストを開く";
 // Description and patterns, each ended by a NUL, as the open dialog takes them.
-inline constexpr char kOpenDialogFilter[] = "プレイリスト(*.m3u;*.plst)\0*.m3u;*.plst\0";
+inline constexpr char kOpenDialogFilter[] = "プレイリスト(*.m3u;*.m3u8;*.plst)\0*.m3u;*.m3u8;*.plst\0";
 
 } // namespace sf::messages
 

@@ -7,7 +7,7 @@ bool IsSeparator(char c) { return c != '\0' && static_cast<unsigned char>(c) <= 
 
 } // namespace
 
-std::vector<std::string> SplitCommandLine(const CodePage &codePage, std::string_view commandLine) {
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
   // A NUL ends the command line, as it does the system's string.
   commandLine = commandLine.substr(0, commandLine.find('\0'));
   std::vector<std::string> arguments;
@@ -22,17 +22,12 @@ std::vector<std::string> SplitCommandLine(const CodePage &codePage, std::string_
     while (at < commandLine.size() && !IsSeparator(commandLine[at])) {
       if (commandLine[at] == '"') {
         ++at;
-        while (at < commandLine.size() && commandLine[at] != '"') {
-          const auto length = codePage.CharLength(commandLine, at);
-          argument.append(commandLine, at, length);
-          at += length;
-        }
+        while (at < commandLine.size() && commandLine[at] != '"')
+          argument += commandLine[at++];
         if (at < commandLine.size())
           ++at;
       } else {
-        const auto length = codePage.CharLength(commandLine, at);
-        argument.append(commandLine, at, length);
-        at += length;
+        argument += commandLine[at++];
       }
     }
     arguments.push_back(std::move(argument));

@@ -1,6 +1,6 @@
 #include "ui/MessageBoxes.h"
 
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Utf16.h"
 #include "resources/MessageTexts.h"
 
 #include <windows.h>
@@ -10,7 +10,7 @@ namespace {
 
 // Without an owner the box is centred on the screen; task-modal, it disables the program's windows.
 void ShowBox(const std::string &text, const char *caption, UINT icon) {
-  MessageBoxA(nullptr, text.c_str(), caption, MB_OK | icon | MB_TASKMODAL | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | icon | MB_TASKMODAL | MB_SETFOREGROUND);
 }
 
 } // namespace
@@ -19,11 +19,10 @@ void ShowError(const std::string &text) { ShowBox(text, messages::kErrorCaption,
 
 void ShowInfo(const std::string &text) { ShowBox(text, messages::kInfoCaption, MB_ICONINFORMATION); }
 
-std::string UnhandledErrorText(const CodePage &codePage, const std::string &message) {
-  std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < message.size(); i += codePage.CharLength(message, i))
-    last = i;
-  if (last != std::string::npos && static_cast<unsigned char>(message[last]) > '.')
+std::string UnhandledErrorText(const std::string &message) {
+  // Every byte of a character beyond ASCII is above 0x7F, as its first byte is in Shift-JIS: the
+  // last byte decides for the last character.
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
     return message + ".";
   return message;
 }
@@ -37,7 +36,7 @@ void ReportUnhandled(std::exception_ptr error) {
   } catch (...) {
     message = messages::kUnknownError;
   }
-  ShowBox(UnhandledErrorText(Win32Platform(), message), messages::kApplicationTitle, MB_ICONSTOP);
+  ShowBox(UnhandledErrorText(message), messages::kApplicationTitle, MB_ICONSTOP);
 }
 
 } // namespace sf::ui

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/CodePage.h"
-
 #include <exception>
 #include <string>
 
@@ -14,8 +12,8 @@ void ShowInfo(const std::string &text);
 // Shows an error that no handler caught, in a box titled "Songferry"; the program goes on.
 void ReportUnhandled(std::exception_ptr error);
 
-// The text of that box: the message with "." appended when its last character (a double-byte
-// character counting as one) sorts after "." in byte order.
-std::string UnhandledErrorText(const CodePage &codePage, const std::string &message);
+// The text of that box: the message with "." appended when its last character (one beyond ASCII
+// counting as one) sorts after "." in byte order.
+std::string UnhandledErrorText(const std::string &message);
 
 } // namespace sf::ui

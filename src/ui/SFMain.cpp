@@ -1,6 +1,7 @@
 #include "ui/SFMain.h"
 
 #include "platform/PathParts.h"
+#include "platform/win32/Utf16.h"
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 #include "ui/CommandLine.h"
@@ -24,13 +25,13 @@ HMENU BuildMainMenu() {
     switch (entry.kind) {
     case layouts::MenuKind::Popup:
       popup = CreatePopupMenu();
-      AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), entry.caption);
+      AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(popup), Widen(entry.caption).c_str());
       break;
     case layouts::MenuKind::Item:
-      AppendMenuA(popup, MF_STRING, static_cast<UINT_PTR>(entry.id), entry.caption);
+      AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(entry.id), Widen(entry.caption).c_str());
       break;
     case layouts::MenuKind::TopCommand:
-      AppendMenuA(bar, MF_STRING, static_cast<UINT_PTR>(entry.id), entry.caption);
+      AppendMenuW(bar, MF_STRING, static_cast<UINT_PTR>(entry.id), Widen(entry.caption).c_str());
       break;
     }
   }
@@ -56,10 +57,10 @@ TFrmSFMain::~TFrmSFMain() {
 
 void TFrmSFMain::FormCreate(const std::string &commandLine) {
   DragAcceptFiles(Handle(), TRUE);
-  const auto arguments = SplitCommandLine(platform_, commandLine);
+  const auto arguments = SplitCommandLine(commandLine);
   if (arguments.size() > 1)
     ChoosePlayList(arguments[1]);
-  Option = std::make_unique<TSFOption>(platform_, SettingsFilePath(platform_, ProgramPath()));
+  Option = std::make_unique<TSFOption>(platform_, SettingsFilePath(ProgramPath()));
   SetChecked(layouts::kAddCheck, Option->AddMode);
   SetChecked(layouts::kReverseCheck, Option->Reverse);
 }
@@ -143,30 +144,36 @@ void TFrmSFMain::AddCheckClick() { Option->AddMode = IsChecked(layouts::kAddChec
 void TFrmSFMain::ReverseCheckClick() { Option->Reverse = IsChecked(layouts::kReverseCheck); }
 
 void TFrmSFMain::MenuOpenClick() {
-  std::string path(32 * 1024, '\0');
-  OPENFILENAMEA dialog{};
+  std::wstring path(32 * 1024, L'\0');
+  const std::wstring filter = Widen(std::string_view(messages::kOpenDialogFilter, sizeof messages::kOpenDialogFilter));
+  const std::wstring initialFolder = Widen(Option->DefaultDir);
+  const std::wstring title = Widen(messages::kOpenDialogTitle);
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = Handle();
-  dialog.lpstrFilter = messages::kOpenDialogFilter;
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
-  dialog.lpstrInitialDir = Option->DefaultDir.c_str();
-  dialog.lpstrTitle = messages::kOpenDialogTitle;
+  dialog.lpstrInitialDir = initialFolder.c_str();
+  dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameA(&dialog))
+  if (!GetOpenFileNameW(&dialog))
     return;
-  path.resize(path.find('\0'));
-  ChoosePlayList(path);
-  Option->DefaultDir = FolderPartWithSeparator(platform_, path);
+  path.resize(path.find(L'\0'));
+  ChoosePlayList(Narrow(path));
+  // The settings file is Shift-JIS: a folder it cannot name leaves the starting folder as it was.
+  const std::string folder = FolderPartWithSeparator(Narrow(path));
+  if (FitsShiftJis(folder))
+    Option->DefaultDir = folder;
 }
 
 void TFrmSFMain::WMDropFiles(HDROP drop) {
   const std::unique_ptr<std::remove_pointer_t<HDROP>, DropFinisher> finisher(drop);
   // Asked for its length first, so that a path of any length comes through whole.
-  const UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-  std::string path(length + 1, '\0');
-  path.resize(DragQueryFileA(drop, 0, path.data(), length + 1));
-  ChoosePlayList(path);
+  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  std::wstring path(length + 1, L'\0');
+  path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+  ChoosePlayList(Narrow(path));
 }
 
 void TFrmSFMain::O2Click() {
@@ -180,16 +187,16 @@ void TFrmSFMain::O2Click() {
 
 void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
 
-void TFrmSFMain::MiHelpClick() { WinExec(HelpCommandLine(platform_, ProgramPath()).c_str(), SW_SHOW); }
+void TFrmSFMain::MiHelpClick() { WinExec(ToCodePage(CP_ACP, HelpCommandLine(ProgramPath())).c_str(), SW_SHOW); }
 
 void TFrmSFMain::ChoosePlayList(const std::string &path) {
   PlayListPath = path;
-  SetText(layouts::kPLNameLabel, FileNamePart(platform_, path));
+  SetText(layouts::kPLNameLabel, FileNamePart(path));
 }
 
-std::string HelpCommandLine(const CodePage &codePage, const std::string &programPath) {
+std::string HelpCommandLine(const std::string &programPath) {
   // Quoted, so that a program folder with blanks in its name ("C:\Program Files\...") works.
-  return "hh \"" + FolderPartWithSeparator(codePage, programPath) + "Songferry.CHM\"";
+  return "hh \"" + FolderPartWithSeparator(programPath) + "Songferry.CHM\"";
 }
 
 void TerminateApplication() { PostQuitMessage(0); }
@@ -203,7 +210,7 @@ int RunApplication() {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  CreateForms(GetCommandLineA());
+  CreateForms(Narrow(GetCommandLineW()));
   ShowWindow(FrmSFMain->Handle(), SW_SHOW);
   const int exitCode = RunMessageLoop();
   DestroyForms();

@@ -14,7 +14,7 @@ namespace sf::ui {
 // order, copy. It owns the settings and is where a copy run's errors are shown.
 class TFrmSFMain final : public TWindow {
 public:
-  // `commandLine` is the program's own, as GetCommandLineA gives it.
+  // `commandLine` is the program's own, as the system gives it, in UTF-8.
   explicit TFrmSFMain(const std::string &commandLine);
   ~TFrmSFMain() override;
 
@@ -47,7 +47,7 @@ private:
 };
 
 // The command line that opens the help file beside the program at `programPath`.
-std::string HelpCommandLine(const CodePage &codePage, const std::string &programPath);
+std::string HelpCommandLine(const std::string &programPath);
 
 // Tells the application to end once the current message is handled.
 void TerminateApplication();

@@ -1,5 +1,9 @@
 #include "ui/SFToDirDlg.h"
 
+#include "platform/win32/Utf16.h"
+#include "resources/MessageTexts.h"
+#include "ui/MessageBoxes.h"
+
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -11,16 +15,6 @@ namespace {
 constexpr int kIndent = 19;
 
 Pidl Combine(const ITEMIDLIST *parent, const ITEMIDLIST *child) { return Pidl(ILCombine(parent, child)); }
-
-std::string ToSystemCodePage(const std::wstring &text) {
-  // Characters the code page lacks become its default character.
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), converted.data(), length, nullptr,
-                      nullptr);
-  return converted;
-}
 
 } // namespace
 
@@ -148,7 +142,7 @@ std::string TToDirDlg::SelectedFolderPath() const {
   // Virtual folders (the computer, the control panel) have no path: their name stands in.
   if (path.rfind(L"::{", 0) == 0)
     path = NameOf(absolute, SHGDN_NORMAL);
-  return ToSystemCodePage(path);
+  return Narrow(path);
 }
 
 void TToDirDlg::ShellTreeView1RightClick() {
@@ -179,6 +173,11 @@ LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TToDirDlg::Command(int id) {
+  // The settings file is Shift-JIS: a folder it cannot name is refused here, where it was picked.
+  if (id == IDOK && !FitsShiftJis(SelectedFolderPath())) {
+    ShowError(messages::kFolderNotShiftJis);
+    return;
+  }
   if (id == IDOK || id == IDCANCEL)
     EndModal(id);
 }

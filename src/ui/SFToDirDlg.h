@@ -30,7 +30,7 @@ public:
   explicit TToDirDlg(HWND owner);
 
   // The parsing name of the folder selected in the tree ("E:\" for a drive root), or, for a
-  // virtual folder, its display name; in the system code page. Empty when none is selected.
+  // virtual folder, its display name. Empty when none is selected.
   std::string SelectedFolderPath() const;
 
 protected:

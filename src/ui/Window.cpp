@@ -1,5 +1,6 @@
 #include "ui/Window.h"
 
+#include "platform/win32/Utf16.h"
 #include "ui/MessageBoxes.h"
 
 #include <commctrl.h>
@@ -19,19 +20,19 @@ UINT DpiOf(HWND window) {
   return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
-const char *ClassOf(Kind kind) {
+const wchar_t *ClassOf(Kind kind) {
   switch (kind) {
   case Kind::Label:
-    return WC_STATICA;
+    return WC_STATICW;
   case Kind::CheckBox:
   case Kind::Button:
-    return WC_BUTTONA;
+    return WC_BUTTONW;
   case Kind::Edit:
-    return WC_EDITA;
+    return WC_EDITW;
   case Kind::ProgressBar:
-    return PROGRESS_CLASSA;
+    return PROGRESS_CLASSW;
   case Kind::FolderTree:
-    return WC_TREEVIEWA;
+    return WC_TREEVIEWW;
   case Kind::Panel:
     break;
   }
@@ -68,23 +69,25 @@ bool IsBlack(const layouts::Window &layout) { return layout.background == layout
 int ScaleForDpi(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI); }
 
 TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA windowClass{};
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const std::wstring className = Widen(layout.name);
+  WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
-  if (!GetClassInfoExA(instance, layout.name, &windowClass)) {
+  if (!GetClassInfoExW(instance, className.c_str(), &windowClass)) {
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     windowClass.hbrBackground =
         IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = layout.name;
-    RegisterClassExA(&windowClass);
+    windowClass.lpszClassName = className.c_str();
+    RegisterClassExW(&windowClass);
   }
   const DWORD style = layout.resizable ? WS_OVERLAPPEDWINDOW : (WS_POPUP | WS_CAPTION | WS_SYSMENU);
   const DWORD exStyle = layout.resizable ? 0 : WS_EX_DLGMODALFRAME;
-  CreateWindowExA(exStyle | WS_EX_CONTROLPARENT, layout.name, layout.caption, style | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                  CW_USEDEFAULT, layout.width, layout.height, owner, nullptr, instance, this);
+  CreateWindowExW(exStyle | WS_EX_CONTROLPARENT, className.c_str(), Widen(layout.caption).c_str(),
+                  style | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, layout.width, layout.height, owner, nullptr,
+                  instance, this);
   if (!handle_)
     throw std::runtime_error("CreateWindowEx failed for " + std::string(layout.name));
   CreateControls();
@@ -99,17 +102,17 @@ TWindow::~TWindow() {
 
 LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto *self = static_cast<TWindow *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams);
+    auto *self = static_cast<TWindow *>(reinterpret_cast<CREATESTRUCTW *>(lParam)->lpCreateParams);
     self->handle_ = window;
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto *self = reinterpret_cast<TWindow *>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto *self = reinterpret_cast<TWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self)
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   try {
     const LRESULT result = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       self->handle_ = nullptr;
     }
     return result;
@@ -128,7 +131,7 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // A push button with the focus is the default: Enter presses it.
     const HWND focus = GetFocus();
     if (focus && IsChild(handle_, focus) &&
-        (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+        (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
       return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
     for (const auto &control : layout_.controls) {
       if (control.look & layouts::kDefaultButton)
@@ -162,7 +165,7 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     break;
   }
-  return DefWindowProcA(handle_, message, wParam, lParam);
+  return DefWindowProcW(handle_, message, wParam, lParam);
 }
 
 void TWindow::CreateControls() {
@@ -177,9 +180,9 @@ void TWindow::CreateControls() {
     if (control->kind == Kind::Panel)
       continue;
     const HWND child =
-        CreateWindowExA(control->kind == Kind::Edit || control->kind == Kind::FolderTree ? WS_EX_CLIENTEDGE : 0,
-                        ClassOf(control->kind), control->text, StyleOf(*control), 0, 0, 0, 0, handle_,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), GetModuleHandleA(nullptr), nullptr);
+        CreateWindowExW(control->kind == Kind::Edit || control->kind == Kind::FolderTree ? WS_EX_CLIENTEDGE : 0,
+                        ClassOf(control->kind), Widen(control->text).c_str(), StyleOf(*control), 0, 0, 0, 0, handle_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->id)), GetModuleHandleW(nullptr), nullptr);
     // Themed check boxes draw their text in the theme's colour whatever WM_CTLCOLORSTATIC says,
     // which would be black on black here.
     if (control->kind == Kind::CheckBox && IsBlack(layout_))
@@ -195,13 +198,14 @@ void TWindow::ApplyLayout(UINT dpi) {
     if (!child)
       continue;
     const HFONT font = control.font ? FontFor(*control.font, dpi) : windowFont;
-    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     int width = ScaleForDpi(control.width, dpi), height = ScaleForDpi(control.height, dpi);
     if (control.width == 0) {
       const HDC dc = GetDC(child);
       const HGDIOBJ previous = SelectObject(dc, font);
       SIZE size{};
-      GetTextExtentPoint32A(dc, control.text, static_cast<int>(strlen(control.text)), &size);
+      const std::wstring text = Widen(control.text);
+      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
       SelectObject(dc, previous);
       ReleaseDC(child, dc);
       width = size.cx;
@@ -211,17 +215,17 @@ void TWindow::ApplyLayout(UINT dpi) {
   }
   RECT frame{0, 0, ScaleForDpi(layout_.width, dpi), ScaleForDpi(layout_.height, dpi)};
   if (layout_.clientSize)
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)),
-                             GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE)),
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_STYLE)),
+                             GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_EXSTYLE)),
                              dpi);
   SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HFONT TWindow::FontFor(const layouts::Font &font, UINT dpi) {
-  fonts_.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+  fonts_.emplace_back(CreateFontW(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
                                   FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face));
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.face).c_str()));
   return fonts_.back().get();
 }
 
@@ -269,7 +273,7 @@ int TWindow::ShowModal() {
     SetFocus(first);
   MSG message;
   while (modalResult_ == 0) {
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+    if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
       // The application is ending: leave WM_QUIT for the main loop.
       PostQuitMessage(static_cast<int>(message.wParam));
       modalResult_ = IDCANCEL;
@@ -288,12 +292,12 @@ int TWindow::ShowModal() {
 
 std::string TWindow::Text(int id) const {
   const HWND control = Control(id);
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
-  return text;
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
 }
 
-void TWindow::SetText(int id, const std::string &text) { SetWindowTextA(Control(id), text.c_str()); }
+void TWindow::SetText(int id, const std::string &text) { SetWindowTextW(Control(id), Widen(text).c_str()); }
 
 bool TWindow::IsChecked(int id) const { return IsDlgButtonChecked(handle_, id) == BST_CHECKED; }
 
@@ -301,15 +305,15 @@ void TWindow::SetChecked(int id, bool checked) { CheckDlgButton(handle_, id, che
 
 void DispatchWithDialogKeys(MSG &message) {
   const HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-  if (root && IsDialogMessageA(root, &message))
+  if (root && IsDialogMessageW(root, &message))
     return;
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
 }
 
 int RunMessageLoop() {
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0)
+  while (GetMessageW(&message, nullptr, 0, 0) > 0)
     DispatchWithDialogKeys(message);
   return static_cast<int>(message.wParam);
 }

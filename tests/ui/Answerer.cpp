@@ -1,5 +1,7 @@
 #include "Answerer.h"
 
+#include "platform/win32/Utf16.h"
+
 namespace sf::testing {
 namespace {
 
@@ -19,13 +21,17 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   return TRUE;
 }
 
-std::string TextOf(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+} // namespace
+
+std::string WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
 }
 
-} // namespace
+std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+void SetItemText(HWND dialog, int id, const std::string &text) { SetDlgItemTextW(dialog, id, Widen(text).c_str()); }
 
 WindowAnswerer::WindowAnswerer(std::string className, int command, std::function<void(HWND)> inspect)
     : className_(std::move(className)), command_(command), inspect_(std::move(inspect)),
@@ -48,9 +54,9 @@ DWORD WINAPI WindowAnswerer::Run(void *context) {
     Search search{&self.className_, nullptr};
     EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
-      self.seen_.caption = TextOf(search.found);
+      self.seen_.caption = WindowText(search.found);
       if (const HWND message = GetDlgItem(search.found, 0xFFFF))
-        self.seen_.text = TextOf(message);
+        self.seen_.text = WindowText(message);
       if (self.inspect_)
         self.inspect_(search.found);
       PostMessageA(search.found, WM_COMMAND, static_cast<WPARAM>(self.command_), 0);

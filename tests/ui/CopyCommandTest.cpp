@@ -18,6 +18,8 @@ protected:
       scratch.Write(std::string("Music\\") + name, name);
     scratch.Write("Player\\old.mp3");
     scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\b.wma\r\n..\\Music\\c.mp3\r\n");
+    // The same in UTF-8, after a name that Shift-JIS lacks and that is missing.
+    scratch.Write("Lists\\now.m3u8", "#EXTM3U\n..\\Music\\a.mp3\nBeyoncé - Halo.mp3\n");
     Main().Option->ToDir = scratch / "Player";
     Main().Option->StopAfterCopy = false;
     Main().PlayListPath = scratch / "Lists\\mix.m3u";
@@ -77,6 +79,12 @@ TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
     WindowAnswerer error("#32770", IDOK, [&](HWND) { shownDuringBox = ProgressShown(); });
     Click(Main().Handle(), layouts::kIdOk);
     EXPECT_EQ(error.Seen().text, "ファイル..\\Music\\gone.mp3が存在しません");
+  }
+  Main().PlayListPath = scratch / "Lists\\now.m3u8";
+  {
+    WindowAnswerer error;
+    Click(Main().Handle(), layouts::kIdOk);
+    EXPECT_EQ(error.Seen().text, "ファイルBeyoncé - Halo.mp3が存在しません");
   }
   EXPECT_FALSE(shownDuringBox) << "the progress window goes before the error shows";
   EXPECT_FALSE(testing::QuitRequested());

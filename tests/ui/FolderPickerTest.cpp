@@ -1,4 +1,6 @@
+#include "FakePlatform.h"
 #include "WindowTestFixture.h"
+#include "platform/win32/Utf16.h"
 #include "ui/SFOptDlg.h"
 #include "ui/SFToDirDlg.h"
 
@@ -8,6 +10,8 @@
 namespace sf {
 namespace {
 
+using testing::ItemText;
+using testing::SetItemText;
 using testing::WindowAnswerer;
 
 class FolderPickerTest : public testing::WindowTest {
@@ -58,9 +62,9 @@ protected:
 TEST_F(FolderPickerTest, ConfirmedAtOnceGivesTheDesktopsPath) {
   EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), "") << "nothing is selected before the tree is built";
   EXPECT_EQ(OpenPicker(IDOK), "コピー先の選択");
-  char desktop[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
-  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), desktop);
+  wchar_t desktop[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), Narrow(desktop));
   const HTREEITEM root = TreeView_GetRoot(Tree());
   EXPECT_EQ(TreeView_GetSelection(Tree()), root);
   EXPECT_EQ(TreeView_GetNextSibling(Tree(), root), nullptr) << "the desktop is the one root";
@@ -68,7 +72,7 @@ TEST_F(FolderPickerTest, ConfirmedAtOnceGivesTheDesktopsPath) {
 }
 
 TEST_F(FolderPickerTest, TheBrowseButtonFillsInThePickedFolderOnlyOnOk) {
-  SetDlgItemTextA(ui::SFOptionDlg->Handle(), layouts::kToDirEdit, "typed");
+  SetItemText(ui::SFOptionDlg->Handle(), layouts::kToDirEdit, "typed");
   {
     WindowAnswerer cancel("ToDirDlg", IDCANCEL);
     SendMessageA(ui::SFOptionDlg->Handle(), WM_COMMAND, layouts::kRefButton, 0);
@@ -94,9 +98,7 @@ TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
       PostMessageA(picker, WM_COMMAND, IDOK, 0);
       for (int tries = 0; tries < 500 && IsWindowVisible(picker); ++tries)
         Sleep(20);
-      char text[MAX_PATH] = {};
-      GetDlgItemTextA(options, layouts::kToDirEdit, text, sizeof text);
-      picked = text;
+      picked = ItemText(options, layouts::kToDirEdit);
     });
     Command(layouts::kMenuO2);
   }
@@ -123,18 +125,18 @@ TEST_F(FolderPickerTest, ADriveRootIsPickedAsItsRootAndCopiedInto) {
   EXPECT_EQ(Main().Option->ToDir, "Y:\\");
 
   scratch.Write("Music\\ソ.mp3", "so");
-  scratch.Write("Lists\\y.m3u", "..\\Music\\ソ.mp3\r\n");
+  scratch.Write("Lists\\y.m3u", testing::ShiftJisBytes("..\\Music\\ソ.mp3\r\n"));
   Main().PlayListPath = scratch / "Lists\\y.m3u";
   Main().Option->StopAfterCopy = false;
   Main().Option->AddMode = true;
-  DeleteFileA("Y:\\ソ.mp3");
+  DeleteFileW(L"Y:\\ソ.mp3");
   {
     WindowAnswerer info;
     Click(Main().Handle(), layouts::kIdOk);
     EXPECT_EQ(info.Seen().text, "y.m3uより1曲をコピーしました");
   }
   EXPECT_EQ(testing::ReadWholeFile("Y:\\\\ソ.mp3"), "so");
-  DeleteFileA("Y:\\ソ.mp3");
+  DeleteFileW(L"Y:\\ソ.mp3");
 }
 
 TEST_F(FolderPickerTest, KeepsItsBranchesAndSelectionBetweenOpenings) {
@@ -151,7 +153,7 @@ TEST_F(FolderPickerTest, KeepsItsBranchesAndSelectionBetweenOpenings) {
 
 TEST_F(FolderPickerTest, AnEmptiedDestinationMakesTheNextCopyFail) {
   {
-    WindowAnswerer ok("SFOptionDlg", IDOK, [](HWND dialog) { SetDlgItemTextA(dialog, layouts::kToDirEdit, ""); });
+    WindowAnswerer ok("SFOptionDlg", IDOK, [](HWND dialog) { SetItemText(dialog, layouts::kToDirEdit, ""); });
     SendMessageA(Main().Handle(), WM_COMMAND, layouts::kMenuO2, 0);
   }
   EXPECT_EQ(Main().Option->ToDir, "");

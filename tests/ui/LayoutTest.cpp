@@ -1,4 +1,5 @@
 #include "WindowTestFixture.h"
+#include "platform/win32/Utf16.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/SFOptDlg.h"
@@ -11,12 +12,7 @@ namespace sf {
 namespace {
 
 using testing::WindowTest;
-
-std::string TextOf(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using testing::WindowText;
 
 RECT ClientRectOf(HWND control) {
   RECT rect;
@@ -31,7 +27,7 @@ void ExpectLaidOut(const ui::TWindow &window) {
   const auto &layout = window.Layout();
   SCOPED_TRACE(layout.name);
   ASSERT_EQ(GetDpiForWindow(window.Handle()), 96u) << "the layouts are checked at 96 dpi";
-  EXPECT_EQ(TextOf(window.Handle()), layout.caption);
+  EXPECT_EQ(WindowText(window.Handle()), layout.caption);
   RECT size;
   if (layout.clientSize)
     GetClientRect(window.Handle(), &size);
@@ -53,12 +49,12 @@ void ExpectLaidOut(const ui::TWindow &window) {
       EXPECT_EQ(at.bottom - at.top, control.height);
     }
     if (control.kind != layouts::Kind::Edit) {
-      EXPECT_EQ(TextOf(child), control.text);
+      EXPECT_EQ(WindowText(child), control.text);
     }
-    LOGFONTA font{};
-    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
     const auto &expected = control.font ? *control.font : layout.font;
-    EXPECT_STREQ(font.lfFaceName, expected.face);
+    EXPECT_EQ(Narrow(font.lfFaceName), expected.face);
     EXPECT_EQ(font.lfHeight, -expected.pixels);
     EXPECT_EQ(font.lfWeight, expected.bold ? FW_BOLD : FW_NORMAL);
     EXPECT_EQ((GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) != 0, control.tabOrder >= 0);
@@ -105,9 +101,9 @@ TEST_F(WindowTest, TheMenuBarHoldsEveryItemInOrder) {
   const HMENU bar = GetMenu(Main().Handle());
   ASSERT_EQ(GetMenuItemCount(bar), 4);
   const auto caption = [](HMENU menu, int position) {
-    char text[128] = {};
-    GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof text, MF_BYPOSITION);
-    return std::string(text);
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 128, MF_BYPOSITION);
+    return Narrow(text);
   };
   EXPECT_EQ(caption(bar, 0), "ファイル(&F)");
   EXPECT_EQ(caption(bar, 1), "コピー(&C)");

@@ -1,4 +1,5 @@
 #include "WindowTestFixture.h"
+#include "platform/win32/Utf16.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/Window.h"
@@ -12,24 +13,25 @@
 namespace sf {
 namespace {
 
+using testing::ItemText;
 using testing::ReadWholeFile;
 using testing::SeenWindow;
+using testing::SetItemText;
 using testing::WindowAnswerer;
 using testing::WindowTest;
 
 // A drop of `paths` as the shell hands it over.
+// A drop as the shell makes it, in wide characters.
 HDROP MakeDrop(const std::vector<std::string> &paths) {
-  std::size_t size = sizeof(DROPFILES) + 1;
+  std::wstring names;
   for (const auto &path : paths)
-    size += path.size() + 1;
-  const HGLOBAL memory = GlobalAlloc(GHND, size);
+    names += Widen(path) + L'\0';
+  names += L'\0';
+  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
   auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
   header->pFiles = sizeof(DROPFILES);
-  auto *names = reinterpret_cast<char *>(header + 1);
-  for (const auto &path : paths) {
-    std::memcpy(names, path.c_str(), path.size() + 1);
-    names += path.size() + 1;
-  }
+  header->fWide = TRUE;
+  std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
 }
@@ -48,6 +50,9 @@ TEST_F(WindowTest, TakesThePlayListFromTheCommandLine) {
   ui::CreateForms("\"C:\\Program Files\\Songferry.exe\" \"C:\\My Lists\\表.m3u\" second.m3u");
   EXPECT_EQ(Main().PlayListPath, "C:\\My Lists\\表.m3u");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "表.m3u");
+  ui::DestroyForms();
+  ui::CreateForms("Songferry.exe \"D:\\Sigur Rós\\한국어 🎵.m3u8\"");
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "한국어 🎵.m3u8");
 }
 
 TEST_F(WindowTest, TakesTheCheckBoxesFromTheSettingsAndBack) {
@@ -80,6 +85,9 @@ TEST_F(WindowTest, TakesTheFirstDroppedFileWholeWithoutCheckingIt) {
   SendMessageA(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"D:\\notes.txt"})), 0);
   EXPECT_EQ(Main().PlayListPath, "D:\\notes.txt");
   EXPECT_EQ(Main().Option->DefaultDir, ".");
+  SendMessageW(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"D:\\Motörhead\\🎵.m3u8"})), 0);
+  EXPECT_EQ(Main().PlayListPath, "D:\\Motörhead\\🎵.m3u8");
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "🎵.m3u8");
 }
 
 TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
@@ -94,8 +102,8 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
   {
     WindowAnswerer open("#32770", IDOK, [&](HWND dialog) {
       // The file name box: a combo box in the explorer-style dialog.
-      SetDlgItemTextA(dialog, cmb13, "mix.plst");
-      SetDlgItemTextA(dialog, edt1, "mix.plst");
+      SetItemText(dialog, cmb13, "mix.plst");
+      SetItemText(dialog, edt1, "mix.plst");
     });
     Command(layouts::kMenuOpen);
   }
@@ -109,11 +117,8 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
   {
     WindowAnswerer about("SFAbout", IDOK, [&](HWND box) {
       EXPECT_FALSE(IsWindowEnabled(Main().Handle()));
-      char text[64] = {};
-      GetDlgItemTextA(box, layouts::kProductName, text, sizeof text);
-      product = text;
-      GetDlgItemTextA(box, layouts::kVersion, text, sizeof text);
-      version = text;
+      product = ItemText(box, layouts::kProductName);
+      version = ItemText(box, layouts::kVersion);
     });
     Command(layouts::kMenuAboutA1);
     EXPECT_EQ(about.Seen().caption, "Songferryについて");
@@ -129,10 +134,8 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   std::string shown;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
-      char text[64] = {};
-      GetDlgItemTextA(dialog, layouts::kToDirEdit, text, sizeof text);
-      shown = text;
-      SetDlgItemTextA(dialog, layouts::kToDirEdit, "typed");
+      shown = ItemText(dialog, layouts::kToDirEdit);
+      SetItemText(dialog, layouts::kToDirEdit, "typed");
     });
     Command(layouts::kMenuO2);
   }
@@ -140,7 +143,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [&](HWND dialog) {
-      SetDlgItemTextA(dialog, layouts::kToDirEdit, " F:\\表 ");
+      SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
     });
     Command(layouts::kMenuO2);
@@ -148,6 +151,22 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   }
   EXPECT_EQ(Main().Option->ToDir, " F:\\表 ");
   EXPECT_FALSE(Main().Option->StopAfterCopy);
+}
+
+TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
+  Main().Option->ToDir = "E:\\Old";
+  WindowAnswerer error;
+  {
+    WindowAnswerer options("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
+      SetItemText(dialog, layouts::kToDirEdit, "E:\\Beyoncé\\한국어");
+      SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+      EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open to be mended";
+    });
+    Command(layouts::kMenuO2);
+  }
+  EXPECT_EQ(error.Seen().caption, "エラー");
+  EXPECT_EQ(error.Seen().text, "コピー先のフォルダー名にShift-JISで表せない文字があります");
+  EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
 }
 
 TEST_F(WindowTest, CancelExitAndTheCloseBoxEndTheProgram) {

@@ -1,4 +1,3 @@
-#include "platform/ShiftJisCodePage.h"
 #include "ui/CommandLine.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SFMain.h"
@@ -8,53 +7,51 @@
 namespace sf::ui {
 namespace {
 
-const ShiftJisCodePage kShiftJis;
 using Arguments = std::vector<std::string>;
 
 TEST(SplitCommandLine, FollowsTheProgramsQuotingRules) {
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "Songferry.exe"), Arguments{"Songferry.exe"});
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "  prog  C:\\Lists\\mix.m3u  extra "),
-            (Arguments{"prog", "C:\\Lists\\mix.m3u", "extra"}));
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "\"C:\\Program Files\\Songferry.exe\" \"D:\\My Lists\\a b.m3u\""),
+  EXPECT_EQ(SplitCommandLine("Songferry.exe"), Arguments{"Songferry.exe"});
+  EXPECT_EQ(SplitCommandLine("  prog  C:\\Lists\\mix.m3u  extra "), (Arguments{"prog", "C:\\Lists\\mix.m3u", "extra"}));
+  EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\Songferry.exe\" \"D:\\My Lists\\a b.m3u\""),
             (Arguments{"C:\\Program Files\\Songferry.exe", "D:\\My Lists\\a b.m3u"}));
   // Quoted and unquoted stretches next to each other make one argument.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p D:\\\"My Lists\"\\a.m3u"), (Arguments{"p", "D:\\My Lists\\a.m3u"}));
+  EXPECT_EQ(SplitCommandLine("p D:\\\"My Lists\"\\a.m3u"), (Arguments{"p", "D:\\My Lists\\a.m3u"}));
   // "" where an argument would begin is skipped like a blank; inside one it is an empty stretch.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p \"\" a\"\"b \"\"\"c d\""), (Arguments{"p", "ab", "c d"}));
+  EXPECT_EQ(SplitCommandLine("p \"\" a\"\"b \"\"\"c d\""), (Arguments{"p", "ab", "c d"}));
   // No escapes: a backslash before a quote is an ordinary byte.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p \"C:\\\\\" x"), (Arguments{"p", "C:\\\\", "x"}));
+  EXPECT_EQ(SplitCommandLine("p \"C:\\\\\" x"), (Arguments{"p", "C:\\\\", "x"}));
   // An unclosed quote runs to the end.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p \"a b"), (Arguments{"p", "a b"}));
+  EXPECT_EQ(SplitCommandLine("p \"a b"), (Arguments{"p", "a b"}));
   // Tabs and control bytes separate.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p\ta\x01"
-                                        "b\r\nc"),
+  EXPECT_EQ(SplitCommandLine("p\ta\x01"
+                             "b\r\nc"),
             (Arguments{"p", "a", "b", "c"}));
-  EXPECT_TRUE(SplitCommandLine(kShiftJis, "").empty());
+  EXPECT_TRUE(SplitCommandLine("").empty());
 }
 
 TEST(SplitCommandLine, KeepsDoubleByteCharactersWhole) {
   // "表" and "ソ" end in 0x5C; "\x81\x22" would not be a quote either, were it a character.
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p \"C:\\表\\ソ.m3u\""), (Arguments{"p", "C:\\表\\ソ.m3u"}));
-  EXPECT_EQ(SplitCommandLine(kShiftJis, "p 表\\ソ.m3u"), (Arguments{"p", "表\\ソ.m3u"}));
+  EXPECT_EQ(SplitCommandLine("p \"C:\\表\\ソ.m3u\""), (Arguments{"p", "C:\\表\\ソ.m3u"}));
+  EXPECT_EQ(SplitCommandLine("p 表\\ソ.m3u"), (Arguments{"p", "表\\ソ.m3u"}));
 }
 
 TEST(UnhandledErrorText, AppendsAPeriodAfterCharactersThatSortAfterIt) {
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "ファイルが見つかりません"), "ファイルが見つかりません.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "C:\\Songferry.ini に書き込めません"), "C:\\Songferry.ini に書き込めません.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "I/O エラー (32)"), "I/O エラー (32)");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "done."), "done.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "wait!"), "wait!");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "abc"), "abc.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "v2"), "v2.");
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, ""), "");
+  EXPECT_EQ(UnhandledErrorText("ファイルが見つかりません"), "ファイルが見つかりません.");
+  EXPECT_EQ(UnhandledErrorText("C:\\Songferry.ini に書き込めません"), "C:\\Songferry.ini に書き込めません.");
+  EXPECT_EQ(UnhandledErrorText("I/O エラー (32)"), "I/O エラー (32)");
+  EXPECT_EQ(UnhandledErrorText("done."), "done.");
+  EXPECT_EQ(UnhandledErrorText("wait!"), "wait!");
+  EXPECT_EQ(UnhandledErrorText("abc"), "abc.");
+  EXPECT_EQ(UnhandledErrorText("v2"), "v2.");
+  EXPECT_EQ(UnhandledErrorText(""), "");
   // The last character is "表" (0x95 0x5C), not the 0x5C that ends it.
-  EXPECT_EQ(UnhandledErrorText(kShiftJis, "表"), "表.");
+  EXPECT_EQ(UnhandledErrorText("表"), "表.");
 }
 
 TEST(HelpCommandLine, QuotesTheHelpFileBesideTheProgram) {
-  EXPECT_EQ(HelpCommandLine(kShiftJis, "C:\\Program Files\\Songferry\\Songferry.exe"),
+  EXPECT_EQ(HelpCommandLine("C:\\Program Files\\Songferry\\Songferry.exe"),
             "hh \"C:\\Program Files\\Songferry\\Songferry.CHM\"");
-  EXPECT_EQ(HelpCommandLine(kShiftJis, "D:\\表\\Songferry.exe"), "hh \"D:\\表\\Songferry.CHM\"");
+  EXPECT_EQ(HelpCommandLine("D:\\表\\Songferry.exe"), "hh \"D:\\表\\Songferry.CHM\"");
 }
 
 } // namespace

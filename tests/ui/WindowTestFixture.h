@@ -2,6 +2,7 @@
 
 #include "Answerer.h"
 #include "ScratchFolder.h"
+#include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/Layouts.h"
 #include "settings/SFOption.h"
@@ -20,14 +21,14 @@ class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
     com = std::make_unique<ui::ComApartment>();
-    DeleteFileA(settingsPath.c_str());
+    DeleteFileW(Widen(settingsPath).c_str());
     ui::CreateForms("songferry_ui_tests.exe");
   }
   void TearDown() override {
     ui::DestroyForms();
     com.reset();
     QuitRequested();
-    DeleteFileA(settingsPath.c_str());
+    DeleteFileW(Widen(settingsPath).c_str());
   }
 
   ui::TFrmSFMain &Main() { return *ui::FrmSFMain; }
@@ -37,7 +38,7 @@ protected:
 
   std::unique_ptr<ui::ComApartment> com;
   Win32Platform platform;
-  const std::string settingsPath = SettingsFilePath(platform, ProgramPath());
+  const std::string settingsPath = SettingsFilePath(ProgramPath());
   ScratchFolder scratch;
 };
 

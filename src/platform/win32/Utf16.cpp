@@ -45,4 +45,10 @@ std::string ToCodePage(unsigned codePage, std::string_view utf8, bool *complete)
   return FromWide(codePage, Widen(utf8), complete);
 }
 
+bool FitsShiftJis(std::string_view utf8) {
+  bool complete = false;
+  ToCodePage(kShiftJis, utf8, &complete);
+  return complete;
+}
+
 } // namespace sf

@@ -17,4 +17,7 @@ std::string FromCodePage(unsigned codePage, std::string_view bytes);
 // look-alike is chosen); `complete` tells whether every character was there.
 std::string ToCodePage(unsigned codePage, std::string_view utf8, bool *complete = nullptr);
 
+// True when Shift-JIS has every character of `utf8`, so that the program's files can hold it.
+bool FitsShiftJis(std::string_view utf8);
+
 } // namespace sf
