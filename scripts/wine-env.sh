@@ -8,14 +8,18 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
 # Wine alone gets the Japanese locale: the shell around it need not have it installed.
-songferry_wine() { LC_ALL=ja_JP.UTF-8 wine "$@"; }
+# SONGFERRY_WINE_LOCALE=en_US.UTF-8 runs a program as on an English Windows (code page 1252).
+songferry_wine() { LC_ALL=${SONGFERRY_WINE_LOCALE:-ja_JP.UTF-8} wine "$@"; }
 
 # Creates the locale and the prefix once; later calls return at once.
 songferry_prepare_wine() {
-  if [ ! -d "$LOCPATH/ja_JP.UTF-8" ]; then
-    mkdir -p "$LOCPATH"
-    localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || [ -d "$LOCPATH/ja_JP.UTF-8" ]
-  fi
+  local locale
+  for locale in ja_JP en_US; do
+    if [ ! -d "$LOCPATH/$locale.UTF-8" ]; then
+      mkdir -p "$LOCPATH"
+      localedef -i "$locale" -f UTF-8 "$LOCPATH/$locale.UTF-8" 2>/dev/null || [ -d "$LOCPATH/$locale.UTF-8" ]
+    fi
+  done
   if [ ! -f "$WINEPREFIX/.songferry-ready" ]; then
     mkdir -p "$WINEPREFIX"
     # Wine's services inherit the output; a pipe left open by them would stall whoever reads it.

@@ -3,4 +3,4 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 songferry_prepare_wine
-exec env LC_ALL=ja_JP.UTF-8 wine "$@"
+exec env LC_ALL="${SONGFERRY_WINE_LOCALE:-ja_JP.UTF-8}" wine "$@"
