@@ -26,6 +26,19 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+// `bytes` in MB of 1,048,576 bytes with one decimal, rounded up or down.
+std::string Megabytes(std::uint64_t bytes, bool roundUp) {
+  constexpr std::uint64_t kMegabyte = 1024 * 1024;
+  std::uint64_t whole = bytes / kMegabyte, tenths = bytes % kMegabyte * 10 / kMegabyte;
+  if (roundUp && tenths * kMegabyte != bytes % kMegabyte * 10)
+    ++tenths;
+  if (tenths == 10) {
+    ++whole;
+    tenths = 0;
+  }
+  return std::to_string(whole) + "." + std::to_string(tenths);
+}
+
 } // namespace
 
 TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(path)), platform_(platform) {
@@ -245,18 +258,6 @@ void TPlayList::RemovePartialCopy(const std::string &target, const Platform::Fil
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
   if (after.exists && !untouched && ownTracks.count(after.identity) == 0)
     platform_.RemoveFile(target);
-}
-
-std::string Megabytes(std::uint64_t bytes, bool roundUp) {
-  constexpr std::uint64_t kMegabyte = 1024 * 1024;
-  std::uint64_t whole = bytes / kMegabyte, tenths = bytes % kMegabyte * 10 / kMegabyte;
-  if (roundUp && tenths * kMegabyte != bytes % kMegabyte * 10)
-    ++tenths;
-  if (tenths == 10) {
-    ++whole;
-    tenths = 0;
-  }
-  return std::to_string(whole) + "." + std::to_string(tenths);
 }
 
 std::string ParsePlstEntry(std::string_view value, std::int32_t number) {

@@ -77,9 +77,6 @@ private:
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed
 // by a comma and further data. Throws ESFException when the entry is empty or its quote is open.
-// `bytes` in MB of 1,048,576 bytes with one decimal, rounded up or down.
-std::string Megabytes(std::uint64_t bytes, bool roundUp);
-
 std::string ParsePlstEntry(std::string_view value, std::int32_t number);
 
 } // namespace sf
