@@ -51,7 +51,7 @@ class ProfileTextOnDisk : public ::testing::Test {
 protected:
   // Each file gets a new name: the system keeps the profiles it has read in a cache.
   std::string NewFile(const std::string &content) {
-    const std::string name = "p" + std::to_string(++files_) + ".ini";
+    const std::string name = std::to_string(++files_) + ".ini";
     scratch.Write(name, content);
     return scratch / name;
   }
@@ -154,15 +154,15 @@ TEST_F(ProfileTextOnDisk, ReadsHandPickedFilesAsTheSystemDoes) {
       "ToDir=second\r\nQuoted='E:\\'\r\n[songferry]\r\nOther=in the second section\r\n",
   };
   std::vector<Query> queries;
-  for (const std::string &section : {"S", "s", " S ", "songferry", "playlist", "表", "ソ", "ａＢ", "missing"})
-    for (const std::string &key :
+  for (const char *section : {"S", "s", " S ", "songferry", "playlist", "表", "ソ", "ａＢ", "missing"})
+    for (const char *key :
          {"key", "KEY", " key ", "ToDir", "todir", "defaultdir", "TRACKS", "1",     "2",      "表",     "ソ",
           "ωΩ",  "жЖ",  ";key",  "a b",   "x\tx",  "k ey",       "other",  "third", "fourth", "missing"})
       queries.push_back({section, key});
-  for (const std::string &section : {"", " ", "\x81\x5D", "\x81", "S"})
-    for (const std::string &key : {"", " ", "ー", "k", "; comment", "Bare", "Quoted"})
+  for (const char *section : {"", " ", "\x81\x5D", "\x81", "S"})
+    for (const char *key : {"", " ", "ー", "k", "; comment", "Bare", "Quoted"})
       queries.push_back({section, key});
-  for (const std::string &defaultValue : {"", " ", "  ", "a  ", "a\t", "\"quoted\"", "'q'", "\"", "表 "})
+  for (const char *defaultValue : {"", " ", "  ", "a  ", "a\t", "\"quoted\"", "'q'", "\"", "表 "})
     queries.push_back({"S", "missing", defaultValue});
   for (const std::size_t size : {1, 2, 3, 4, 5, 1000, 1001, 2048})
     queries.push_back({"S", "key", "default", size});
@@ -236,7 +236,7 @@ private:
 
 std::vector<Query> AllQueries() {
   std::vector<Query> queries;
-  for (const std::string &section : {"S", "Songferry", "playlist", "表", "ソ", "ａｂ", "]", "missing"})
+  for (const char *section : {"S", "Songferry", "playlist", "表", "ソ", "ａｂ", "]", "missing"})
     for (const std::string &key : kNames)
       queries.push_back({section, key});
   return queries;
