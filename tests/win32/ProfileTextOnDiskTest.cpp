@@ -1,0 +1,320 @@
+// The portable profile reader and writer against the system's own functions, under code page 932.
+#include "ScratchFolder.h"
+#include "settings/ProfileText.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace sf {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+
+// Bytes as C escapes, long runs of one byte shortened.
+std::string Shown(std::string_view bytes) {
+  std::string shown;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    const char c = bytes[at];
+    std::size_t run = 1;
+    while (at + run < bytes.size() && bytes[at + run] == c)
+      ++run;
+    if (run > 8) {
+      shown += Shown(bytes.substr(at, 1)) + "{" + std::to_string(run) + "}";
+      at += run - 1;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      shown += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      shown += escape;
+    }
+  }
+  return shown;
+}
+
+struct Query {
+  std::string section;
+  std::string key;
+  std::string defaultValue = "def";
+  std::size_t bufferSize = 2048;
+};
+
+class ProfileTextOnDisk : public ::testing::Test {
+protected:
+  // Each file gets a new name: the system keeps the profiles it has read in a cache.
+  std::string NewFile(const std::string &content) {
+    const std::string name = std::to_string(++files_) + ".ini";
+    scratch.Write(name, content);
+    return scratch / name;
+  }
+
+  static std::string SystemRead(const std::string &path, const Query &q) {
+    std::string buffer(q.bufferSize + 1, '\0');
+    GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), q.defaultValue.c_str(), buffer.data(),
+                             static_cast<DWORD>(q.bufferSize), path.c_str());
+    // The text up to its NUL: cut inside a double-byte character, the length returned counts a
+    // byte that was left out.
+    return buffer.c_str();
+  }
+
+  static std::string SystemWrite(const std::string &path, const std::string &section, const std::string &key,
+                                 const std::string &value) {
+    EXPECT_TRUE(WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()));
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    return ReadWholeFile(path);
+  }
+
+  // Compares every query on `content`; returns the number compared.
+  int CompareReads(const std::string &content, const std::vector<Query> &queries) {
+    const std::string path = NewFile(content);
+    int failuresInFile = 0;
+    for (const Query &q : queries) {
+      const std::string expected = SystemRead(path, q);
+      const std::string actual = ReadProfileText(content, q.section, q.key, q.defaultValue, q.bufferSize);
+      if (actual != expected && ++failures_ <= 40 && ++failuresInFile <= 4)
+        ADD_FAILURE() << "file \"" << Shown(content) << "\"\n[" << Shown(q.section) << "] " << Shown(q.key)
+                      << " default \"" << Shown(q.defaultValue) << "\" size " << q.bufferSize << "\nsystem \""
+                      << Shown(expected) << "\"\nours   \"" << Shown(actual) << "\"";
+    }
+    return static_cast<int>(queries.size());
+  }
+
+  // Writes with the system and with WriteProfileText; returns both results.
+  std::pair<std::string, std::string> BothWrite(const std::string &content, const std::string &section,
+                                                const std::string &key, const std::string &value) {
+    const std::string path = NewFile(content);
+    return {SystemWrite(path, section, key, value), WriteProfileText(content, section, key, value)};
+  }
+
+  // The system reads both files alike.
+  void CompareSystemReads(const std::string &expected, const std::string &actual, const std::vector<Query> &queries) {
+    const std::string expectedPath = NewFile(expected);
+    const std::string actualPath = NewFile(actual);
+    int failuresInFile = 0;
+    for (const Query &q : queries)
+      if (SystemRead(expectedPath, q) != SystemRead(actualPath, q) && ++failures_ <= 40 && ++failuresInFile <= 4)
+        ADD_FAILURE() << "system's file \"" << Shown(expected) << "\"\nour file \"" << Shown(actual) << "\"\n["
+                      << Shown(q.section) << "] " << Shown(q.key) << " reads apart";
+  }
+
+  ScratchFolder scratch;
+  int files_ = 0;
+  int failures_ = 0;
+};
+
+const std::vector<std::string> kNames = {
+    "Songferry", "songferry", "SONGFERRY", " Songferry ", "ToDir", "todir", "DefaultDir", "playlist", "TRACKS", "1",
+    "2",         "表",        "ソ",        "表ソ",        "Ａｂ",  "ａＢ",  "Ωω",         "ωΩ",       "Жж",     "жЖ",
+    "",          "S",         "s",         "key",         "KEY",   "a b",   "x\tx",       "；",       ";c",
+};
+
+TEST_F(ProfileTextOnDisk, ReadsHandPickedFilesAsTheSystemDoes) {
+  std::string kanji;
+  for (int i = 0; i < 1500; ++i)
+    kanji += "表";
+  const std::vector<std::string> files = {
+      "",
+      "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n",
+      "[songferry]\nTODIR = D:\\表\\ソ\\  \nDefaultDir=\t\"C:\\My Music\\a.mp3\",240\n",
+      "[playlist]\r\nTRACKS = 2\r\n1=\"C:\\My Music\\a.mp3\",240\r\n2='D:\\ソ.mp3'\r\n",
+      "[S]\rkey=v\rKEY=w\r",
+      "[S]\rkey=v\r\nother=w\nthird=x\rfourth=y",
+      "[S]\nkey=v\rother=w\r\n[T]\r\rkey=z\n\rthird=x",
+      "key=before\r\n[S]\r\nkey=first\r\nkey=second\r\n[s]\r\nkey=third\r\nother=only here\r\n",
+      "[ S ]\r\nkey=spaced section\r\n[S]\r\nkey=plain\r\n",
+      "[S] trailing\r\nkey=1\r\n[a]b]\r\nkey=2\r\n[noclose\r\nkey=3\r\n",
+      "[表]\r\n表=ソ\r\nソ=表\r\n[ソ]\r\nkey=表\\\r\n",
+      "[S]\r\n;key=comment\r\nkey\r\n key = \"\" \r\n",
+      "[S]\r\nkey=\"\r\na b=\"x\"y\"\r\nx\tx='q'\r\n",
+      "[S]\r\n　key　=　v　\r\n\x1A\x1Ckey\x1F=\x1Dw\r\n",
+      "[Ａｂ]\r\nΩω=greek\r\nЖж=cyrillic\r\n",
+      "[Ａｂ]\r\nkey=fullwidth\r\n",
+      "[S]\r\nΩω=greek\r\n",
+      "[S]\r\nЖж=cyrillic\r\n",
+      "[S]\r\n\x1Akey=1A\r\n",
+      "[S]\r\n\x1Ckey=1C\r\n",
+      "[S]\r\nkey\x1F=1F\r\n",
+      "[S]\r\n　key=3000\r\n",
+      "[S]\r\nkey=\x0B\x0Cvt\r\n",
+      "[S]\r\nkey=" + std::string(3000, 'v') + "\r\n",
+      "[S]\r\nkey=" + kanji + "\r\n",
+      "[S]\r\nkey=a" + kanji + "\r\n",
+      "[S]\r\nkey=a=b=c\r\n=v\r\nk ey=v\r\n",
+      "\r\n\r\n[S]\r\n\r\nkey=last line without end",
+      "[表]\r\nソ=C:\\ソ\\表\\\r\n[\x81\x5D]\r\nー=1\r\n[\x81]\r\nー=2\r\n[S]\r\n=empty name\r\n",
+      "k=before any section\n[ Songferry ]\r  ToDir  =  \"C:\\My Music\\a.mp3\",240  \r\n; comment=1\r\nBare\n"
+      "ToDir=second\r\nQuoted='E:\\'\r\n[songferry]\r\nOther=in the second section\r\n",
+  };
+  std::vector<Query> queries;
+  for (const char *section : {"S", "s", " S ", "songferry", "playlist", "表", "ソ", "ａＢ", "missing"})
+    for (const char *key :
+         {"key", "KEY", " key ", "ToDir", "todir", "defaultdir", "TRACKS", "1",     "2",      "表",     "ソ",
+          "ωΩ",  "жЖ",  ";key",  "a b",   "x\tx",  "k ey",       "other",  "third", "fourth", "missing"})
+      queries.push_back({section, key});
+  for (const char *section : {"", " ", "\x81\x5D", "\x81", "S"})
+    for (const char *key : {"", " ", "ー", "k", "; comment", "Bare", "Quoted"})
+      queries.push_back({section, key});
+  for (const char *defaultValue : {"", " ", "  ", "a  ", "a\t", "\"quoted\"", "'q'", "\"", "表 "})
+    queries.push_back({"S", "missing", defaultValue});
+  for (const std::size_t size : {1, 2, 3, 4, 5, 1000, 1001, 2048})
+    queries.push_back({"S", "key", "default", size});
+  for (const std::size_t size : {1, 2, 3, 4})
+    queries.push_back({"S", "missing", "\"表\"", size});
+  int compared = 0;
+  for (const std::string &file : files)
+    compared += CompareReads(file, queries);
+  std::printf("compared %d reads\n", compared);
+}
+
+// Random files of the pieces people write by hand and the system writes.
+class FileMaker {
+public:
+  explicit FileMaker(unsigned seed) : random_(seed) {}
+
+  std::string Line() {
+    static const std::vector<std::string> kSections = {"[S]",  "[s]",    "[ S ]", "[Songferry]", "[playlist]", "[表]",
+                                                       "[ソ]", "[ａＢ]", "[S]x",  "[a]b]",       "[noclose",   "[]"};
+    static const std::vector<std::string> kValues = {"",
+                                                     "v",
+                                                     "E:\\",
+                                                     "D:\\表\\ソ\\",
+                                                     "\"C:\\My Music\\a.mp3\",240",
+                                                     "\"quoted\"",
+                                                     "'single'",
+                                                     "\"",
+                                                     "\"a\"b\"",
+                                                     "a=b",
+                                                     " spaced  value ",
+                                                     "\t\x81\x40wide\x81\x40",
+                                                     "; not a comment",
+                                                     "ｱｲｳ\x80\xA0\xFD",
+                                                     std::string(2100, 'L'),
+                                                     std::string(1025, '\x83') + "\x5C"};
+    switch (Pick(10)) {
+    case 0:
+      return Pick(kSections);
+    case 1:
+      return "";
+    case 2:
+      return "; comment " + Pick(kNames);
+    case 3:
+      return Pick(kNames);
+    default:
+      return Blanks() + Pick(kNames) + Blanks() + "=" + Blanks() + Pick(kValues) + Blanks();
+    }
+  }
+
+  std::string File() {
+    static const std::vector<std::string> kLineEnds = {"\r\n", "\r\n", "\r\n", "\n", "\r", "\r\r\n"};
+    std::string file;
+    for (std::size_t lines = Pick(12); lines > 0; --lines)
+      file += Line() + Pick(kLineEnds);
+    if (Pick(4) == 0)
+      file += Line();
+    return file;
+  }
+
+  std::size_t Pick(std::size_t count) { return std::uniform_int_distribution<std::size_t>(0, count - 1)(random_); }
+  const std::string &Pick(const std::vector<std::string> &from) { return from[Pick(from.size())]; }
+
+private:
+  std::string Blanks() {
+    static const std::vector<std::string> kBlanks = {"", "", "", " ", "  ", "\t", "\x81\x40"};
+    return Pick(kBlanks);
+  }
+
+  std::mt19937 random_;
+};
+
+std::vector<Query> AllQueries() {
+  std::vector<Query> queries;
+  for (const char *section : {"S", "Songferry", "playlist", "表", "ソ", "ａｂ", "]", "missing"})
+    for (const std::string &key : kNames)
+      queries.push_back({section, key});
+  return queries;
+}
+
+TEST_F(ProfileTextOnDisk, ReadsGeneratedFilesAsTheSystemDoes) {
+  FileMaker maker(1);
+  const std::vector<Query> queries = AllQueries();
+  int compared = 0;
+  for (int i = 0; i < 150; ++i)
+    compared += CompareReads(maker.File(), queries);
+  std::printf("compared %d reads\n", compared);
+}
+
+TEST_F(ProfileTextOnDisk, WritesTheSettingsAsTheSystemDoes) {
+  const std::vector<std::string> keys = {"ToDir", "DefaultDir", "AddMode", "Reverse", "StopAfterCopy"};
+  const std::vector<std::string> values = {"", ".", "E:\\", "D:\\表\\ソ\\", "0", "1", "C:\\My Music\\"};
+  FileMaker maker(2);
+  std::string system;
+  int compared = 0;
+  for (int round = 0; round < 3; ++round)
+    for (const std::string &key : keys) {
+      const std::string value = maker.Pick(values);
+      auto [expected, actual] = BothWrite(system, "Songferry", key, value);
+      EXPECT_EQ(Shown(actual), Shown(expected))
+          << "writing " << key << "=" << Shown(value) << " on \"" << Shown(system) << "\"";
+      system = expected;
+      ++compared;
+    }
+  std::printf("compared %d writes\n", compared);
+}
+
+TEST_F(ProfileTextOnDisk, WritesPlaylistsAsTheSystemDoes) {
+  const std::string playlist = "[playlist]\r\nTRACKS=2\r\n1=\"C:\\My Music\\a.mp3\",240\r\n2=D:\\ソ\\表.mp3\r\n"
+                               "[Other]\r\nx=1\r\n";
+  const struct {
+    const char *section, *key, *value;
+  } writes[] = {
+      {"playlist", "TRACKS", "3"},
+      {"PLAYLIST", "tracks", "4"},
+      {"playlist", "3", "E:\\表.mp3,10"},
+      {"playlist", "1", "'C:\\a.mp3'"},
+      {"Other", "y", "2"},
+      {"New", "1", "C:\\ソ.mp3"},
+      {"表", "ソ", "表"},
+      {" playlist ", " 2 ", "  two"},
+      {"playlist", "2", "D:\\ソ\\表.mp3"},
+  };
+  int compared = 0;
+  for (const auto &w : writes) {
+    auto [expected, actual] = BothWrite(playlist, w.section, w.key, w.value);
+    EXPECT_EQ(Shown(actual), Shown(expected)) << "writing [" << w.section << "] " << w.key << "=" << w.value;
+    ++compared;
+  }
+  std::printf("compared %d writes\n", compared);
+}
+
+TEST_F(ProfileTextOnDisk, WritesHandWrittenFilesSoThatTheSystemReadsThemAlike) {
+  FileMaker maker(3);
+  const std::vector<Query> queries = AllQueries();
+  int compared = 0;
+  const std::string handWritten = "; settings\n\n[Songferry]\n  ToDir = E:\\   \nAddMode=1\n\n[Other]\r\nx=1";
+  for (const auto &[section, key] : std::vector<std::pair<std::string, std::string>>{
+           {"songferry", "todir"}, {"Songferry", "Reverse"}, {"Other", "y"}, {"New", "k"}, {" S ", " k "}}) {
+    auto [expected, actual] = BothWrite(handWritten, section, key, "  D:\\表\\  ");
+    CompareSystemReads(expected, actual, queries);
+    ++compared;
+  }
+  for (int i = 0; i < 60; ++i) {
+    const std::string file = maker.File();
+    const Query &q = queries[maker.Pick(queries.size())];
+    const std::string value = maker.Pick(kNames);
+    auto [expected, actual] = BothWrite(file, q.section, q.key, value);
+    CompareSystemReads(expected, actual, queries);
+    ++compared;
+  }
+  std::printf("compared %d writes\n", compared);
+}
+
+} // namespace
+} // namespace sf
