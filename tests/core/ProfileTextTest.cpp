@@ -1,4 +1,5 @@
 #include "settings/ProfileText.h"
+#include "FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -7,19 +8,22 @@ namespace {
 
 TEST(ReadProfileText, KeepsDoubleByteCharactersWhole) {
   // "表" and "ソ" end in 0x5C, "ー" in 0x5B and "‐" in 0x5D: none of them is "\", "[" or "]".
-  const std::string file = "[表]\r\nソ=C:\\ソ\\表\\\r\n[\x81\x5D]\r\nー=1\r\n[\x81]\r\nー=2\r\n";
-  EXPECT_EQ(ReadProfileText(file, "表", "ソ", "", 2048), "C:\\ソ\\表\\");
-  EXPECT_EQ(ReadProfileText(file, "\x81\x5D", "ー", "", 2048), "1");
+  const auto S = [](std::string_view utf8) { return testing::ShiftJisBytes(utf8); };
+  const std::string file =
+      S("[表]\r\nソ=C:\\ソ\\表\\\r\n[") + "\x81\x5D" + S("]\r\nー=1\r\n[") + "\x81" + S("]\r\nー=2\r\n");
+  EXPECT_EQ(ReadProfileText(file, S("表"), S("ソ"), "", 2048), S("C:\\ソ\\表\\"));
+  EXPECT_EQ(ReadProfileText(file, "\x81\x5D", S("ー"), "", 2048), "1");
   // A lead byte takes the "]" after it: that line opens no section.
-  EXPECT_EQ(ReadProfileText(file, "\x81", "ー", "none", 2048), "none");
+  EXPECT_EQ(ReadProfileText(file, "\x81", S("ー"), "none", 2048), "none");
 
   std::string kanji;
   for (int i = 0; i < 1500; ++i)
-    kanji += "表";
+    kanji += S("表");
   EXPECT_EQ(ReadProfileText("[S]\r\nk=" + kanji + "\r\n", "S", "k", "", 2048), kanji.substr(0, 2046));
-  EXPECT_EQ(ReadProfileText("[S]\r\nk=a" + kanji + "\r\n", "S", "k", "", 2048), "a" + kanji.substr(0, 2046));
-  EXPECT_EQ(ReadProfileText("", "S", "k", "\"表\"", 3), "表");
-  EXPECT_EQ(ReadProfileText("", "S", "k", "表", 2), "");
+  EXPECT_EQ(ReadProfileText("[S]\r\nk=a" + kanji + "\r\n", "S", "k", "", 2048),
+            std::string("a").append(kanji, 0, 2046));
+  EXPECT_EQ(ReadProfileText("", "S", "k", S("\"表\""), 3), S("表"));
+  EXPECT_EQ(ReadProfileText("", "S", "k", S("表"), 2), "");
 }
 
 TEST(ReadProfileText, FollowsTheSystemsGrammar) {
@@ -51,8 +55,8 @@ TEST(WriteProfileText, ChangesOnlyTheLineItWrites) {
                            "\n"
                            "[Other]\r\n"
                            "x=1";
-  EXPECT_EQ(WriteProfileText(file, "songferry", "todir", "D:\\表\\"),
-            "; settings\n\n[Songferry]\nToDir=D:\\表\\\nAddMode=1\n\n[Other]\r\nx=1");
+  EXPECT_EQ(WriteProfileText(file, "songferry", "todir", testing::ShiftJisBytes("D:\\表\\")),
+            testing::ShiftJisBytes("; settings\n\n[Songferry]\nToDir=D:\\表\\\nAddMode=1\n\n[Other]\r\nx=1"));
   EXPECT_EQ(WriteProfileText(file, "Songferry", "Reverse", "  0"),
             "; settings\n\n[Songferry]\n  ToDir = E:\\   \nAddMode=1\nReverse=0\r\n\n[Other]\r\nx=1");
   EXPECT_EQ(WriteProfileText(file, "Other", "y", "2"), file + "\r\ny=2\r\n");

@@ -1,5 +1,7 @@
 // The portable profile reader and writer against the system's own functions, under code page 932.
 #include "ScratchFolder.h"
+#include "platform/Utf8.h"
+#include "platform/win32/Utf16.h"
 #include "settings/ProfileText.h"
 
 #include <windows.h>
@@ -40,6 +42,23 @@ std::string Shown(std::string_view bytes) {
   return shown;
 }
 
+// The test's texts are written in UTF-8: as Shift-JIS bytes, with bytes that are no UTF-8 (lone lead
+// bytes and the like, written as escapes) passed on as they are.
+std::string ShiftJis(std::string_view text) {
+  std::string bytes;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length > 1 && at + length <= text.size() && IsValidUtf8(text.substr(at, length))) {
+      bytes += ToCodePage(kShiftJis, text.substr(at, length));
+      at += length;
+    } else {
+      bytes += text[at++];
+    }
+  }
+  return bytes;
+}
+
 struct Query {
   std::string section;
   std::string key;
@@ -47,8 +66,21 @@ struct Query {
   std::size_t bufferSize = 2048;
 };
 
+std::vector<Query> ShiftJis(const std::vector<Query> &queries) {
+  std::vector<Query> converted;
+  for (const auto &q : queries)
+    converted.push_back({ShiftJis(q.section), ShiftJis(q.key), ShiftJis(q.defaultValue), q.bufferSize});
+  return converted;
+}
+
 class ProfileTextOnDisk : public ::testing::Test {
 protected:
+  void SetUp() override {
+    // The system's functions read Shift-JIS only under code page 932; elsewhere they are no reference.
+    if (GetACP() != kShiftJis)
+      GTEST_SKIP() << "compared under code page 932 only";
+  }
+
   // Each file gets a new name: the system keeps the profiles it has read in a cache.
   std::string NewFile(const std::string &content) {
     const std::string name = std::to_string(++files_) + ".ini";
@@ -73,10 +105,11 @@ protected:
   }
 
   // Compares every query on `content`; returns the number compared.
-  int CompareReads(const std::string &content, const std::vector<Query> &queries) {
+  int CompareReads(const std::string &utf8Content, const std::vector<Query> &utf8Queries) {
+    const std::string content = ShiftJis(utf8Content);
     const std::string path = NewFile(content);
     int failuresInFile = 0;
-    for (const Query &q : queries) {
+    for (const Query &q : ShiftJis(utf8Queries)) {
       const std::string expected = SystemRead(path, q);
       const std::string actual = ReadProfileText(content, q.section, q.key, q.defaultValue, q.bufferSize);
       if (actual != expected && ++failures_ <= 40 && ++failuresInFile <= 4)
@@ -84,22 +117,25 @@ protected:
                       << " default \"" << Shown(q.defaultValue) << "\" size " << q.bufferSize << "\nsystem \""
                       << Shown(expected) << "\"\nours   \"" << Shown(actual) << "\"";
     }
-    return static_cast<int>(queries.size());
+    return static_cast<int>(utf8Queries.size());
   }
 
   // Writes with the system and with WriteProfileText; returns both results.
-  std::pair<std::string, std::string> BothWrite(const std::string &content, const std::string &section,
-                                                const std::string &key, const std::string &value) {
+  std::pair<std::string, std::string> BothWrite(const std::string &utf8Content, const std::string &utf8Section,
+                                                const std::string &utf8Key, const std::string &utf8Value) {
+    const std::string content = ShiftJis(utf8Content), section = ShiftJis(utf8Section), key = ShiftJis(utf8Key),
+                      value = ShiftJis(utf8Value);
     const std::string path = NewFile(content);
     return {SystemWrite(path, section, key, value), WriteProfileText(content, section, key, value)};
   }
 
   // The system reads both files alike.
-  void CompareSystemReads(const std::string &expected, const std::string &actual, const std::vector<Query> &queries) {
+  void CompareSystemReads(const std::string &expected, const std::string &actual,
+                          const std::vector<Query> &utf8Queries) {
     const std::string expectedPath = NewFile(expected);
     const std::string actualPath = NewFile(actual);
     int failuresInFile = 0;
-    for (const Query &q : queries)
+    for (const Query &q : ShiftJis(utf8Queries))
       if (SystemRead(expectedPath, q) != SystemRead(actualPath, q) && ++failures_ <= 40 && ++failuresInFile <= 4)
         ADD_FAILURE() << "system's file \"" << Shown(expected) << "\"\nour file \"" << Shown(actual) << "\"\n["
                       << Shown(q.section) << "] " << Shown(q.key) << " reads apart";

@@ -3,6 +3,7 @@
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 #include "platform/win32/Utf16.h"
+#include "settings/ProfileText.h"
 
 #include <windows.h>
 
@@ -64,6 +65,36 @@ std::string ProfilePath(const std::string &path) {
   return shortPath.empty() ? ansi : ToCodePage(CP_ACP, Narrow(shortPath));
 }
 
+// The system's profile functions decode a file with the system's code page: they read Shift-JIS
+// only where that is 932. Elsewhere (an English Windows, the UTF-8 option) the program reads and
+// writes the bytes itself, with the same rules.
+bool SystemReadsShiftJis() { return GetACP() == kShiftJis; }
+
+// The file's bytes; nothing for a file that cannot be read, as the profile functions see it.
+std::string WholeFile(const std::string &path) {
+  std::string bytes;
+  try {
+    Win32Platform().ReadTextFile(path, [&](std::string_view chunk) {
+      bytes += chunk;
+      return true;
+    });
+  } catch (const EInOutError &) {
+    bytes.clear();
+  }
+  return bytes;
+}
+
+bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
+  HANDLE opened =
+      CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return false;
+  const FileHandle file(opened);
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
 } // namespace
 
 std::string Win32Platform::UpperCase(std::string_view text) const {
@@ -93,20 +124,30 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
 
 std::string Win32Platform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                             const std::string &defaultValue, std::size_t bufferSize) {
+  const std::string sjisSection = ToCodePage(kShiftJis, section), sjisKey = ToCodePage(kShiftJis, key),
+                    sjisDefault = ToCodePage(kShiftJis, defaultValue);
+  if (!SystemReadsShiftJis())
+    return FromShiftJis(ReadProfileText(WholeFile(path), sjisSection, sjisKey, sjisDefault, bufferSize));
   std::string value(bufferSize, '\0');
-  const DWORD length =
-      GetPrivateProfileStringA(ToCodePage(kShiftJis, section).c_str(), ToCodePage(kShiftJis, key).c_str(),
-                               ToCodePage(kShiftJis, defaultValue).c_str(), value.data(),
-                               static_cast<DWORD>(bufferSize), ProfilePath(path).c_str());
-  value.resize(length);
+  const DWORD length = GetPrivateProfileStringA(sjisSection.c_str(), sjisKey.c_str(), sjisDefault.c_str(), value.data(),
+                                                static_cast<DWORD>(bufferSize), ProfilePath(path).c_str());
+  // A value cut inside a double-byte character comes back one byte short of the length it claims.
+  value.resize(std::min<std::size_t>(length, value.find('\0')));
   return FromShiftJis(value);
 }
 
 bool Win32Platform::WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                       const std::string &value) {
+  const std::string sjisSection = ToCodePage(kShiftJis, section), sjisKey = ToCodePage(kShiftJis, key),
+                    sjisValue = ToCodePage(kShiftJis, value);
+  if (!SystemReadsShiftJis()) {
+    const auto file = WholeFile(path);
+    const auto written = WriteProfileText(file, sjisSection, sjisKey, sjisValue);
+    return written == file || ReplaceWholeFile(path, written);
+  }
   // Only the result counts: after a successful write the last-error code is often left at 87.
-  return WritePrivateProfileStringA(ToCodePage(kShiftJis, section).c_str(), ToCodePage(kShiftJis, key).c_str(),
-                                    ToCodePage(kShiftJis, value).c_str(), ProfilePath(path).c_str()) != FALSE;
+  return WritePrivateProfileStringA(sjisSection.c_str(), sjisKey.c_str(), sjisValue.c_str(),
+                                    ProfilePath(path).c_str()) != FALSE;
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
