@@ -36,6 +36,7 @@ inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しま
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
 inline constexpr char kCannotWrite[] = "%s に書き込めません";
+inline constexpr char kHelpViewerMissing[] = "ヘルプビューアー(hh.exe)を起動できません";
 
 inline constexpr char kApplicationTitle[] = "Songferry";
 inline constexpr char kErrorCaption[] = "エラー";

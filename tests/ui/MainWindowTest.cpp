@@ -1,4 +1,5 @@
 #include "WindowTestFixture.h"
+#include "platform/PathParts.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/Window.h"
@@ -33,6 +34,18 @@ HDROP MakeDrop(const std::vector<std::string> &paths) {
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
 }
+
+// Polls every 20 ms until `found` says yes, at most ten seconds.
+template <typename Found> bool WaitUntil(Found found) {
+  for (int tries = 0; tries < 500; ++tries) {
+    if (found())
+      return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST_F(WindowTest, StartsWithTheSettingsDefaults) {
   EXPECT_EQ(Main().PlayListPath, "");
@@ -122,6 +135,42 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
   EXPECT_EQ(version, "Ver1.0");
   EXPECT_TRUE(IsWindowEnabled(Main().Handle()));
   EXPECT_FALSE(IsWindowVisible(ui::SFAbout->Handle()));
+}
+
+TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBesideTheProgram) {
+  // hh.exe beside the test program leaves "lookalike-ran" when it runs; a plain "hh" starts it.
+  const std::string marker = FolderPartWithSeparator(platform, ProgramPath()) + "lookalike-ran";
+  DeleteFileA(marker.c_str());
+  ASSERT_GT(WinExec("hh", SW_HIDE), 31u);
+  ASSERT_TRUE(WaitUntil([&] { return Exists(marker); }));
+  DeleteFileA(marker.c_str());
+
+  Command(layouts::kMenuMiHelp);
+  HWND viewer = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (viewer = FindWindowA("HH Parent", nullptr)) && IsWindowVisible(viewer); }));
+  char caption[64] = {};
+  GetWindowTextA(viewer, caption, sizeof caption);
+  EXPECT_STREQ(caption, "Songferry ヘルプ") << "the title of Songferry.CHM";
+  DWORD id = 0;
+  GetWindowThreadProcessId(viewer, &id);
+  const std::unique_ptr<void, decltype(&CloseHandle)> process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id), &CloseHandle);
+  char image[MAX_PATH] = {}, windows[MAX_PATH] = {};
+  DWORD size = sizeof image;
+  QueryFullProcessImageNameA(process.get(), 0, image, &size);
+  GetWindowsDirectoryA(windows, sizeof windows);
+  EXPECT_STRCASEEQ(image, (std::string(windows) + "\\hh.exe").c_str());
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_FALSE(Exists(marker));
+}
+
+TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
+  // A Windows folder without hh.exe, as on editions that leave the viewer out.
+  WindowAnswerer error;
+  ui::OpenHelp(platform, scratch.Path(), ProgramPath());
+  EXPECT_EQ(error.Seen().caption, "エラー");
+  EXPECT_EQ(error.Seen().text, "ヘルプビューアー(hh.exe)を起動できません");
 }
 
 TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {

@@ -2,8 +2,10 @@
 #include "ui/CommandLine.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SFMain.h"
+#include "ui/SystemDlls.h"
 
 #include <gtest/gtest.h>
+#include <uxtheme.h>
 
 namespace sf::ui {
 namespace {
@@ -55,6 +57,23 @@ TEST(HelpCommandLine, QuotesTheHelpFileBesideTheProgram) {
   EXPECT_EQ(HelpCommandLine(kShiftJis, "C:\\Program Files\\Songferry\\Songferry.exe"),
             "hh \"C:\\Program Files\\Songferry\\Songferry.CHM\"");
   EXPECT_EQ(HelpCommandLine(kShiftJis, "D:\\表\\Songferry.exe"), "hh \"D:\\表\\Songferry.CHM\"");
+}
+
+TEST(HelpViewerPath, IsHhInTheWindowsFolderEvenAtARootOrAfterADoubleByteName) {
+  EXPECT_EQ(HelpViewerPath(kShiftJis, "C:\\Windows"), "C:\\Windows\\hh.exe");
+  EXPECT_EQ(HelpViewerPath(kShiftJis, "C:\\"), "C:\\hh.exe");
+  EXPECT_EQ(HelpViewerPath(kShiftJis, "D:\\表"), "D:\\表\\hh.exe");
+}
+
+TEST(SystemDll, ComesOnlyFromTheSystemFolderOnceTheProgramSaysSo) {
+  // lookalike.dll lies beside the test program, where a plain search finds it first.
+  const auto plain = LoadLibraryW(L"lookalike.dll");
+  ASSERT_NE(plain, nullptr);
+  FreeLibrary(plain);
+  EXPECT_EQ(SystemDll(L"lookalike.dll").Find<int()>("LookAlike"), nullptr);
+  EXPECT_NE(SystemDll(L"uxtheme.dll").Find<decltype(SetWindowTheme)>("SetWindowTheme"), nullptr);
+  LoadDllsFromSystemOnly();
+  EXPECT_EQ(LoadLibraryW(L"lookalike.dll"), nullptr);
 }
 
 } // namespace
