@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds Songferry and its release zip, and runs every test: the portable core natively
 # (AddressSanitizer + UBSan), each fuzz target for a few seconds, the help's list of messages, the
-# Windows program's tests under Wine (code page 932), the window tests on a virtual display, and the
-# release zip unpacked and run.
+# program's import table, the Windows program's tests under Wine (code page 932), the window tests on
+# a virtual display, and the release zip unpacked and run.
 # Installs whatever is missing first. Ends with ctest's summary over all of them.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"

@@ -39,6 +39,7 @@ inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";
 
 inline constexpr char kCannotWrite[] = "%s に書き込めません";
+inline constexpr char kHelpViewerMissing[] = "ヘルプビューアー(hh.exe)を起動できません";
 
 inline constexpr char kApplicationTitle[] = "Songferry";
 inline constexpr char kErrorCaption[] = "エラー";

@@ -42,6 +42,34 @@ struct DropFinisher {
   void operator()(HDROP drop) const { DragFinish(drop); }
 };
 
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// Empty when the system cannot say.
+std::string WindowsFolder() {
+  std::wstring folder(GetWindowsDirectoryW(nullptr, 0), L'\0');
+  folder.resize(GetWindowsDirectoryW(folder.data(), static_cast<UINT>(folder.size())));
+  return Narrow(folder);
+}
+
+// Starts the program at the full path `application` (never searched for) with `commandLine`, in
+// the folder `workingFolder`; false when it cannot be started.
+bool StartProgram(const std::string &application, const std::string &commandLine, const std::string &workingFolder) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOW;
+  PROCESS_INFORMATION started{};
+  std::wstring writableCommandLine = Widen(commandLine);
+  if (!CreateProcessW(Widen(application).c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      Widen(workingFolder).c_str(), &startup, &started))
+    return false;
+  const Handle process(started.hProcess), thread(started.hThread);
+  return true;
+}
+
 } // namespace
 
 TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr) {
@@ -187,16 +215,29 @@ void TFrmSFMain::O2Click() {
 
 void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
 
-void TFrmSFMain::MiHelpClick() { WinExec(ToCodePage(CP_ACP, HelpCommandLine(ProgramPath())).c_str(), SW_SHOW); }
+void TFrmSFMain::MiHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
 
 void TFrmSFMain::ChoosePlayList(const std::string &path) {
   PlayListPath = path;
   SetText(layouts::kPLNameLabel, FileNamePart(path));
 }
 
+std::string HelpViewerPath(const std::string &windowsFolder) {
+  // The system gives its folder with a final "\" only where that is a root ("C:\").
+  return windowsFolder + (FileNamePart(windowsFolder).empty() ? "" : "\\") + "hh.exe";
+}
+
 std::string HelpCommandLine(const std::string &programPath) {
   // Quoted, so that a program folder with blanks in its name ("C:\Program Files\...") works.
   return "hh \"" + FolderPartWithSeparator(programPath) + "Songferry.CHM\"";
+}
+
+void OpenHelp(const std::string &windowsFolder, const std::string &programPath) {
+  // By its full path: "hh" alone would be searched for in the program's folder first. The viewer
+  // runs in the Windows folder, not in the current one (a playlist's folder after a copy).
+  if (windowsFolder.empty() ||
+      !StartProgram(HelpViewerPath(windowsFolder), HelpCommandLine(programPath), windowsFolder))
+    ShowError(messages::kHelpViewerMissing);
 }
 
 void TerminateApplication() { PostQuitMessage(0); }

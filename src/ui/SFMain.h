@@ -46,8 +46,13 @@ private:
   std::unique_ptr<TPlayList> playList_;
 };
 
-// The command line that opens the help file beside the program at `programPath`.
+// The help viewer, hh.exe in the Windows folder `windowsFolder` (as GetWindowsDirectoryW gives it).
+std::string HelpViewerPath(const std::string &windowsFolder);
+// The command line, for that viewer, that opens the help file beside the program at `programPath`.
 std::string HelpCommandLine(const std::string &programPath);
+// Opens that help file in that viewer, and in nothing else named "hh"; an error box when the viewer
+// cannot be started.
+void OpenHelp(const std::string &windowsFolder, const std::string &programPath);
 
 // Tells the application to end once the current message is handled.
 void TerminateApplication();

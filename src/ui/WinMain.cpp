@@ -1,9 +1,11 @@
 #include "ui/MessageBoxes.h"
 #include "ui/SFMain.h"
+#include "ui/SystemDlls.h"
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  sf::ui::LoadDllsFromSystemOnly();
   try {
     return sf::ui::RunApplication();
   } catch (...) {

@@ -2,9 +2,9 @@
 
 #include "platform/win32/Utf16.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SystemDlls.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 #include <cstring>
@@ -186,7 +186,7 @@ void TWindow::CreateControls() {
     // Themed check boxes draw their text in the theme's colour whatever WM_CTLCOLORSTATIC says,
     // which would be black on black here.
     if (control->kind == Kind::CheckBox && IsBlack(layout_))
-      SetWindowTheme(child, L" ", L" ");
+      SetWindowThemeIfPresent(child, L" ", L" ");
   }
 }
 

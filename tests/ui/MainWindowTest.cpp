@@ -1,5 +1,6 @@
 #include "WindowTestFixture.h"
 #include "platform/win32/Utf16.h"
+#include "platform/PathParts.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/Window.h"
@@ -35,6 +36,18 @@ HDROP MakeDrop(const std::vector<std::string> &paths) {
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
 }
+
+// Polls every 20 ms until `found` says yes, at most ten seconds.
+template <typename Found> bool WaitUntil(Found found) {
+  for (int tries = 0; tries < 500; ++tries) {
+    if (found())
+      return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+bool Exists(const std::string &path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST_F(WindowTest, StartsWithTheSettingsDefaults) {
   EXPECT_EQ(Main().PlayListPath, "");
@@ -127,6 +140,41 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
   EXPECT_EQ(version, "Ver1.0");
   EXPECT_TRUE(IsWindowEnabled(Main().Handle()));
   EXPECT_FALSE(IsWindowVisible(ui::SFAbout->Handle()));
+}
+
+TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBesideTheProgram) {
+  // hh.exe beside the test program leaves "lookalike-ran" when it runs; a plain "hh" starts it.
+  const std::string marker = FolderPartWithSeparator(ProgramPath()) + "lookalike-ran";
+  DeleteFileW(Widen(marker).c_str());
+  ASSERT_GT(WinExec("hh", SW_HIDE), 31u);
+  ASSERT_TRUE(WaitUntil([&] { return Exists(marker); }));
+  DeleteFileW(Widen(marker).c_str());
+
+  Command(layouts::kMenuMiHelp);
+  HWND viewer = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) && IsWindowVisible(viewer); }));
+  // Songferry.CHM's title, "Songferry ヘルプ"; the viewer reads its Japanese in the system's code page.
+  EXPECT_EQ(testing::WindowText(viewer).rfind("Songferry ", 0), 0u);
+  DWORD id = 0;
+  GetWindowThreadProcessId(viewer, &id);
+  const std::unique_ptr<void, decltype(&CloseHandle)> process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, id), &CloseHandle);
+  wchar_t image[MAX_PATH] = {}, windows[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  QueryFullProcessImageNameW(process.get(), 0, image, &size);
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_STRCASEEQ(Narrow(image).c_str(), (Narrow(windows) + "\\hh.exe").c_str());
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_FALSE(Exists(marker));
+}
+
+TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
+  // A Windows folder without hh.exe, as on editions that leave the viewer out.
+  WindowAnswerer error;
+  ui::OpenHelp(scratch.Path(), ProgramPath());
+  EXPECT_EQ(error.Seen().caption, "エラー");
+  EXPECT_EQ(error.Seen().text, "ヘルプビューアー(hh.exe)を起動できません");
 }
 
 TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {

@@ -1,8 +1,10 @@
 #include "ui/CommandLine.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SFMain.h"
+#include "ui/SystemDlls.h"
 
 #include <gtest/gtest.h>
+#include <uxtheme.h>
 
 namespace sf::ui {
 namespace {
@@ -52,6 +54,23 @@ TEST(HelpCommandLine, QuotesTheHelpFileBesideTheProgram) {
   EXPECT_EQ(HelpCommandLine("C:\\Program Files\\Songferry\\Songferry.exe"),
             "hh \"C:\\Program Files\\Songferry\\Songferry.CHM\"");
   EXPECT_EQ(HelpCommandLine("D:\\表\\Songferry.exe"), "hh \"D:\\表\\Songferry.CHM\"");
+}
+
+TEST(HelpViewerPath, IsHhInTheWindowsFolderEvenAtARoot) {
+  EXPECT_EQ(HelpViewerPath("C:\\Windows"), "C:\\Windows\\hh.exe");
+  EXPECT_EQ(HelpViewerPath("C:\\"), "C:\\hh.exe");
+  EXPECT_EQ(HelpViewerPath("D:\\表"), "D:\\表\\hh.exe");
+}
+
+TEST(SystemDll, ComesOnlyFromTheSystemFolderOnceTheProgramSaysSo) {
+  // lookalike.dll lies beside the test program, where a plain search finds it first.
+  const auto plain = LoadLibraryW(L"lookalike.dll");
+  ASSERT_NE(plain, nullptr);
+  FreeLibrary(plain);
+  EXPECT_EQ(SystemDll(L"lookalike.dll").Find<int()>("LookAlike"), nullptr);
+  EXPECT_NE(SystemDll(L"uxtheme.dll").Find<decltype(SetWindowTheme)>("SetWindowTheme"), nullptr);
+  LoadDllsFromSystemOnly();
+  EXPECT_EQ(LoadLibraryW(L"lookalike.dll"), nullptr);
 }
 
 } // namespace
