@@ -43,7 +43,7 @@ struct DropFinisher {
 
 } // namespace
 
-TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr) {
+TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
   SetMenu(Handle(), BuildMainMenu());
   FormCreate(commandLine);
 }
@@ -194,20 +194,15 @@ std::string HelpCommandLine(const CodePage &codePage, const std::string &program
 
 void TerminateApplication() { PostQuitMessage(0); }
 
-ComApartment::ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-
-ComApartment::~ComApartment() { CoUninitialize(); }
-
 int RunApplication() {
   const ComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  CreateForms(GetCommandLineA());
+  // Inside the apartment: the windows go before COM does, however the program ends.
+  const FormsLifetime forms(GetCommandLineA());
   ShowWindow(FrmSFMain->Handle(), SW_SHOW);
-  const int exitCode = RunMessageLoop();
-  DestroyForms();
-  return exitCode;
+  return RunMessageLoop();
 }
 
 } // namespace sf::ui

@@ -5,18 +5,11 @@
 
 namespace sf::ui {
 
-TSFOptionDlg::TSFOptionDlg(HWND owner) : TWindow(layouts::kOption, owner) {}
+TSFOptionDlg::TSFOptionDlg(HWND owner) : TWindow(layouts::kOption, owner, Modality::Modal) {}
 
 void TSFOptionDlg::Command(int id) {
-  switch (id) {
-  case IDOK:
-  case IDCANCEL:
-    EndModal(id);
-    break;
-  case layouts::kRefButton:
+  if (id == layouts::kRefButton)
     RefButtonClick();
-    break;
-  }
 }
 
 void TSFOptionDlg::RefButtonClick() {

@@ -1,11 +1,13 @@
 #include "ui/Window.h"
 
+#include "resources/ResourceIds.h"
 #include "ui/MessageBoxes.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -13,11 +15,6 @@ namespace sf::ui {
 namespace {
 
 using layouts::Kind;
-
-UINT DpiOf(HWND window) {
-  const UINT dpi = window ? GetDpiForWindow(window) : 0;
-  return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
 
 const char *ClassOf(Kind kind) {
   switch (kind) {
@@ -67,15 +64,20 @@ bool IsBlack(const layouts::Window &layout) { return layout.background == layout
 
 int ScaleForDpi(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI); }
 
-TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
+UINT DpiOf(HWND window) {
+  const UINT dpi = window ? GetDpiForWindow(window) : 0;
+  return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) : layout_(layout), modality_(modality) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSEXA windowClass{};
   windowClass.cbSize = sizeof windowClass;
   if (!GetClassInfoExA(instance, layout.name, &windowClass)) {
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SONGFERRY));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground =
         IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = layout.name;
@@ -87,9 +89,15 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
                   CW_USEDEFAULT, layout.width, layout.height, owner, nullptr, instance, this);
   if (!handle_)
     throw std::runtime_error("CreateWindowEx failed for " + std::string(layout.name));
-  CreateControls();
-  ApplyLayout(DpiOf(handle_));
-  CentreOnScreen();
+  try {
+    CreateControls();
+    ApplyLayout(DpiOf(handle_), true);
+    CentreOnScreen();
+  } catch (...) {
+    // No destructor runs for a constructor that fails: the window must not outlive this object.
+    DestroyWindow(handle_);
+    throw;
+  }
 }
 
 TWindow::~TWindow() {
@@ -122,7 +130,10 @@ LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, L
 LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    Command(LOWORD(wParam));
+    if (modality_ == Modality::Modal && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+      EndModal(LOWORD(wParam));
+    else
+      Command(LOWORD(wParam));
     return 0;
   case DM_GETDEFID: {
     // A push button with the focus is the default: Enter presses it.
@@ -140,7 +151,8 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_CTLCOLORBTN:
     if (IsBlack(layout_)) {
       const auto dc = reinterpret_cast<HDC>(wParam);
-      SetTextColor(dc, kAquaText);
+      if (LookOf(reinterpret_cast<HWND>(lParam)) & layouts::kAqua)
+        SetTextColor(dc, kAquaText);
       SetBkColor(dc, RGB(0, 0, 0));
       return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
     }
@@ -149,14 +161,15 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     PaintPanels();
     return 0;
   case WM_DPICHANGED: {
+    // The system's rectangle scales the window's present size, which the user may have chosen.
     const auto *suggested = reinterpret_cast<const RECT *>(lParam);
     SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ApplyLayout(HIWORD(wParam));
+    ApplyLayout(HIWORD(wParam), false);
     return 0;
   }
   case WM_CLOSE:
-    if (!layout_.resizable) {
+    if (modality_ == Modality::Modal) {
       EndModal(IDCANCEL);
       return 0;
     }
@@ -187,28 +200,35 @@ void TWindow::CreateControls() {
   }
 }
 
-void TWindow::ApplyLayout(UINT dpi) {
-  fonts_.clear();
-  const HFONT windowFont = FontFor(layout_.font, dpi);
+void TWindow::ApplyLayout(UINT dpi, bool sizeWindow) {
+  // The controls hold the fonts they have until they are given new ones, so the old go last.
+  std::vector<FontHandle> fonts;
+  const auto fontFor = [&](const layouts::Font &font) {
+    fonts.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                   FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face));
+    return fonts.back().get();
+  };
+  const HFONT windowFont = fontFor(layout_.font);
   for (const auto &control : layout_.controls) {
     const HWND child = Control(control.id);
     if (!child)
       continue;
-    const HFONT font = control.font ? FontFor(*control.font, dpi) : windowFont;
+    const HFONT font = control.font ? fontFor(*control.font) : windowFont;
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     int width = ScaleForDpi(control.width, dpi), height = ScaleForDpi(control.height, dpi);
     if (control.width == 0) {
-      const HDC dc = GetDC(child);
-      const HGDIOBJ previous = SelectObject(dc, font);
+      const WindowDc dc(child, font);
       SIZE size{};
-      GetTextExtentPoint32A(dc, control.text, static_cast<int>(strlen(control.text)), &size);
-      SelectObject(dc, previous);
-      ReleaseDC(child, dc);
+      GetTextExtentPoint32A(dc.Get(), control.text, static_cast<int>(strlen(control.text)), &size);
       width = size.cx;
       height = size.cy;
     }
     MoveWindow(child, ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), width, height, TRUE);
   }
+  fonts_.swap(fonts);
+  if (!sizeWindow)
+    return;
   RECT frame{0, 0, ScaleForDpi(layout_.width, dpi), ScaleForDpi(layout_.height, dpi)};
   if (layout_.clientSize)
     AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)),
@@ -218,11 +238,13 @@ void TWindow::ApplyLayout(UINT dpi) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT TWindow::FontFor(const layouts::Font &font, UINT dpi) {
-  fonts_.emplace_back(CreateFontA(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                  FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, font.face));
-  return fonts_.back().get();
+unsigned TWindow::LookOf(HWND control) const {
+  const int id = GetDlgCtrlID(control);
+  for (const auto &entry : layout_.controls) {
+    if (entry.id == id)
+      return entry.look;
+  }
+  return layouts::kPlain;
 }
 
 void TWindow::PaintPanels() {
@@ -230,7 +252,7 @@ void TWindow::PaintPanels() {
   const HDC dc = BeginPaint(handle_, &paint);
   const UINT dpi = DpiOf(handle_);
   for (const auto &control : layout_.controls) {
-    if (control.kind != Kind::Panel)
+    if (control.kind != Kind::Panel || !(control.look & layouts::kBevelled))
       continue;
     RECT edge{ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), ScaleForDpi(control.x + control.width, dpi),
               ScaleForDpi(control.y + control.height, dpi)};
@@ -269,13 +291,17 @@ int TWindow::ShowModal() {
     SetFocus(first);
   MSG message;
   while (modalResult_ == 0) {
-    if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0) {
       // The application is ending: leave WM_QUIT for the main loop.
       PostQuitMessage(static_cast<int>(message.wParam));
       modalResult_ = IDCANCEL;
-      break;
+    } else if (got == -1) {
+      // The queue cannot be read; the main loop meets the same failure and ends.
+      modalResult_ = IDCANCEL;
+    } else {
+      DispatchWithDialogKeys(message);
     }
-    DispatchWithDialogKeys(message);
   }
   // The owner comes back before this window goes, so that activation returns to it.
   if (owner)
@@ -309,9 +335,14 @@ void DispatchWithDialogKeys(MSG &message) {
 
 int RunMessageLoop() {
   MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0)
+  for (;;) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0)
+      return static_cast<int>(message.wParam);
+    if (got == -1)
+      return EXIT_FAILURE;
     DispatchWithDialogKeys(message);
-  return static_cast<int>(message.wParam);
+  }
 }
 
 } // namespace sf::ui
