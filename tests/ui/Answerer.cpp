@@ -1,5 +1,7 @@
 #include "Answerer.h"
 
+#include "WindowHelpers.h"
+
 namespace sf::testing {
 namespace {
 
@@ -17,12 +19,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
     return FALSE;
   }
   return TRUE;
-}
-
-std::string TextOf(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
 }
 
 } // namespace
@@ -44,20 +40,17 @@ const SeenWindow &WindowAnswerer::Seen() {
 
 DWORD WINAPI WindowAnswerer::Run(void *context) {
   auto &self = *static_cast<WindowAnswerer *>(context);
-  for (int tries = 0; tries < 500; ++tries) {
-    Search search{&self.className_, nullptr};
-    EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) {
-      self.seen_.caption = TextOf(search.found);
-      if (const HWND message = GetDlgItem(search.found, 0xFFFF))
-        self.seen_.text = TextOf(message);
-      if (self.inspect_)
-        self.inspect_(search.found);
-      PostMessageA(search.found, WM_COMMAND, static_cast<WPARAM>(self.command_), 0);
-      return 0;
-    }
-    Sleep(20);
-  }
+  Search search{&self.className_, nullptr};
+  if (!WaitUntil([&] {
+        EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      }))
+    return 0;
+  self.seen_.caption = TextOf(search.found);
+  self.seen_.text = ItemText(search.found, 0xFFFF);
+  if (self.inspect_)
+    self.inspect_(search.found);
+  PostMessageA(search.found, WM_COMMAND, static_cast<WPARAM>(self.command_), 0);
   return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 namespace sf {
 namespace {
@@ -109,11 +110,8 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
   {
     WindowAnswerer about("SFAbout", IDOK, [&](HWND box) {
       EXPECT_FALSE(IsWindowEnabled(Main().Handle()));
-      char text[64] = {};
-      GetDlgItemTextA(box, layouts::kProductName, text, sizeof text);
-      product = text;
-      GetDlgItemTextA(box, layouts::kVersion, text, sizeof text);
-      version = text;
+      product = testing::ItemText(box, layouts::kProductName);
+      version = testing::ItemText(box, layouts::kVersion);
     });
     Command(layouts::kMenuAboutA1);
     EXPECT_EQ(about.Seen().caption, "Songferryについて");
@@ -129,9 +127,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   std::string shown;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
-      char text[64] = {};
-      GetDlgItemTextA(dialog, layouts::kToDirEdit, text, sizeof text);
-      shown = text;
+      shown = testing::ItemText(dialog, layouts::kToDirEdit);
       SetDlgItemTextA(dialog, layouts::kToDirEdit, "typed");
     });
     Command(layouts::kMenuO2);
@@ -148,6 +144,34 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   }
   EXPECT_EQ(Main().Option->ToDir, " F:\\表 ");
   EXPECT_FALSE(Main().Option->StopAfterCopy);
+}
+
+LRESULT CALLBACK RefuseToBeCreated(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return message == WM_NCCREATE ? FALSE : DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(WindowTest, AStartThatCannotCreateAWindowLeavesNoWindowAndWritesNoSettings) {
+  ui::DestroyForms();
+  DeleteFileA(settingsPath.c_str());
+  // The last window to be created cannot be: its class is taken by one that refuses.
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  UnregisterClassA(layouts::kAbout.name, instance);
+  WNDCLASSEXA refusing{};
+  refusing.cbSize = sizeof refusing;
+  refusing.lpfnWndProc = RefuseToBeCreated;
+  refusing.hInstance = instance;
+  refusing.lpszClassName = layouts::kAbout.name;
+  RegisterClassExA(&refusing);
+  EXPECT_THROW(ui::RunApplication(), std::runtime_error);
+  UnregisterClassA(layouts::kAbout.name, instance);
+
+  EXPECT_EQ(ui::FrmSFMain, nullptr);
+  EXPECT_EQ(ui::SFOptionDlg, nullptr);
+  EXPECT_EQ(ui::ToDirDlg, nullptr);
+  EXPECT_EQ(ui::CopyingForm, nullptr);
+  for (const auto *layout : {&layouts::kMain, &layouts::kOption, &layouts::kToDir, &layouts::kCopying})
+    EXPECT_EQ(FindWindowA(layout->name, nullptr), nullptr) << layout->name;
+  EXPECT_EQ(GetFileAttributesA(settingsPath.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(WindowTest, CancelExitAndTheCloseBoxEndTheProgram) {
