@@ -16,12 +16,16 @@ protected:
 
   std::string OpenPicker(int command) { return ShowAnswered(*ui::ToDirDlg, command); }
 
-  std::vector<HTREEITEM> Children(HTREEITEM item) {
-    TreeView_Expand(Tree(), item, TVE_EXPAND);
+  // The items under `item` as they stand; Children opens its branch first.
+  std::vector<HTREEITEM> Listed(HTREEITEM item) {
     std::vector<HTREEITEM> children;
     for (HTREEITEM child = TreeView_GetChild(Tree(), item); child; child = TreeView_GetNextSibling(Tree(), child))
       children.push_back(child);
     return children;
+  }
+  std::vector<HTREEITEM> Children(HTREEITEM item) {
+    TreeView_Expand(Tree(), item, TVE_EXPAND);
+    return Listed(item);
   }
 
   std::string PathOf(HTREEITEM item) {
@@ -40,16 +44,6 @@ protected:
     return nullptr;
   }
 
-  HTREEITEM Drive(const std::string &root) {
-    for (const HTREEITEM drive : Children(Computer())) {
-      if (PathOf(drive) == root)
-        return drive;
-    }
-    return nullptr;
-  }
-
-  bool IsExpanded(HTREEITEM item) { return TreeView_GetItemState(Tree(), item, TVIS_EXPANDED) & TVIS_EXPANDED; }
-
   HTREEITEM ChildAt(HTREEITEM parent, const std::string &path) {
     for (const HTREEITEM child : Children(parent)) {
       if (PathOf(child) == path)
@@ -57,6 +51,10 @@ protected:
     }
     return nullptr;
   }
+
+  HTREEITEM Drive(const std::string &root) { return ChildAt(Computer(), root); }
+
+  bool IsExpanded(HTREEITEM item) { return TreeView_GetItemState(Tree(), item, TVIS_EXPANDED) & TVIS_EXPANDED; }
 
   bool ShowsExpandButton(HTREEITEM item) {
     TVITEMA tvItem{};
@@ -194,7 +192,7 @@ TEST_F(FolderPickerTest, NumpadStarOpensOneLevelOnly) {
   SendMessageA(Tree(), WM_KEYDOWN, VK_MULTIPLY, 0);
   EXPECT_TRUE(IsExpanded(drive));
   HTREEITEM folder = nullptr;
-  for (HTREEITEM child = TreeView_GetChild(Tree(), drive); child; child = TreeView_GetNextSibling(Tree(), child)) {
+  for (const HTREEITEM child : Listed(drive)) {
     if (PathOf(child) == "Y:\\表")
       folder = child;
   }
