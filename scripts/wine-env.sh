@@ -30,6 +30,11 @@ songferry_prepare_wine() {
     wineserver -w
     touch "$WINEPREFIX/.songferry-ready"
   fi
+  # Debian's Wine looks for its own fonts (fonts-wine) in "Z:\usr\share\wine\../fonts", a path its
+  # file lookup cannot resolve, so it loads none of them: without Marlett, title bars show their
+  # buttons as the letters "0 1 r". The prefix's own font folder is always searched.
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/* "$fonts/"
   # Drive Y: for the tests of the folder picker: a folder of the build, never the real root.
   mkdir -p "$songferry_root/build/drive-y"
   [ -L "$WINEPREFIX/dosdevices/y:" ] || ln -s "$songferry_root/build/drive-y" "$WINEPREFIX/dosdevices/y:"

@@ -15,11 +15,19 @@ std::unique_ptr<TCopyingForm> CopyingForm;
 std::unique_ptr<TSFAbout> SFAbout;
 
 void CreateForms(const std::string &commandLine) {
-  FrmSFMain = std::make_unique<TFrmSFMain>(commandLine);
-  SFOptionDlg = std::make_unique<TSFOptionDlg>(FrmSFMain->Handle());
-  ToDirDlg = std::make_unique<TToDirDlg>(SFOptionDlg->Handle());
-  CopyingForm = std::make_unique<TCopyingForm>(FrmSFMain->Handle());
-  SFAbout = std::make_unique<TSFAbout>(FrmSFMain->Handle());
+  try {
+    FrmSFMain = std::make_unique<TFrmSFMain>(commandLine);
+    SFOptionDlg = std::make_unique<TSFOptionDlg>(FrmSFMain->Handle());
+    ToDirDlg = std::make_unique<TToDirDlg>(SFOptionDlg->Handle());
+    CopyingForm = std::make_unique<TCopyingForm>(FrmSFMain->Handle());
+    SFAbout = std::make_unique<TSFAbout>(FrmSFMain->Handle());
+  } catch (...) {
+    // The user has changed nothing yet: the settings file stays as it was.
+    if (FrmSFMain)
+      FrmSFMain->Option.reset();
+    DestroyForms();
+    throw;
+  }
 }
 
 void DestroyForms() {

@@ -19,8 +19,19 @@ extern std::unique_ptr<TToDirDlg> ToDirDlg;
 extern std::unique_ptr<TCopyingForm> CopyingForm;
 extern std::unique_ptr<TSFAbout> SFAbout;
 
+// When one cannot be created, those made so far are destroyed without saving the settings, and the
+// error goes on to the caller.
 void CreateForms(const std::string &commandLine);
 // Destroys them in reverse order; the main window's end saves the settings.
 void DestroyForms();
+
+// The windows for as long as it lives.
+class FormsLifetime {
+public:
+  explicit FormsLifetime(const std::string &commandLine) { CreateForms(commandLine); }
+  ~FormsLifetime() { DestroyForms(); }
+  FormsLifetime(const FormsLifetime &) = delete;
+  FormsLifetime &operator=(const FormsLifetime &) = delete;
+};
 
 } // namespace sf::ui

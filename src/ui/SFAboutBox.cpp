@@ -2,11 +2,6 @@
 
 namespace sf::ui {
 
-TSFAbout::TSFAbout(HWND owner) : TWindow(layouts::kAbout, owner) {}
-
-void TSFAbout::Command(int id) {
-  if (id == IDOK || id == IDCANCEL)
-    EndModal(id);
-}
+TSFAbout::TSFAbout(HWND owner) : TWindow(layouts::kAbout, owner, Modality::Modal) {}
 
 } // namespace sf::ui

@@ -6,7 +6,7 @@
 
 namespace sf::ui {
 
-TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner) {}
+TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner, Modality::Modeless) {}
 
 void TCopyingForm::SetMaximum(std::int32_t maximum) {
   SendMessageA(Control(layouts::kCopyProgress), PBM_SETRANGE32, 0, maximum);

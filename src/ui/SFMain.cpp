@@ -72,7 +72,7 @@ bool StartProgram(const std::string &application, const std::string &commandLine
 
 } // namespace
 
-TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr) {
+TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
   SetMenu(Handle(), BuildMainMenu());
   FormCreate(commandLine);
 }
@@ -242,20 +242,15 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath) 
 
 void TerminateApplication() { PostQuitMessage(0); }
 
-ComApartment::ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-
-ComApartment::~ComApartment() { CoUninitialize(); }
-
 int RunApplication() {
   const ComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
-  CreateForms(Narrow(GetCommandLineW()));
+  // Inside the apartment: the windows go before COM does, however the program ends.
+  const FormsLifetime forms(Narrow(GetCommandLineW()));
   ShowWindow(FrmSFMain->Handle(), SW_SHOW);
-  const int exitCode = RunMessageLoop();
-  DestroyForms();
-  return exitCode;
+  return RunMessageLoop();
 }
 
 } // namespace sf::ui

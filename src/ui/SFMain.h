@@ -3,6 +3,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFPlayList.h"
 #include "settings/SFOption.h"
+#include "ui/Owners.h"
 #include "ui/Window.h"
 
 #include <memory>
@@ -56,14 +57,6 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath);
 
 // Tells the application to end once the current message is handled.
 void TerminateApplication();
-
-// COM for the shell's folder tree, on the program's one thread, while it lives.
-struct ComApartment {
-  ComApartment();
-  ~ComApartment();
-  ComApartment(const ComApartment &) = delete;
-  ComApartment &operator=(const ComApartment &) = delete;
-};
 
 // The program: creates the windows, runs until told to end, and destroys them.
 int RunApplication();

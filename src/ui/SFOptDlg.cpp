@@ -8,25 +8,19 @@
 
 namespace sf::ui {
 
-TSFOptionDlg::TSFOptionDlg(HWND owner) : TWindow(layouts::kOption, owner) {}
+TSFOptionDlg::TSFOptionDlg(HWND owner) : TWindow(layouts::kOption, owner, Modality::Modal) {}
 
 void TSFOptionDlg::Command(int id) {
-  switch (id) {
-  case IDOK:
-    // The settings file is Shift-JIS: a folder it cannot name is refused, and nothing is stored.
-    if (!FitsShiftJis(Text(layouts::kToDirEdit))) {
-      ShowError(messages::kFolderNotShiftJis);
-      break;
-    }
-    EndModal(id);
-    break;
-  case IDCANCEL:
-    EndModal(id);
-    break;
-  case layouts::kRefButton:
+  if (id == layouts::kRefButton)
     RefButtonClick();
-    break;
-  }
+}
+
+bool TSFOptionDlg::OkConfirmed() {
+  // The settings file is Shift-JIS: a folder it cannot name is refused, and nothing is stored.
+  if (FitsShiftJis(Text(layouts::kToDirEdit)))
+    return true;
+  ShowError(messages::kFolderNotShiftJis);
+  return false;
 }
 
 void TSFOptionDlg::RefButtonClick() {

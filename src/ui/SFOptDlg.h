@@ -11,6 +11,7 @@ public:
 
 protected:
   void Command(int id) override;
+  bool OkConfirmed() override;
 
 private:
   void RefButtonClick();

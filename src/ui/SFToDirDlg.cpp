@@ -16,9 +16,25 @@ constexpr int kIndent = 19;
 
 Pidl Combine(const ITEMIDLIST *parent, const ITEMIDLIST *child) { return Pidl(ILCombine(parent, child)); }
 
+// "*" on the number pad would open every branch below the item and so walk the whole shell
+// namespace, every drive and the network: here it opens one level, as "+" does.
+LRESULT CALLBACK TreeKeys(HWND tree, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+  if (message == WM_KEYDOWN && wParam == VK_MULTIPLY) {
+    if (const HTREEITEM item = TreeView_GetSelection(tree))
+      TreeView_Expand(tree, item, TVE_EXPAND);
+    return 0;
+  }
+  if (message == WM_NCDESTROY)
+    RemoveWindowSubclass(tree, TreeKeys, id);
+  return DefSubclassProc(tree, message, wParam, lParam);
+}
+
 } // namespace
 
-TToDirDlg::TToDirDlg(HWND owner) : TWindow(layouts::kToDir, owner) {}
+TToDirDlg::TToDirDlg(HWND owner) : TWindow(layouts::kToDir, owner, Modality::Modal) {
+  SetWindowSubclass(Tree(), TreeKeys, 0, 0);
+  TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, DpiOf(Handle())));
+}
 
 void TToDirDlg::ModalShowing() {
   if (desktop_)
@@ -32,7 +48,6 @@ void TToDirDlg::ModalShowing() {
       SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   // The shell's own image list; a tree view never destroys the lists it is given.
   TreeView_SetImageList(Tree(), images, TVSIL_NORMAL);
-  TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, GetDpiForWindow(Handle())));
   ITEMIDLIST *desktopList = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktopList)))
     return;
@@ -88,6 +103,7 @@ void TToDirDlg::ListSubfolders(HTREEITEM item) {
   if (parent.listed)
     return;
   parent.listed = true;
+  const WaitCursor wait;
 
   // A folder that cannot be listed (a drive that is not ready, a network folder out of reach)
   // simply shows no subfolders.
@@ -129,7 +145,7 @@ std::wstring TToDirDlg::NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const {
   wchar_t *text = nullptr;
   if (FAILED(desktop_->GetDisplayNameOf(absolute, flags, &name)) || FAILED(StrRetToStrW(&name, absolute, &text)))
     return {};
-  const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(text);
+  const TaskMemText owned(text);
   return owned.get();
 }
 
@@ -169,17 +185,17 @@ LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
     }
   }
+  if (message == WM_DPICHANGED)
+    TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, HIWORD(wParam)));
   return TWindow::HandleMessage(message, wParam, lParam);
 }
 
-void TToDirDlg::Command(int id) {
+bool TToDirDlg::OkConfirmed() {
   // The settings file is Shift-JIS: a folder it cannot name is refused here, where it was picked.
-  if (id == IDOK && !FitsShiftJis(SelectedFolderPath())) {
-    ShowError(messages::kFolderNotShiftJis);
-    return;
-  }
-  if (id == IDOK || id == IDCANCEL)
-    EndModal(id);
+  if (FitsShiftJis(SelectedFolderPath()))
+    return true;
+  ShowError(messages::kFolderNotShiftJis);
+  return false;
 }
 
 } // namespace sf::ui

@@ -5,26 +5,16 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace sf::ui {
 
-struct ComReleaser {
-  void operator()(IUnknown *object) const { object->Release(); }
-};
-template <typename Interface> using ComPtr = std::unique_ptr<Interface, ComReleaser>;
-
-// What the shell hands out from the COM task allocator: item ID lists and texts.
-struct CoTaskMemFreer {
-  void operator()(void *memory) const { CoTaskMemFree(memory); }
-};
-using Pidl = std::unique_ptr<ITEMIDLIST, CoTaskMemFreer>;
-
 // Picks the destination folder from a tree of the shell's folders, rooted at the desktop. The tree
 // is built when the dialog first opens, lists a folder's subfolders when its branch is first
-// expanded, and keeps its branches and selection between openings.
+// expanded, and keeps its branches and selection between openings. Listing a folder keeps the thread
+// (the network, a sleeping drive may take long), so the tree never opens more than one level at a
+// time.
 class TToDirDlg final : public TWindow {
 public:
   explicit TToDirDlg(HWND owner);
@@ -35,7 +25,7 @@ public:
 
 protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void Command(int id) override;
+  bool OkConfirmed() override;
   void ModalShowing() override;
 
 private:

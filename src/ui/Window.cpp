@@ -1,12 +1,14 @@
 #include "ui/Window.h"
 
 #include "platform/win32/Utf16.h"
+#include "resources/ResourceIds.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SystemDlls.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -14,11 +16,6 @@ namespace sf::ui {
 namespace {
 
 using layouts::Kind;
-
-UINT DpiOf(HWND window) {
-  const UINT dpi = window ? GetDpiForWindow(window) : 0;
-  return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
 
 const wchar_t *ClassOf(Kind kind) {
   switch (kind) {
@@ -68,7 +65,12 @@ bool IsBlack(const layouts::Window &layout) { return layout.background == layout
 
 int ScaleForDpi(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI); }
 
-TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
+UINT DpiOf(HWND window) {
+  const UINT dpi = window ? GetDpiForWindow(window) : 0;
+  return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) : layout_(layout), modality_(modality) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const std::wstring className = Widen(layout.name);
   WNDCLASSEXW windowClass{};
@@ -76,8 +78,8 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
   if (!GetClassInfoExW(instance, className.c_str(), &windowClass)) {
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SONGFERRY));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground =
         IsBlack(layout) ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : GetSysColorBrush(COLOR_BTNFACE);
     windowClass.lpszClassName = className.c_str();
@@ -90,9 +92,15 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner) : layout_(layout) {
                   instance, this);
   if (!handle_)
     throw std::runtime_error("CreateWindowEx failed for " + std::string(layout.name));
-  CreateControls();
-  ApplyLayout(DpiOf(handle_));
-  CentreOnScreen();
+  try {
+    CreateControls();
+    ApplyLayout(DpiOf(handle_), true);
+    CentreOnScreen();
+  } catch (...) {
+    // No destructor runs for a constructor that fails: the window must not outlive this object.
+    DestroyWindow(handle_);
+    throw;
+  }
 }
 
 TWindow::~TWindow() {
@@ -124,9 +132,14 @@ LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, L
 
 LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-  case WM_COMMAND:
-    Command(LOWORD(wParam));
+  case WM_COMMAND: {
+    const int id = LOWORD(wParam);
+    if (modality_ == Modality::Modeless || (id != IDOK && id != IDCANCEL))
+      Command(id);
+    else if (id == IDCANCEL || OkConfirmed())
+      EndModal(id);
     return 0;
+  }
   case DM_GETDEFID: {
     // A push button with the focus is the default: Enter presses it.
     const HWND focus = GetFocus();
@@ -143,7 +156,8 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_CTLCOLORBTN:
     if (IsBlack(layout_)) {
       const auto dc = reinterpret_cast<HDC>(wParam);
-      SetTextColor(dc, kAquaText);
+      if (LookOf(reinterpret_cast<HWND>(lParam)) & layouts::kAqua)
+        SetTextColor(dc, kAquaText);
       SetBkColor(dc, RGB(0, 0, 0));
       return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
     }
@@ -152,14 +166,15 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     PaintPanels();
     return 0;
   case WM_DPICHANGED: {
+    // The system's rectangle scales the window's present size, which the user may have chosen.
     const auto *suggested = reinterpret_cast<const RECT *>(lParam);
     SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    ApplyLayout(HIWORD(wParam));
+    ApplyLayout(HIWORD(wParam), false);
     return 0;
   }
   case WM_CLOSE:
-    if (!layout_.resizable) {
+    if (modality_ == Modality::Modal) {
       EndModal(IDCANCEL);
       return 0;
     }
@@ -190,29 +205,36 @@ void TWindow::CreateControls() {
   }
 }
 
-void TWindow::ApplyLayout(UINT dpi) {
-  fonts_.clear();
-  const HFONT windowFont = FontFor(layout_.font, dpi);
+void TWindow::ApplyLayout(UINT dpi, bool sizeWindow) {
+  // The controls hold the fonts they have until they are given new ones, so the old go last.
+  std::vector<FontHandle> fonts;
+  const auto fontFor = [&](const layouts::Font &font) {
+    fonts.emplace_back(CreateFontW(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                   FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.face).c_str()));
+    return fonts.back().get();
+  };
+  const HFONT windowFont = fontFor(layout_.font);
   for (const auto &control : layout_.controls) {
     const HWND child = Control(control.id);
     if (!child)
       continue;
-    const HFONT font = control.font ? FontFor(*control.font, dpi) : windowFont;
+    const HFONT font = control.font ? fontFor(*control.font) : windowFont;
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     int width = ScaleForDpi(control.width, dpi), height = ScaleForDpi(control.height, dpi);
     if (control.width == 0) {
-      const HDC dc = GetDC(child);
-      const HGDIOBJ previous = SelectObject(dc, font);
+      const WindowDc dc(child, font);
       SIZE size{};
       const std::wstring text = Widen(control.text);
-      GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-      SelectObject(dc, previous);
-      ReleaseDC(child, dc);
+      GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
       width = size.cx;
       height = size.cy;
     }
     MoveWindow(child, ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), width, height, TRUE);
   }
+  fonts_.swap(fonts);
+  if (!sizeWindow)
+    return;
   RECT frame{0, 0, ScaleForDpi(layout_.width, dpi), ScaleForDpi(layout_.height, dpi)};
   if (layout_.clientSize)
     AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_STYLE)),
@@ -222,11 +244,13 @@ void TWindow::ApplyLayout(UINT dpi) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT TWindow::FontFor(const layouts::Font &font, UINT dpi) {
-  fonts_.emplace_back(CreateFontW(-ScaleForDpi(font.pixels, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                  FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.face).c_str()));
-  return fonts_.back().get();
+unsigned TWindow::LookOf(HWND control) const {
+  const int id = GetDlgCtrlID(control);
+  for (const auto &entry : layout_.controls) {
+    if (entry.id == id)
+      return entry.look;
+  }
+  return layouts::kPlain;
 }
 
 void TWindow::PaintPanels() {
@@ -234,7 +258,7 @@ void TWindow::PaintPanels() {
   const HDC dc = BeginPaint(handle_, &paint);
   const UINT dpi = DpiOf(handle_);
   for (const auto &control : layout_.controls) {
-    if (control.kind != Kind::Panel)
+    if (control.kind != Kind::Panel || !(control.look & layouts::kBevelled))
       continue;
     RECT edge{ScaleForDpi(control.x, dpi), ScaleForDpi(control.y, dpi), ScaleForDpi(control.x + control.width, dpi),
               ScaleForDpi(control.y + control.height, dpi)};
@@ -273,13 +297,17 @@ int TWindow::ShowModal() {
     SetFocus(first);
   MSG message;
   while (modalResult_ == 0) {
-    if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
       // The application is ending: leave WM_QUIT for the main loop.
       PostQuitMessage(static_cast<int>(message.wParam));
       modalResult_ = IDCANCEL;
-      break;
+    } else if (got == -1) {
+      // The queue cannot be read; the main loop meets the same failure and ends.
+      modalResult_ = IDCANCEL;
+    } else {
+      DispatchWithDialogKeys(message);
     }
-    DispatchWithDialogKeys(message);
   }
   // The owner comes back before this window goes, so that activation returns to it.
   if (owner)
@@ -313,9 +341,14 @@ void DispatchWithDialogKeys(MSG &message) {
 
 int RunMessageLoop() {
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0)
+  for (;;) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0)
+      return static_cast<int>(message.wParam);
+    if (got == -1)
+      return EXIT_FAILURE;
     DispatchWithDialogKeys(message);
-  return static_cast<int>(message.wParam);
+  }
 }
 
 } // namespace sf::ui

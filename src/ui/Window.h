@@ -1,31 +1,31 @@
 #pragma once
 
 #include "resources/Layouts.h"
+#include "ui/Owners.h"
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace sf::ui {
 
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
-
 inline constexpr COLORREF kAquaText = RGB(0, 255, 255);
 
 int ScaleForDpi(int pixels, UINT dpi);
+// The window's DPI; 96 before it exists.
+UINT DpiOf(HWND window);
+
+// A modal window is shown by ShowModal: OK, Cancel, Esc and its close box end it with IDOK or
+// IDCANCEL. A modeless one handles those itself.
+enum class Modality { Modeless, Modal };
 
 // One top-level window built from its layout. The window procedure binds the object at
 // WM_NCCREATE and hands every message to HandleMessage; an exception never leaves it, but goes to
 // ReportUnhandled. The object owns its window and fonts.
 class TWindow {
 public:
-  TWindow(const layouts::Window &layout, HWND owner);
+  TWindow(const layouts::Window &layout, HWND owner, Modality modality);
   virtual ~TWindow();
   TWindow(const TWindow &) = delete;
   TWindow &operator=(const TWindow &) = delete;
@@ -44,8 +44,10 @@ public:
 
 protected:
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // A control's or menu item's command.
+  // A control's or menu item's command; for a modal window, any but OK and Cancel.
   virtual void Command(int /*id*/) {}
+  // For a modal window, whether OK may end it; a window that refuses says why itself.
+  virtual bool OkConfirmed() { return true; }
   // Called as ShowModal begins, before the window shows.
   virtual void ModalShowing() {}
   void EndModal(int result) { modalResult_ = result; }
@@ -55,12 +57,14 @@ protected:
 private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
-  // Places and sizes the window's controls and fonts for `dpi`.
-  void ApplyLayout(UINT dpi);
+  // Places and sizes the window's controls and fonts for `dpi`, and the window itself unless the
+  // system has sized it.
+  void ApplyLayout(UINT dpi, bool sizeWindow);
   void PaintPanels();
-  HFONT FontFor(const layouts::Font &font, UINT dpi);
+  unsigned LookOf(HWND control) const;
 
   const layouts::Window &layout_;
+  const Modality modality_;
   HWND handle_ = nullptr;
   std::vector<FontHandle> fonts_;
   int modalResult_ = 0;

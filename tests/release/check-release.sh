@@ -3,6 +3,8 @@
 # Wine and closes it as a user would: the settings file must then be beside the program.
 #   check-release.sh Songferry-1.0-win64.zip   (needs a display)
 set -euo pipefail
+# Unpacking and iconv meet Japanese file names: a UTF-8 locale, whoever calls.
+export LC_ALL=C.UTF-8
 zip=$(realpath "$1")
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 songferry_prepare_wine

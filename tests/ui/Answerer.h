@@ -37,11 +37,6 @@ private:
   HANDLE thread_;
 };
 
-// A window's text, and a dialog item's, in UTF-8.
-std::string WindowText(HWND window);
-std::string ItemText(HWND dialog, int id);
-void SetItemText(HWND dialog, int id, const std::string &text);
-
 // True, once, when the program asked to end (a WM_QUIT waits in the queue).
 bool QuitRequested();
 

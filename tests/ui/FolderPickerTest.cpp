@@ -18,18 +18,18 @@ class FolderPickerTest : public testing::WindowTest {
 protected:
   HWND Tree() { return ui::ToDirDlg->Control(layouts::kShellTreeView1); }
 
-  std::string OpenPicker(int command) {
-    WindowAnswerer answer("ToDirDlg", command);
-    ui::ToDirDlg->ShowModal();
-    return answer.Seen().caption;
-  }
+  std::string OpenPicker(int command) { return ShowAnswered(*ui::ToDirDlg, command); }
 
-  std::vector<HTREEITEM> Children(HTREEITEM item) {
-    TreeView_Expand(Tree(), item, TVE_EXPAND);
+  // The items under `item` as they stand; Children opens its branch first.
+  std::vector<HTREEITEM> Listed(HTREEITEM item) {
     std::vector<HTREEITEM> children;
     for (HTREEITEM child = TreeView_GetChild(Tree(), item); child; child = TreeView_GetNextSibling(Tree(), child))
       children.push_back(child);
     return children;
+  }
+  std::vector<HTREEITEM> Children(HTREEITEM item) {
+    TreeView_Expand(Tree(), item, TVE_EXPAND);
+    return Listed(item);
   }
 
   std::string PathOf(HTREEITEM item) {
@@ -48,15 +48,40 @@ protected:
     return nullptr;
   }
 
-  HTREEITEM Drive(const std::string &root) {
-    for (const HTREEITEM drive : Children(Computer())) {
-      if (PathOf(drive) == root)
-        return drive;
+  HTREEITEM ChildAt(HTREEITEM parent, const std::string &path) {
+    for (const HTREEITEM child : Children(parent)) {
+      if (PathOf(child) == path)
+        return child;
     }
     return nullptr;
   }
 
+  HTREEITEM Drive(const std::string &root) { return ChildAt(Computer(), root); }
+
   bool IsExpanded(HTREEITEM item) { return TreeView_GetItemState(Tree(), item, TVIS_EXPANDED) & TVIS_EXPANDED; }
+
+  bool ShowsExpandButton(HTREEITEM item) {
+    TVITEMW tvItem{};
+    tvItem.mask = TVIF_CHILDREN;
+    tvItem.hItem = item;
+    TreeView_GetItem(Tree(), &tvItem);
+    return tvItem.cChildren != 0;
+  }
+
+  // Folders on drive Y:, removed again at the end.
+  void MakeFolders(std::initializer_list<std::string> paths) {
+    for (const auto &path : paths) {
+      CreateDirectoryW(Widen(path).c_str(), nullptr);
+      made.insert(made.begin(), path);
+    }
+  }
+  void TearDown() override {
+    for (const auto &path : made)
+      RemoveDirectoryW(Widen(path).c_str());
+    WindowTest::TearDown();
+  }
+
+  std::vector<std::string> made;
 };
 
 TEST_F(FolderPickerTest, ConfirmedAtOnceGivesTheDesktopsPath) {
@@ -93,12 +118,10 @@ TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND options) {
       PostMessageA(options, WM_COMMAND, layouts::kRefButton, 0);
       HWND picker = nullptr;
-      for (int tries = 0; tries < 500 && !(picker && IsWindowVisible(picker)); ++tries, Sleep(20))
-        picker = FindWindowA("ToDirDlg", nullptr);
+      testing::WaitUntil([&] { return (picker = FindWindowA("ToDirDlg", nullptr)) && IsWindowVisible(picker); });
       PostMessageA(picker, WM_COMMAND, IDOK, 0);
-      for (int tries = 0; tries < 500 && IsWindowVisible(picker); ++tries)
-        Sleep(20);
-      picked = ItemText(options, layouts::kToDirEdit);
+      testing::WaitUntil([&] { return !IsWindowVisible(picker); });
+      picked = testing::ItemText(options, layouts::kToDirEdit);
     });
     Command(layouts::kMenuO2);
   }
@@ -162,6 +185,63 @@ TEST_F(FolderPickerTest, AnEmptiedDestinationMakesTheNextCopyFail) {
   WindowAnswerer error;
   Click(Main().Handle(), layouts::kIdOk);
   EXPECT_EQ(error.Seen().text, "コピー先フォルダが未指定です。オプション-環境設定で設定してください。");
+}
+
+TEST_F(FolderPickerTest, NumpadStarOpensOneLevelOnly) {
+  MakeFolders({"Y:\\表", "Y:\\表\\ソ", "Y:\\表\\ソ\\深い"});
+  OpenPicker(IDOK);
+  const HTREEITEM drive = Drive("Y:\\");
+  ASSERT_NE(drive, nullptr);
+  TreeView_SelectItem(Tree(), drive);
+  SendMessageA(Tree(), WM_KEYDOWN, VK_MULTIPLY, 0);
+  EXPECT_TRUE(IsExpanded(drive));
+  HTREEITEM folder = nullptr;
+  for (const HTREEITEM child : Listed(drive)) {
+    if (PathOf(child) == "Y:\\表")
+      folder = child;
+  }
+  ASSERT_NE(folder, nullptr);
+  EXPECT_FALSE(IsExpanded(folder));
+  EXPECT_EQ(TreeView_GetChild(Tree(), folder), nullptr) << "its subfolders are not even listed";
+  EXPECT_TRUE(ShowsExpandButton(folder));
+}
+
+TEST_F(FolderPickerTest, ListingAFolderShowsTheWaitCursorAndPutsItBack) {
+  MakeFolders({"Y:\\表", "Y:\\表\\ソ"});
+  OpenPicker(IDOK);
+  const HTREEITEM folder = ChildAt(Drive("Y:\\"), "Y:\\表");
+  ASSERT_NE(folder, nullptr);
+  const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+  int inserted = 0, insertedWaiting = 0;
+  {
+    const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
+      if (sent.hwnd == Tree() && (sent.message == TVM_INSERTITEMW || sent.message == TVM_INSERTITEMA)) {
+        ++inserted;
+        insertedWaiting += GetCursor() == wait;
+      }
+    });
+    TreeView_Expand(Tree(), folder, TVE_EXPAND);
+  }
+  EXPECT_EQ(inserted, 1);
+  EXPECT_EQ(insertedWaiting, inserted);
+  EXPECT_NE(GetCursor(), wait);
+}
+
+TEST_F(FolderPickerTest, AFolderThatCannotBeListedShowsNoSubfoldersAndThePickerGoesOn) {
+  MakeFolders({"Y:\\消えた", "Y:\\消えた\\中"});
+  OpenPicker(IDOK);
+  const HTREEITEM folder = ChildAt(Drive("Y:\\"), "Y:\\消えた");
+  ASSERT_NE(folder, nullptr);
+  EXPECT_TRUE(ShowsExpandButton(folder));
+  // Gone between the listing of its drive and its own, as a network folder or a card may go.
+  RemoveDirectoryW(L"Y:\\消えた\\中");
+  RemoveDirectoryW(L"Y:\\消えた");
+  EXPECT_TRUE(Children(folder).empty());
+  EXPECT_FALSE(ShowsExpandButton(folder));
+  TreeView_SelectItem(Tree(), folder);
+  EXPECT_EQ(OpenPicker(IDOK), "コピー先の選択");
+  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), "Y:\\消えた");
 }
 
 } // namespace

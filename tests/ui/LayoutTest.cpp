@@ -8,45 +8,51 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace sf {
 namespace {
 
-using testing::WindowTest;
+using testing::RectInParent;
 using testing::WindowText;
+using testing::WindowTest;
 
-RECT ClientRectOf(HWND control) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&rect), 2);
-  return rect;
+// The DPI the windows are built at: the prefix's LogPixels, which a second run of these tests
+// switches to 144.
+UINT ExpectedDpi() {
+  const char *dpi = std::getenv("SONGFERRY_TEST_DPI");
+  return dpi ? static_cast<UINT>(std::atoi(dpi)) : USER_DEFAULT_SCREEN_DPI;
 }
 
-// Every control of the layout stands where the layout puts it (96 dpi here), with its text and
+int Scaled(int pixels) { return ui::ScaleForDpi(pixels, ExpectedDpi()); }
+
+// Every control of the layout stands where the layout puts it, scaled to the DPI, with its text and
 // font, and the window has the layout's size and caption.
 void ExpectLaidOut(const ui::TWindow &window) {
   const auto &layout = window.Layout();
   SCOPED_TRACE(layout.name);
-  ASSERT_EQ(GetDpiForWindow(window.Handle()), 96u) << "the layouts are checked at 96 dpi";
+  ASSERT_EQ(GetDpiForWindow(window.Handle()), ExpectedDpi());
   EXPECT_EQ(WindowText(window.Handle()), layout.caption);
   RECT size;
   if (layout.clientSize)
     GetClientRect(window.Handle(), &size);
   else
     GetWindowRect(window.Handle(), &size);
-  EXPECT_EQ(size.right - size.left, layout.width);
-  EXPECT_EQ(size.bottom - size.top, layout.height);
+  EXPECT_EQ(size.right - size.left, Scaled(layout.width));
+  EXPECT_EQ(size.bottom - size.top, Scaled(layout.height));
   for (const auto &control : layout.controls) {
     if (control.kind == layouts::Kind::Panel)
       continue;
     SCOPED_TRACE(control.name);
     const HWND child = window.Control(control.id);
     ASSERT_NE(child, nullptr);
-    const RECT at = ClientRectOf(child);
-    EXPECT_EQ(at.left, control.x);
-    EXPECT_EQ(at.top, control.y);
+    const RECT at = RectInParent(child);
+    EXPECT_EQ(at.left, Scaled(control.x));
+    EXPECT_EQ(at.top, Scaled(control.y));
     if (control.width > 0) {
-      EXPECT_EQ(at.right - at.left, control.width);
-      EXPECT_EQ(at.bottom - at.top, control.height);
+      EXPECT_EQ(at.right - at.left, Scaled(control.width));
+      EXPECT_EQ(at.bottom - at.top, Scaled(control.height));
     }
     if (control.kind != layouts::Kind::Edit) {
       EXPECT_EQ(WindowText(child), control.text);
@@ -55,18 +61,78 @@ void ExpectLaidOut(const ui::TWindow &window) {
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
     const auto &expected = control.font ? *control.font : layout.font;
     EXPECT_EQ(Narrow(font.lfFaceName), expected.face);
-    EXPECT_EQ(font.lfHeight, -expected.pixels);
+    EXPECT_EQ(font.lfHeight, -Scaled(expected.pixels));
     EXPECT_EQ(font.lfWeight, expected.bold ? FW_BOLD : FW_NORMAL);
     EXPECT_EQ((GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) != 0, control.tabOrder >= 0);
   }
 }
 
-TEST_F(WindowTest, EveryWindowFollowsItsLayout) {
+TEST_F(WindowTest, EveryWindowFollowsItsLayoutAtTheDisplaysDpi) {
   ExpectLaidOut(Main());
   ExpectLaidOut(*ui::CopyingForm);
   ExpectLaidOut(*ui::SFAbout);
   ExpectLaidOut(*ui::SFOptionDlg);
   ExpectLaidOut(*ui::ToDirDlg);
+  EXPECT_EQ(TreeView_GetIndent(ui::ToDirDlg->Control(layouts::kShellTreeView1)), static_cast<UINT>(Scaled(19)));
+}
+
+TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSuggests) {
+  // Each control must still hold a live font when it is handed its new one.
+  int fontsReplaced = 0, deadFontsReplaced = 0;
+  const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
+    if (sent.message != WM_SETFONT)
+      return;
+    ++fontsReplaced;
+    const auto current = reinterpret_cast<HGDIOBJ>(SendMessageA(sent.hwnd, WM_GETFONT, 0, 0));
+    if (current && GetObjectType(current) != OBJ_FONT)
+      ++deadFontsReplaced;
+  });
+  const HWND main = Main().Handle();
+  // The user has made the window larger; the system scales that size to the new DPI.
+  SetWindowPos(main, nullptr, 10, 20, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT suggested{10, 20, 10 + 750, 20 + 450};
+  SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  const HWND tree = ui::ToDirDlg->Control(layouts::kShellTreeView1);
+  RECT pickerFrame;
+  GetWindowRect(ui::ToDirDlg->Handle(), &pickerFrame);
+  SendMessageA(ui::ToDirDlg->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&pickerFrame));
+
+  EXPECT_GT(fontsReplaced, 0);
+  EXPECT_EQ(deadFontsReplaced, 0);
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.right - frame.left, 750);
+  EXPECT_EQ(frame.bottom - frame.top, 450);
+  for (const auto &control : layouts::kMain.controls) {
+    SCOPED_TRACE(control.name);
+    const RECT at = RectInParent(MainControl(control.id));
+    EXPECT_EQ(at.left, ui::ScaleForDpi(control.x, 144));
+    EXPECT_EQ(at.right - at.left, ui::ScaleForDpi(control.width, 144));
+    LOGFONTW font{};
+    ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(MainControl(control.id), WM_GETFONT, 0, 0)), sizeof font,
+                         &font),
+              0);
+    EXPECT_EQ(font.lfHeight, -ui::ScaleForDpi((control.font ? *control.font : layouts::kMain.font).pixels, 144));
+  }
+  EXPECT_EQ(TreeView_GetIndent(tree), static_cast<UINT>(ui::ScaleForDpi(19, 144)));
+}
+
+TEST(TitleBar, TheFontOfItsButtonsIsThere) {
+  // Without Marlett, title bars show the letters "0 1 r" for their buttons.
+  LOGFONTA wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  strcpy(wanted.lfFaceName, "Marlett");
+  bool found = false;
+  const HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExA(
+      screen, &wanted,
+      [](const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM context) {
+        *reinterpret_cast<bool *>(context) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  EXPECT_TRUE(found);
 }
 
 TEST_F(WindowTest, OnlyTheMainWindowShowsAndTheOthersAreOwnedByIt) {

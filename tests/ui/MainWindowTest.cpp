@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 namespace sf {
 namespace {
@@ -18,6 +19,7 @@ using testing::ItemText;
 using testing::ReadWholeFile;
 using testing::SeenWindow;
 using testing::SetItemText;
+using testing::WaitUntil;
 using testing::WindowAnswerer;
 using testing::WindowTest;
 
@@ -35,16 +37,6 @@ HDROP MakeDrop(const std::vector<std::string> &paths) {
   std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
-}
-
-// Polls every 20 ms until `found` says yes, at most ten seconds.
-template <typename Found> bool WaitUntil(Found found) {
-  for (int tries = 0; tries < 500; ++tries) {
-    if (found())
-      return true;
-    Sleep(20);
-  }
-  return false;
 }
 
 bool Exists(const std::string &path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -215,6 +207,35 @@ TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
   EXPECT_EQ(error.Seen().caption, "エラー");
   EXPECT_EQ(error.Seen().text, "コピー先のフォルダー名にShift-JISで表せない文字があります");
   EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
+}
+
+LRESULT CALLBACK RefuseToBeCreated(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return message == WM_NCCREATE ? FALSE : DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(WindowTest, AStartThatCannotCreateAWindowLeavesNoWindowAndWritesNoSettings) {
+  ui::DestroyForms();
+  DeleteFileW(Widen(settingsPath).c_str());
+  // The last window to be created cannot be: its class is taken by one that refuses.
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const std::wstring aboutClass = Widen(layouts::kAbout.name);
+  UnregisterClassW(aboutClass.c_str(), instance);
+  WNDCLASSEXW refusing{};
+  refusing.cbSize = sizeof refusing;
+  refusing.lpfnWndProc = RefuseToBeCreated;
+  refusing.hInstance = instance;
+  refusing.lpszClassName = aboutClass.c_str();
+  RegisterClassExW(&refusing);
+  EXPECT_THROW(ui::RunApplication(), std::runtime_error);
+  UnregisterClassW(aboutClass.c_str(), instance);
+
+  EXPECT_EQ(ui::FrmSFMain, nullptr);
+  EXPECT_EQ(ui::SFOptionDlg, nullptr);
+  EXPECT_EQ(ui::ToDirDlg, nullptr);
+  EXPECT_EQ(ui::CopyingForm, nullptr);
+  for (const auto *layout : {&layouts::kMain, &layouts::kOption, &layouts::kToDir, &layouts::kCopying})
+    EXPECT_EQ(FindWindowW(Widen(layout->name).c_str(), nullptr), nullptr) << layout->name;
+  EXPECT_EQ(GetFileAttributesW(Widen(settingsPath).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(WindowTest, CancelExitAndTheCloseBoxEndTheProgram) {

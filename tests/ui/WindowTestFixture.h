@@ -2,6 +2,7 @@
 
 #include "Answerer.h"
 #include "ScratchFolder.h"
+#include "WindowHelpers.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/Layouts.h"
@@ -32,6 +33,12 @@ protected:
   }
 
   ui::TFrmSFMain &Main() { return *ui::FrmSFMain; }
+  // Shows the modal `window` until a thread of its own answers it with `command`; its caption.
+  std::string ShowAnswered(ui::TWindow &window, int command) {
+    WindowAnswerer answer(window.Layout().name, command);
+    window.ShowModal();
+    return answer.Seen().caption;
+  }
   HWND MainControl(int id) { return ui::FrmSFMain->Control(id); }
   void Click(HWND window, int id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
   void Command(int id) { SendMessageA(Main().Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }

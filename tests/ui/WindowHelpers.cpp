@@ -1,0 +1,52 @@
+#include "WindowHelpers.h"
+
+#include "platform/win32/Utf16.h"
+
+namespace sf::testing {
+namespace {
+
+// The spy's watcher: hook procedures carry no context of their own.
+std::function<void(const CWPSTRUCT &)> spyWatch;
+
+} // namespace
+
+std::string WindowText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
+}
+
+std::string ItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+void SetItemText(HWND dialog, int id, const std::string &text) { SetDlgItemTextW(dialog, id, Widen(text).c_str()); }
+
+RECT RectInParent(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&rect), 2);
+  return rect;
+}
+
+bool WaitUntil(const std::function<bool()> &done) {
+  for (int tries = 0; tries < 500; ++tries, Sleep(20)) {
+    if (done())
+      return true;
+  }
+  return false;
+}
+
+SentMessageSpy::SentMessageSpy(std::function<void(const CWPSTRUCT &)> watch)
+    : hook_((spyWatch = std::move(watch), SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, GetCurrentThreadId()))) {}
+
+SentMessageSpy::~SentMessageSpy() {
+  UnhookWindowsHookEx(hook_);
+  spyWatch = nullptr;
+}
+
+LRESULT CALLBACK SentMessageSpy::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && spyWatch)
+    spyWatch(*reinterpret_cast<const CWPSTRUCT *>(lParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace sf::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// What several window tests need: reading windows, waiting for them, watching their messages.
+namespace sf::testing {
+
+// A window's text, and a dialog item's, in UTF-8.
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+void SetItemText(HWND dialog, int id, const std::string &text);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND window);
+// Asks `done` every 20 ms for up to ten seconds; whether it came true.
+bool WaitUntil(const std::function<bool()> &done);
+
+// Shows `watch` every message sent to a window of this thread, before that window handles it, for
+// as long as it lives.
+class SentMessageSpy {
+public:
+  explicit SentMessageSpy(std::function<void(const CWPSTRUCT &)> watch);
+  ~SentMessageSpy();
+  SentMessageSpy(const SentMessageSpy &) = delete;
+  SentMessageSpy &operator=(const SentMessageSpy &) = delete;
+
+private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  HHOOK hook_;
+};
+
+} // namespace sf::testing
