@@ -27,8 +27,8 @@ std::string TextOf(HWND window) {
 
 } // namespace
 
-WindowAnswerer::WindowAnswerer(std::string className, int command, std::function<void(HWND)> inspect)
-    : className_(std::move(className)), command_(command), inspect_(std::move(inspect)),
+WindowAnswerer::WindowAnswerer(std::string className, int command, std::function<void(HWND)> inspect, int seconds)
+    : className_(std::move(className)), command_(command), inspect_(std::move(inspect)), seconds_(seconds),
       ownerThread_(GetCurrentThreadId()), seen_{"(none)", {}},
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
 
@@ -44,7 +44,7 @@ const SeenWindow &WindowAnswerer::Seen() {
 
 DWORD WINAPI WindowAnswerer::Run(void *context) {
   auto &self = *static_cast<WindowAnswerer *>(context);
-  for (int tries = 0; tries < 500; ++tries) {
+  for (int tries = 0; tries < self.seconds_ * 50; ++tries) {
     Search search{&self.className_, nullptr};
     EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
     if (search.found) {
