@@ -3,15 +3,16 @@
 #include "ui/MessageBoxes.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 namespace sf::ui {
 namespace {
 
-// Milliseconds. About 25 pictures a second is all the eye uses; on fast media a track takes a few
+// Milliseconds. About 20 pictures a second is all the eye uses; on fast media a track takes a few
 // milliseconds, and painting each would cost more than copying it.
-constexpr ULONGLONG kPaintEvery = 40;
-// Well within the time after which the system takes a window for hung.
-constexpr ULONGLONG kLookEvery = 50;
+constexpr ULONGLONG kPaintEvery = 50;
+// Well within the time after which the system takes a window for hung, and what a user notices.
+constexpr ULONGLONG kLookEvery = 100;
 
 // Takes the next message of the range from the queue. PeekMessage may hand out WM_QUIT whatever the
 // filter: that one is put back for the message loop, and the taking stops.
@@ -37,6 +38,8 @@ void TCopyingForm::Show() {
   CentreOn(GetWindow(Handle(), GW_OWNER));
   ShowWindow(Handle(), SW_SHOW);
   RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // The theme can change between runs.
+  themedBar_ = GetWindowTheme(Control(layouts::kCopyProgress)) != nullptr;
   lookedAt_ = GetTickCount64();
 }
 
@@ -62,13 +65,15 @@ void TCopyingForm::Repaint() {
 void TCopyingForm::PaintProgress() {
   const HWND label = Control(layouts::kCopyLabel), bar = Control(layouts::kCopyProgress);
   SetWindowTextA(label, label_.c_str());
-  // A themed bar glides forward on timer messages, which a run never lets through, while a step
-  // back is drawn at once: go one past the position and come back.
-  if (position_ >= maximum_)
-    SendMessageA(bar, PBM_SETRANGE32, 0, position_ + 1);
-  SendMessageA(bar, PBM_SETPOS, position_ + 1, 0);
+  if (themedBar_) {
+    // A themed bar glides forward on timer messages, which a run never lets through, while a step
+    // back is drawn at once: go one past the position and come back.
+    if (position_ >= maximum_)
+      SendMessageA(bar, PBM_SETRANGE32, 0, position_ + 1);
+    SendMessageA(bar, PBM_SETPOS, position_ + 1, 0);
+  }
   SendMessageA(bar, PBM_SETPOS, position_, 0);
-  if (position_ >= maximum_)
+  if (themedBar_ && position_ >= maximum_)
     SendMessageA(bar, PBM_SETRANGE32, 0, maximum_);
   UpdateWindow(label);
   UpdateWindow(bar);

@@ -34,6 +34,7 @@ private:
   std::int32_t position_ = 0;
   std::int32_t maximum_ = 100;
   bool pending_ = false; // label or position set but not yet shown
+  bool themedBar_ = false;
   ULONGLONG paintedAt_ = 0;
   ULONGLONG lookedAt_ = 0;
 };

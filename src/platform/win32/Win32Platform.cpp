@@ -54,8 +54,8 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const FileHandle in(opened);
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(in.get(), &info))
+  FILE_BASIC_INFO info;
+  if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
     return false;
   // Emptying the target must never empty the source through another name for it.
   opened = CreateFileA(target.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -66,7 +66,7 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
       return false;
     }
   }
-  opened = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.dwFileAttributes, nullptr);
+  opened = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const FileHandle out(opened);
@@ -81,7 +81,8 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
       return false;
     whileCopying();
   }
-  return SetFileTime(out.get(), nullptr, nullptr, &info.ftLastWriteTime) != FALSE;
+  const FILETIME lastWrite{info.LastWriteTime.LowPart, static_cast<DWORD>(info.LastWriteTime.HighPart)};
+  return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) != FALSE;
 }
 
 } // namespace
