@@ -1,18 +1,57 @@
 #!/usr/bin/env bash
-# Measures the copy run under Wine: a playlist of 101 tracks of 8 MiB, copied by CopyTracks and by a
-# bare loop of CopyFileA over the same files, interleaved; then cp of the same files for reference.
-#   scripts/bench.sh [RUNS]
+# Measures Songferry under Wine on a private virtual display (Xvfb), from the outside:
+#  - the copy run of a playlist of 101 tracks of 8 MiB, from the click on Copy to the information
+#    box seen, against a bare program that copies the same files with CopyFileA and shows the same
+#    kind of box;
+#  - start-up, from process creation to the main window visible and enabled, against a program
+#    that shows a bare window;
+#  - then, inside one process, the copy run without windows against a bare CopyFileA loop: the
+#    run's own work.
+# Rounds are interleaved; the figures are medians with their spread. Measure on an idle machine
+# (see `uptime`): on a busy one the spread is wide.
+#   scripts/bench.sh [ROUNDS]        (default 21; start-up takes twice as many, being quick)
+# SONGFERRY_BENCH_PARTS picks and orders the parts: "copy start run" by default.
 # The files lie in memory (/dev/shm, 2.5 GB) unless SONGFERRY_BENCH_DIR names another folder: on
 # a disk, write-back makes single runs vary by a third.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-runs=${1:-31}
-
-scripts/install-deps.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target songferry_copy_bench >/dev/null
+source scripts/wine-env.sh
 
 data=${SONGFERRY_BENCH_DIR:-/dev/shm/songferry-bench}
+# Wine's drive Z: is the Linux root.
+windows_data="Z:${data//\//\\}"
+parts=${SONGFERRY_BENCH_PARTS:-copy start run}
+tools="Z:${PWD//\//\\}\\build\\win64\\tools\\bench"
+songferry="Z:${PWD//\//\\}\\build\\bench\\Songferry.exe"
+
+if [ "${1:-}" = "--on-display" ]; then
+  rounds=$2
+  wineserver -k 2>/dev/null || true
+  wineserver -p
+  songferry_wine wineboot --init >"$WINEPREFIX/wineboot.log" 2>&1
+  trap 'wineserver -k 2>/dev/null || true' EXIT
+  run() { songferry_wine "$@" | tr -d '\r'; }
+  echo "load before: $(uptime)"
+  for part in $parts; do
+    case $part in
+    copy) run "$tools\\songferry_bench_driver.exe" copy "$songferry" "$tools\\songferry_bare_copy.exe" \
+      "$windows_data" "$rounds" ;;
+    start) run "$tools\\songferry_bench_driver.exe" start "$songferry" "$tools\\songferry_bare_window.exe" \
+      "$((rounds * 2 + 1))" ;;
+    run) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" | tail -6 ;;
+    esac
+  done
+  echo "load after: $(uptime)"
+  exit
+fi
+
+rounds=${1:-21}
+scripts/install-deps.sh
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target Songferry songferry_bench_driver songferry_bare_copy songferry_bare_window \
+  songferry_copy_bench >/dev/null
+songferry_prepare_wine
+
 mkdir -p "$data/Lists" "$data/Music"
 : >"$data/Lists/bench.m3u"
 for i in $(seq -w 1 101); do
@@ -21,15 +60,11 @@ for i in $(seq -w 1 101); do
   printf '..\\Music\\track%s.mp3\r\n' "$i" >>"$data/Lists/bench.m3u"
 done
 
-# Wine's drive Z: is the Linux root.
-windows_data="Z:${data//\//\\}"
-scripts/wine-run.sh build/win64/tools/bench/songferry_copy_bench.exe "$windows_data" "$runs" | tr -d '\r'
+# Songferry runs from a folder of its own, whose settings file sends the copies to the benchmark's
+# folder and keeps the program open after a run.
+mkdir -p build/bench
+cp build/win64/src/Songferry.exe build/bench/
+printf '[Songferry]\r\nToDir=%s\\BySongferry\r\nStopAfterCopy=0\r\nAddMode=0\r\nReverse=0\r\n' "$windows_data" \
+  >build/bench/Songferry.ini
 
-times=()
-for _ in $(seq "$runs"); do
-  rm -rf "$data/ByCp" && mkdir "$data/ByCp"
-  start=$(date +%s.%N)
-  cp "$data"/Music/*.mp3 "$data/ByCp/"
-  times+=("$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {print e - s}')")
-done
-printf 'cp median (reference): %.3f s\n' "$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}')"
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$rounds"

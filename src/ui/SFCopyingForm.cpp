@@ -1,46 +1,114 @@
 #include "ui/SFCopyingForm.h"
 
+#include "platform/win32/Utf16.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SystemDlls.h"
 
 #include <commctrl.h>
 
 namespace sf::ui {
+namespace {
+
+// Milliseconds. About 20 pictures a second is all the eye uses; on fast media a track takes a few
+// milliseconds, and painting each would cost more than copying it.
+constexpr ULONGLONG kPaintEvery = 50;
+// Well within the time after which the system takes a window for hung, and what a user notices.
+constexpr ULONGLONG kLookEvery = 100;
+
+// Takes the next message of the range from the queue. PeekMessage may hand out WM_QUIT whatever the
+// filter: that one is put back for the message loop, and the taking stops.
+bool TakeMessage(MSG &message, UINT first, UINT last, UINT flags) {
+  if (!PeekMessageW(&message, nullptr, first, last, PM_REMOVE | flags))
+    return false;
+  if (message.message != WM_QUIT)
+    return true;
+  PostQuitMessage(static_cast<int>(message.wParam));
+  return false;
+}
+
+} // namespace
 
 TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner, Modality::Modeless) {}
 
 void TCopyingForm::SetMaximum(std::int32_t maximum) {
-  SendMessageA(Control(layouts::kCopyProgress), PBM_SETRANGE32, 0, maximum);
+  maximum_ = maximum;
+  SendMessageW(Control(layouts::kCopyProgress), PBM_SETRANGE32, 0, maximum);
 }
 
 void TCopyingForm::Show() {
   CentreOn(GetWindow(Handle(), GW_OWNER));
   ShowWindow(Handle(), SW_SHOW);
+  RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  // The theme can change between runs.
+  themedBar_ = IsThemed(Control(layouts::kCopyProgress));
+  lookedAt_ = GetTickCount64();
 }
 
-void TCopyingForm::SetFileLabel(const std::string &text) { SetText(layouts::kCopyLabel, text); }
+void TCopyingForm::SetFileLabel(const std::string &text) {
+  label_ = text;
+  pending_ = true;
+}
 
 void TCopyingForm::SetPosition(std::int32_t position) {
-  // A themed bar glides forward on timer messages, which a run never lets through, while a step
-  // back is drawn at once: go one past the position and come back.
-  const HWND bar = Control(layouts::kCopyProgress);
-  const auto maximum = static_cast<std::int32_t>(SendMessageA(bar, PBM_GETRANGE, FALSE, 0));
-  if (position >= maximum)
-    SendMessageA(bar, PBM_SETRANGE32, 0, position + 1);
-  SendMessageA(bar, PBM_SETPOS, position + 1, 0);
-  SendMessageA(bar, PBM_SETPOS, position, 0);
-  if (position >= maximum)
-    SendMessageA(bar, PBM_SETRANGE32, 0, maximum);
+  position_ = position;
+  pending_ = true;
 }
 
 void TCopyingForm::Repaint() {
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const ULONGLONG now = GetTickCount64();
+  if (position_ <= 1 || position_ >= maximum_ || now - paintedAt_ >= kPaintEvery) {
+    PaintProgress();
+    paintedAt_ = now;
+  }
+  KeepResponsive();
 }
 
-void TCopyingForm::Close() { ShowWindow(Handle(), SW_HIDE); }
+void TCopyingForm::PaintProgress() {
+  const HWND label = Control(layouts::kCopyLabel), bar = Control(layouts::kCopyProgress);
+  SetWindowTextW(label, Widen(label_).c_str());
+  if (themedBar_) {
+    // A themed bar glides forward on timer messages, which a run never lets through, while a step
+    // back is drawn at once: go one past the position and come back.
+    if (position_ >= maximum_)
+      SendMessageW(bar, PBM_SETRANGE32, 0, position_ + 1);
+    SendMessageW(bar, PBM_SETPOS, position_ + 1, 0);
+  }
+  SendMessageW(bar, PBM_SETPOS, position_, 0);
+  if (themedBar_ && position_ >= maximum_)
+    SendMessageW(bar, PBM_SETRANGE32, 0, maximum_);
+  UpdateWindow(label);
+  UpdateWindow(bar);
+  pending_ = false;
+}
 
-void TCopyingForm::KeepResponsive() {}
+void TCopyingForm::Close() {
+  // A failed run leaves the controls as it last set them, ready for the next run to start from.
+  if (pending_)
+    PaintProgress();
+  ShowWindow(Handle(), SW_HIDE);
+}
 
-void TCopyingForm::ShowInfo(const std::string &text) { ui::ShowInfo(text); }
+void TCopyingForm::KeepResponsive() {
+  const ULONGLONG now = GetTickCount64();
+  if (now - lookedAt_ < kLookEvery)
+    return;
+  lookedAt_ = now;
+  // Every look at the queue answers the messages other threads and processes sent; of the posted
+  // ones only paints are taken, so that an uncovered window is drawn again and input waits.
+  MSG message;
+  while (TakeMessage(message, 0, 0, PM_QS_PAINT))
+    DispatchMessageW(&message);
+}
+
+void TCopyingForm::ShowInfo(const std::string &text) {
+  if (pending_)
+    PaintProgress();
+  DiscardQueuedInput();
+  // The run's work is over: its owner comes back before the box, so that the box hands activation
+  // back to it rather than to another program's window.
+  EnableWindow(GetWindow(Handle(), GW_OWNER), TRUE);
+  ui::ShowInfo(text);
+}
 
 LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   // The window is reused by every run: closing it only hides it.
@@ -49,6 +117,16 @@ LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     return 0;
   }
   return TWindow::HandleMessage(message, wParam, lParam);
+}
+
+void DiscardQueuedInput() {
+  constexpr UINT kInput[][2] = {
+      {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+  MSG message;
+  for (const auto &range : kInput) {
+    while (TakeMessage(message, range[0], range[1], 0)) {
+    }
+  }
 }
 
 } // namespace sf::ui

@@ -3,10 +3,13 @@
 #include "playlist/SFPlayList.h"
 #include "ui/Window.h"
 
+#include <string>
+
 namespace sf::ui {
 
 // The small window a copy run shows: the file being copied and a bar counting the tracks. The run
-// keeps the thread, so every change is painted at once by Repaint.
+// keeps the thread: label and bar are painted at once by Repaint, but no more often than the eye
+// can follow, and KeepResponsive answers what the system sends meanwhile.
 class TCopyingForm final : public TWindow, public TCopyProgress {
 public:
   explicit TCopyingForm(HWND owner);
@@ -22,6 +25,22 @@ public:
 
 protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+  // Puts the last label and position into the controls and paints them.
+  void PaintProgress();
+
+  std::string label_;
+  std::int32_t position_ = 0;
+  std::int32_t maximum_ = 100;
+  bool pending_ = false; // label or position set but not yet shown
+  bool themedBar_ = false;
+  ULONGLONG paintedAt_ = 0;
+  ULONGLONG lookedAt_ = 0;
 };
+
+// Drops the keyboard and mouse input waiting in the thread's queue: what was typed or clicked
+// during a run must neither dismiss the box that ends it unseen nor start anything.
+void DiscardQueuedInput();
 
 } // namespace sf::ui

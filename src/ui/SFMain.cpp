@@ -70,6 +70,26 @@ bool StartProgram(const std::string &application, const std::string &commandLine
   return true;
 }
 
+// Keeps the main window and its menu disabled while a copy command works, however it ends, and
+// drops the input that came meanwhile.
+class DisabledWhileCopying {
+public:
+  explicit DisabledWhileCopying(HWND window) : window_(window), focus_(GetFocus()) { EnableWindow(window_, FALSE); }
+  ~DisabledWhileCopying() {
+    DiscardQueuedInput();
+    EnableWindow(window_, TRUE);
+    // Disabling took the focus away: give it back to where the command came from.
+    if (GetActiveWindow() == window_ && IsWindow(focus_) && IsChild(window_, focus_))
+      SetFocus(focus_);
+  }
+  DisabledWhileCopying(const DisabledWhileCopying &) = delete;
+  DisabledWhileCopying &operator=(const DisabledWhileCopying &) = delete;
+
+private:
+  HWND window_;
+  HWND focus_;
+};
+
 } // namespace
 
 TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
@@ -149,7 +169,11 @@ void TFrmSFMain::Command(int id) {
 }
 
 void TFrmSFMain::CopyButtonClick() {
+  // A command sent while a run or a modal window holds the program must not start another run.
+  if (!IsWindowEnabled(Handle()))
+    return;
   try {
+    const DisabledWhileCopying disabled(Handle());
     playList_ = std::make_unique<TPlayList>(platform_, PlayListPath);
     playList_->Load();
     playList_->CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);

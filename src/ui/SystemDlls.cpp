@@ -21,4 +21,10 @@ void SetWindowThemeIfPresent(HWND window, const wchar_t *subAppName, const wchar
     setWindowTheme(window, subAppName, subIdList);
 }
 
+bool IsThemed(HWND window) {
+  const SystemDll uxTheme(L"uxtheme.dll");
+  const auto getWindowTheme = uxTheme.Find<decltype(GetWindowTheme)>("GetWindowTheme");
+  return getWindowTheme && getWindowTheme(window) != nullptr;
+}
+
 } // namespace sf::ui

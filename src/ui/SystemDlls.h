@@ -37,5 +37,7 @@ private:
 
 // SetWindowTheme of UxTheme.dll, where the system has it.
 void SetWindowThemeIfPresent(HWND window, const wchar_t *subAppName, const wchar_t *subIdList);
+// Whether a visual style draws the window; false where the system has no UxTheme.dll.
+bool IsThemed(HWND window);
 
 } // namespace sf::ui

@@ -23,8 +23,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 
 } // namespace
 
-WindowAnswerer::WindowAnswerer(std::string className, int command, std::function<void(HWND)> inspect)
-    : className_(std::move(className)), command_(command), inspect_(std::move(inspect)),
+WindowAnswerer::WindowAnswerer(std::string className, int command, std::function<void(HWND)> inspect, int seconds)
+    : className_(std::move(className)), command_(command), inspect_(std::move(inspect)), seconds_(seconds),
       ownerThread_(GetCurrentThreadId()), seen_{"(none)", {}},
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
 
@@ -41,10 +41,12 @@ const SeenWindow &WindowAnswerer::Seen() {
 DWORD WINAPI WindowAnswerer::Run(void *context) {
   auto &self = *static_cast<WindowAnswerer *>(context);
   Search search{&self.className_, nullptr};
-  if (!WaitUntil([&] {
+  if (!WaitUntil(
+          [&] {
         EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      }))
+            return search.found != nullptr;
+          },
+          self.seconds_))
     return 0;
   self.seen_.caption = WindowText(search.found);
   self.seen_.text = ItemText(search.found, 0xFFFF);

@@ -15,10 +15,11 @@ struct SeenWindow {
 // Waits, on a thread of its own, for the next visible top-level window of class `className` (by
 // default a message box or common dialog) on the creating thread, notes what it shows, lets
 // `inspect` look at it while it is open, and then sends it `command` (IDOK presses OK). Gives up
-// after ten seconds.
+// after `seconds`.
 class WindowAnswerer {
 public:
-  explicit WindowAnswerer(std::string className = "#32770", int command = IDOK, std::function<void(HWND)> inspect = {});
+  explicit WindowAnswerer(std::string className = "#32770", int command = IDOK, std::function<void(HWND)> inspect = {},
+                          int seconds = 10);
   ~WindowAnswerer();
   WindowAnswerer(const WindowAnswerer &) = delete;
   WindowAnswerer &operator=(const WindowAnswerer &) = delete;
@@ -32,6 +33,7 @@ private:
   std::string className_;
   int command_;
   std::function<void(HWND)> inspect_;
+  int seconds_;
   DWORD ownerThread_;
   SeenWindow seen_;
   HANDLE thread_;

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <thread>
+
 namespace sf {
 namespace {
 
@@ -106,6 +108,57 @@ TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
   }
   EXPECT_FALSE(ProgressShown()) << "loading comes before the run";
   EXPECT_TRUE(IsWindow(Main().Handle()));
+}
+
+TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWindowMeanwhile) {
+  // Sparse: seconds to copy, next to nothing on disk until copied.
+  constexpr LONGLONG kLongTrack = 1LL << 30;
+  const std::string longTrack = scratch / "Music\\long.mp3", copy = scratch / "Player\\long.mp3";
+  const HANDLE file = CreateFileW(Widen(longTrack).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = kLongTrack}, nullptr, FILE_BEGIN);
+  SetEndOfFile(file);
+  CloseHandle(file);
+  scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\long.mp3\r\n..\\Music\\c.mp3\r\n");
+
+  const auto copied = [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(copy).c_str(), GetFileExInfoStandard, &data))
+      return -1LL;
+    return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  };
+  const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
+  bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
+  // From another thread, while the long track copies: what the system would send, and a key.
+  std::thread prober([&] {
+    for (int tries = 0; tries < 1000 && copied() < 0; ++tries)
+      Sleep(10);
+    DWORD_PTR result = 0;
+    progressAnswered = SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+    mainAnswered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+    mainDisabled = !IsWindowEnabled(main);
+    INPUT enter[2] = {};
+    enter[0].type = enter[1].type = INPUT_KEYBOARD;
+    enter[0].ki.wVk = enter[1].ki.wVk = VK_RETURN;
+    enter[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, enter, sizeof(INPUT));
+    duringTheCopy = copied() >= 0 && copied() < kLongTrack;
+  });
+  {
+    WindowAnswerer info("#32770", IDOK, {}, 60);
+    Click(main, layouts::kIdOk);
+    EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました") << "the key typed meanwhile must not answer it";
+  }
+  prober.join();
+  EXPECT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
+  EXPECT_TRUE(progressAnswered);
+  EXPECT_TRUE(mainAnswered);
+  EXPECT_TRUE(mainDisabled);
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_FALSE(ProgressShown());
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+  EXPECT_EQ(copied(), kLongTrack);
+  DeleteFileW(Widen(copy).c_str());
+  DeleteFileW(Widen(longTrack).c_str());
 }
 
 } // namespace

@@ -27,8 +27,8 @@ RECT RectInParent(HWND window) {
   return rect;
 }
 
-bool WaitUntil(const std::function<bool()> &done) {
-  for (int tries = 0; tries < 500; ++tries, Sleep(20)) {
+bool WaitUntil(const std::function<bool()> &done, int seconds) {
+  for (int tries = 0; tries < seconds * 50; ++tries, Sleep(20)) {
     if (done())
       return true;
   }

@@ -14,8 +14,8 @@ std::string ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string &text);
 // The window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
-// Asks `done` every 20 ms for up to ten seconds; whether it came true.
-bool WaitUntil(const std::function<bool()> &done);
+// Asks `done` every 20 ms for up to `seconds`; whether it came true.
+bool WaitUntil(const std::function<bool()> &done, int seconds = 10);
 
 // Shows `watch` every message sent to a window of this thread, before that window handles it, for
 // as long as it lives.

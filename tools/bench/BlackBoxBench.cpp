@@ -1,0 +1,228 @@
+// Measures Songferry from the outside, as a user would see it, against the least a program must do:
+//
+//   songferry_bench_driver copy SONGFERRY.EXE BARE-COPY.EXE DATA ROUNDS
+//     The copy run, from the click on Copy to the information box seen. Songferry is started with
+//     DATA\Lists\bench.m3u (its settings file, beside it, sends the copies to DATA\BySongferry and
+//     keeps it running after a run); the bare program copies DATA\Music\*.mp3 to DATA\ByBare with
+//     CopyFileA and shows the same kind of box. Both stay open for all rounds, so that their window
+//     systems are warm; a first round is not counted.
+//   songferry_bench_driver start SONGFERRY.EXE BARE-WINDOW.EXE ROUNDS
+//     Start-up: from process creation to the main window visible and enabled, against a program
+//     that shows a bare window.
+//
+// The sides alternate in order, round by round. Each time is read by polling every millisecond,
+// the same way for both sides. Both destinations are emptied before every round, outside the timing.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Quantile(std::vector<double> values, double q) {
+  std::sort(values.begin(), values.end());
+  const double at = q * static_cast<double>(values.size() - 1);
+  const auto below = static_cast<std::size_t>(at);
+  const std::size_t above = std::min(below + 1, values.size() - 1);
+  return values[below] + (values[above] - values[below]) * (at - static_cast<double>(below));
+}
+
+// A visible top-level window of `process` with this class (and caption, unless null).
+HWND FindWindowOf(DWORD process, const wchar_t *className, const wchar_t *caption = nullptr) {
+  HWND window = nullptr;
+  while ((window = FindWindowExW(nullptr, window, className, caption)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window))
+      return window;
+  }
+  return nullptr;
+}
+
+template <typename Condition> bool WaitFor(Condition condition, double seconds = 120) {
+  const double end = Now() + seconds;
+  while (!condition()) {
+    if (Now() > end)
+      return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+struct Program {
+  PROCESS_INFORMATION process{};
+  HWND main = nullptr;
+};
+
+Program Start(const std::string &commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  Program program;
+  std::string line = commandLine;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program.process)) {
+    std::fprintf(stderr, "cannot start %s\n", commandLine.c_str());
+    std::exit(1);
+  }
+  return program;
+}
+
+void Stop(Program &program) {
+  PostMessageA(program.main, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(program.process.hProcess, 20000) != WAIT_OBJECT_0)
+    TerminateProcess(program.process.hProcess, 1);
+  CloseHandle(program.process.hThread);
+  CloseHandle(program.process.hProcess);
+}
+
+// Starts the program and waits for its main window to be visible and enabled; returns the time.
+double TimeStart(const std::string &commandLine, const wchar_t *mainClass) {
+  const double start = Now();
+  Program program = Start(commandLine);
+  const bool shown = WaitFor([&] {
+    program.main = FindWindowOf(program.process.dwProcessId, mainClass);
+    return program.main && IsWindowEnabled(program.main);
+  });
+  const double seconds = Now() - start;
+  if (!shown) {
+    std::fprintf(stderr, "%s showed no window\n", commandLine.c_str());
+    std::exit(1);
+  }
+  Stop(program);
+  return seconds;
+}
+
+void EmptyFolder(const std::string &folder) {
+  WIN32_FIND_DATAA entry;
+  const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE)
+    return;
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      DeleteFileA((folder + "\\" + entry.cFileName).c_str());
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+// Clicks Copy, waits for the information box, notes the time, and answers the box.
+double TimeCopy(const Program &program, const wchar_t *progressClass) {
+  const DWORD id = program.process.dwProcessId;
+  const double start = Now();
+  PostMessageA(GetDlgItem(program.main, IDOK), BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  const bool seen = WaitFor([&] { return (box = FindWindowOf(id, L"#32770", L"情報")) != nullptr; });
+  const double seconds = Now() - start;
+  if (!seen) {
+    std::fprintf(stderr, "no information box\n");
+    std::exit(1);
+  }
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  WaitFor([&] {
+    return !FindWindowOf(id, L"#32770") && IsWindowEnabled(program.main) &&
+           !(progressClass && FindWindowOf(id, progressClass));
+  });
+  return seconds;
+}
+
+void Report(const char *what, const char *ours, const char *bare, const std::vector<double> &songferry,
+            const std::vector<double> &yardstick) {
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < songferry.size(); ++i)
+    ratios.push_back(songferry[i] / yardstick[i]);
+  const double a = Quantile(songferry, 0.5), b = Quantile(yardstick, 0.5);
+  std::printf("%s, %zu interleaved rounds:\n", what, songferry.size());
+  std::printf("  %-12s median %.3f s (quartiles %.3f to %.3f, fastest %.3f)\n", ours, a, Quantile(songferry, 0.25),
+              Quantile(songferry, 0.75), Quantile(songferry, 0));
+  std::printf("  %-12s median %.3f s (quartiles %.3f to %.3f, fastest %.3f)\n", bare, b, Quantile(yardstick, 0.25),
+              Quantile(yardstick, 0.75), Quantile(yardstick, 0));
+  std::printf("  ratio of medians %.3f; ratio round by round: median %.3f, quartiles %.3f to %.3f, range %.3f to "
+              "%.3f\n",
+              a / b, Quantile(ratios, 0.5), Quantile(ratios, 0.25), Quantile(ratios, 0.75), Quantile(ratios, 0),
+              Quantile(ratios, 1));
+}
+
+int BenchCopy(const std::string &songferry, const std::string &bareCopy, const std::string &data, int rounds) {
+  const std::string ours = data + "\\BySongferry", bare = data + "\\ByBare";
+  CreateDirectoryA(ours.c_str(), nullptr);
+  CreateDirectoryA(bare.c_str(), nullptr);
+  Program program = Start("\"" + songferry + "\" \"" + data + "\\Lists\\bench.m3u\"");
+  Program yardstick = Start("\"" + bareCopy + "\" \"" + data + "\\Music\" \"" + bare + "\"");
+  const bool up = WaitFor([&] {
+    program.main = FindWindowOf(program.process.dwProcessId, L"FrmSFMain");
+    yardstick.main = FindWindowOf(yardstick.process.dwProcessId, L"BareCopy");
+    return program.main && yardstick.main;
+  });
+  if (!up) {
+    std::fprintf(stderr, "the programs did not start\n");
+    return 1;
+  }
+  std::vector<double> songferryTimes, bareTimes;
+  for (int round = 0; round <= rounds; ++round) {
+    double times[2]{};
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool songferryTurn = (turn == 0) == (round % 2 == 0);
+      EmptyFolder(ours);
+      EmptyFolder(bare);
+      Sleep(200);
+      times[songferryTurn ? 0 : 1] = songferryTurn ? TimeCopy(program, L"CopyingForm") : TimeCopy(yardstick, nullptr);
+    }
+    std::printf("round %2d: Songferry %.3f s, bare copy %.3f s%s\n", round, times[0], times[1],
+                round == 0 ? " (warm-up)" : "");
+    std::fflush(stdout);
+    if (round > 0) {
+      songferryTimes.push_back(times[0]);
+      bareTimes.push_back(times[1]);
+    }
+  }
+  Stop(program);
+  Stop(yardstick);
+  EmptyFolder(ours);
+  EmptyFolder(bare);
+  Report("Copy run, click on Copy to information box", "Songferry", "bare copy", songferryTimes, bareTimes);
+  return 0;
+}
+
+int BenchStart(const std::string &songferry, const std::string &bareWindow, int rounds) {
+  std::vector<double> songferryTimes, bareTimes;
+  for (int round = 0; round <= rounds; ++round) {
+    double times[2]{};
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool songferryTurn = (turn == 0) == (round % 2 == 0);
+      Sleep(100);
+      times[songferryTurn ? 0 : 1] = songferryTurn ? TimeStart("\"" + songferry + "\"", L"FrmSFMain")
+                                                   : TimeStart("\"" + bareWindow + "\"", L"BareWindow");
+    }
+    std::printf("round %2d: Songferry %.3f s, bare window %.3f s%s\n", round, times[0], times[1],
+                round == 0 ? " (warm-up)" : "");
+    std::fflush(stdout);
+    if (round > 0) {
+      songferryTimes.push_back(times[0]);
+      bareTimes.push_back(times[1]);
+    }
+  }
+  Report("Start-up, process start to main window visible and enabled", "Songferry", "bare window", songferryTimes,
+         bareTimes);
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "copy" && argc == 6)
+    return BenchCopy(argv[2], argv[3], argv[4], std::max(1, std::atoi(argv[5])));
+  if (mode == "start" && argc == 5)
+    return BenchStart(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
+  std::fprintf(stderr, "usage: songferry_bench_driver copy SONGFERRY.EXE BARE-COPY.EXE DATA ROUNDS\n"
+                       "       songferry_bench_driver start SONGFERRY.EXE BARE-WINDOW.EXE ROUNDS\n");
+  return 2;
+}
