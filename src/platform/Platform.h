@@ -53,14 +53,15 @@ public:
 
   struct FileFacts {
     bool exists = false; // a file, not a folder, could be asked
-    // Equal for two paths that reach the same file, whatever their spelling (links, short names,
-    // other drives or shares onto the same folder).
-    std::string identity;
     std::uint64_t size = 0;
     std::uint64_t lastWrite = 0;
     bool readOnly = false;
   };
   virtual FileFacts QueryFile(const std::string &path) = 0;
+  // Equal for two paths that reach the same file, whatever their spelling (links, short names,
+  // other drives or shares onto the same folder); empty when the file cannot be asked. Some
+  // systems take longer for this than for the facts.
+  virtual std::string FileIdentity(const std::string &path) = 0;
 
   struct DiskSpace {
     std::uint64_t freeBytes;      // what the user may still write

@@ -156,18 +156,15 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     order[k] = reverse ? Count - 1 - k : k;
 
   // Nothing is deleted before every track is known to be there and to fit.
+  std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < Count; ++k) {
-    if (!platform_.FileExists(TrackPaths[order[k]]))
+    sources[order[k]] = platform_.QueryFile(TrackPaths[order[k]]);
+    if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
   }
-  std::array<Platform::FileFacts, kMaxTracks> sources;
-  std::set<std::string> ownTracks;
-  for (std::int32_t i = 0; i < Count; ++i) {
-    sources[i] = platform_.QueryFile(TrackPaths[i]);
-    ownTracks.insert(sources[i].identity);
-  }
-  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(destination, ownTracks);
-  CheckRoom(destination, sources, clearing);
+  TrackIdentities tracks(platform_, *this);
+  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(destination, tracks);
+  CheckRoom(destination, sources, clearing, tracks);
   for (const auto &file : clearing)
     platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
 
@@ -181,10 +178,10 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     progress.SetPosition(k + 1);
     progress.Repaint();
     const auto before = platform_.QueryFile(target);
-    if (before.exists && before.identity == sources[order[k]].identity)
+    if (before.exists && platform_.FileIdentity(target) == tracks.Of(order[k]) && !tracks.Of(order[k]).empty())
       continue; // A track that already lies in the destination is its own copy.
     if (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)) {
-      RemovePartialCopy(target, before, ownTracks);
+      RemovePartialCopy(target, before, tracks);
       throw ESFException(FormatText(messages::kCopyFailed, source));
     }
   }
@@ -192,8 +189,24 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   progress.Close();
 }
 
-std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &destination,
-                                                            const std::set<std::string> &ownTracks) {
+const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
+  auto &known = known_[static_cast<std::size_t>(track)];
+  if (!known)
+    known = platform_.FileIdentity(list_.TrackPaths[static_cast<std::size_t>(track)]);
+  return *known;
+}
+
+bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
+  if (identity.empty())
+    return false;
+  for (std::int32_t i = 0; i < list_.Count; ++i) {
+    if (Of(i) == identity)
+      return true;
+  }
+  return false;
+}
+
+std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &destination, TrackIdentities &tracks) {
   std::vector<ClearedFile> files;
   for (std::int32_t e = 0; e < ExtCount; ++e) {
     const std::string extension = platform_.UpperCase("." + Exts[e]);
@@ -201,11 +214,14 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(name)) != extension)
         continue;
-      ClearedFile file{destination + "\\" + name, {}};
+      ClearedFile file{destination + "\\" + name, {}, {}};
       file.facts = platform_.QueryFile(file.path);
+      if (!file.facts.exists)
+        continue;
+      file.identity = platform_.FileIdentity(file.path);
       // Never delete a file this run copies from, under whatever name it reaches it, nor one that
       // cannot even be asked who it is.
-      if (file.facts.exists && ownTracks.count(file.facts.identity) == 0)
+      if (!file.identity.empty() && !tracks.AnyIs(file.identity))
         files.push_back(std::move(file));
     }
   }
@@ -213,7 +229,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
 }
 
 void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                          const std::vector<ClearedFile> &clearing) {
+                          const std::vector<ClearedFile> &clearing, TrackIdentities &tracks) {
   const auto space = platform_.FreeSpace(destination);
   if (!space)
     return;
@@ -223,28 +239,38 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
   // One target per name: of several tracks with one name, the largest is what must fit.
   struct Target {
     Platform::FileFacts existing;
+    std::string identity;
     std::uint64_t needed = 0;
   };
+  // One listing of the destination instead of a question per target: most targets are new, and
+  // a name that is not there costs a search of the whole folder on some systems.
+  std::set<std::string> present;
+  for (const auto &name : platform_.ListFiles(destination + "\\*"))
+    present.insert(platform_.UpperCase(name));
   std::map<std::string, Target> targets;
   for (std::int32_t i = 0; i < Count; ++i) {
     const std::string name = FileNamePart(TrackPaths[i]);
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
-    if (added)
-      entry->second.existing = platform_.QueryFile(destination + "\\" + name);
-    const bool ownTarget = entry->second.existing.exists && entry->second.existing.identity == sources[i].identity;
+    auto &target = entry->second;
+    if (added && present.count(entry->first)) {
+      target.existing = platform_.QueryFile(destination + "\\" + name);
+      if (target.existing.exists)
+        target.identity = platform_.FileIdentity(destination + "\\" + name);
+    }
+    const bool ownTarget = !target.identity.empty() && target.identity == tracks.Of(i);
     if (!ownTarget)
-      entry->second.needed = std::max(entry->second.needed, onDisk(sources[i].size));
+      target.needed = std::max(target.needed, onDisk(sources[i].size));
   }
 
   std::uint64_t needed = 0, available = space->freeBytes;
   std::set<std::string> freed;
   for (const auto &file : clearing) {
-    if (!file.facts.readOnly && freed.insert(file.facts.identity).second)
+    if (!file.facts.readOnly && freed.insert(file.identity).second)
       available += onDisk(file.facts.size);
   }
   for (const auto &[name, target] : targets) {
     needed += target.needed;
-    if (target.needed > 0 && target.existing.exists && freed.insert(target.existing.identity).second)
+    if (target.needed > 0 && !target.identity.empty() && freed.insert(target.identity).second)
       available += onDisk(target.existing.size);
   }
   if (needed > available)
@@ -252,11 +278,11 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
 }
 
 void TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
-                                  const std::set<std::string> &ownTracks) {
+                                  TrackIdentities &tracks) {
   const auto after = platform_.QueryFile(target);
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
-  if (after.exists && !untouched && ownTracks.count(after.identity) == 0)
+  if (after.exists && !untouched && !tracks.AnyIs(platform_.FileIdentity(target)))
     platform_.RemoveFile(target);
 }
 

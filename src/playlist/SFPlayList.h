@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -62,15 +63,29 @@ private:
   struct ClearedFile {
     std::string path;
     Platform::FileFacts facts;
+    std::string identity;
+  };
+  // The identities of the tracks, asked of the system only when a file of the destination must be
+  // told apart from them: on some systems that costs more than the rest of a track's checks.
+  class TrackIdentities {
+  public:
+    TrackIdentities(Platform &platform, const TPlayList &list) : platform_(platform), list_(list) {}
+    const std::string &Of(std::int32_t track);
+    // Whether `identity` is one of the tracks'; never for an empty one.
+    bool AnyIs(const std::string &identity);
+
+  private:
+    Platform &platform_;
+    const TPlayList &list_;
+    std::array<std::optional<std::string>, kMaxTracks> known_;
   };
 
   void AddM3uLine(std::string line, bool utf8);
-  std::vector<ClearedFile> FilesToClear(const std::string &destination, const std::set<std::string> &ownTracks);
+  std::vector<ClearedFile> FilesToClear(const std::string &destination, TrackIdentities &tracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
   void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                 const std::vector<ClearedFile> &clearing);
-  void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
-                         const std::set<std::string> &ownTracks);
+                 const std::vector<ClearedFile> &clearing, TrackIdentities &tracks);
+  void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;
 };

@@ -14,9 +14,10 @@ std::unique_ptr<TToDirDlg> ToDirDlg;
 std::unique_ptr<TCopyingForm> CopyingForm;
 std::unique_ptr<TSFAbout> SFAbout;
 
-void CreateForms(const std::string &commandLine) {
+void CreateForms(const std::string &commandLine, int mainShow) {
   try {
     FrmSFMain = std::make_unique<TFrmSFMain>(commandLine);
+    ShowWindow(FrmSFMain->Handle(), mainShow);
     SFOptionDlg = std::make_unique<TSFOptionDlg>(FrmSFMain->Handle());
     ToDirDlg = std::make_unique<TToDirDlg>(SFOptionDlg->Handle());
     CopyingForm = std::make_unique<TCopyingForm>(FrmSFMain->Handle());

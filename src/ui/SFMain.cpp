@@ -272,8 +272,7 @@ int RunApplication() {
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&controls);
   // Inside the apartment: the windows go before COM does, however the program ends.
-  const FormsLifetime forms(Narrow(GetCommandLineW()));
-  ShowWindow(FrmSFMain->Handle(), SW_SHOW);
+  const FormsLifetime forms(Narrow(GetCommandLineW()), SW_SHOW);
   return RunMessageLoop();
 }
 

@@ -279,12 +279,14 @@ bool FakePlatform::CopyFileOver(const std::string &source, const std::string &ta
 }
 
 Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
+  Log("Query " + path);
   const auto file = files_.find(Key(path));
   if (file == files_.end())
-    return {false, Key(path)};
-  return {true, Key(path), file->second.content.size(), file->second.written,
-          (file->second.attributes & kReadOnly) != 0};
+    return {};
+  return {true, file->second.content.size(), file->second.written, (file->second.attributes & kReadOnly) != 0};
 }
+
+std::string FakePlatform::FileIdentity(const std::string &path) { return files_.count(Key(path)) ? Key(path) : ""; }
 
 std::optional<Platform::DiskSpace> FakePlatform::FreeSpace(const std::string &folder) {
   Log("FreeSpace " + folder);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -150,6 +151,28 @@ bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
          written == bytes.size();
 }
 
+// The volume and the file's number on it; empty where the file system numbers no files. The
+// 128-bit form is the one every file system fills (ReFS needs all of it) and the cheaper to ask;
+// the older form stands in where it is missing.
+std::string NumberedIdentity(HANDLE file) {
+  FILE_ID_INFO id;
+  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+    std::uint64_t halves[2];
+    static_assert(sizeof halves == sizeof id.FileId);
+    std::memcpy(halves, &id.FileId, sizeof halves);
+    if (id.VolumeSerialNumber != 0 || halves[0] != 0 || halves[1] != 0)
+      return "id:" + std::to_string(id.VolumeSerialNumber) + ":" + std::to_string(halves[1]) + ":" +
+             std::to_string(halves[0]);
+  }
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information))
+    return {};
+  const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  if (information.dwVolumeSerialNumber == 0 && index == 0)
+    return {};
+  return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
+}
+
 } // namespace
 
 std::string Win32Platform::UpperCase(std::string_view text) const {
@@ -273,34 +296,40 @@ std::string Win32Platform::FullPath(const std::string &path) {
   return full.empty() ? path : Narrow(full);
 }
 
+namespace {
+
+// No access asked and every sharing allowed: this opens files that others hold open, too.
+FileHandle OpenToAsk(const std::string &path) {
+  const HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+}
+
+} // namespace
+
 Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
-  FileFacts facts;
-  // No access asked and every sharing allowed: this opens files that others hold open, too.
-  HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  BY_HANDLE_FILE_INFORMATION information;
-  if (opened != INVALID_HANDLE_VALUE) {
-    const FileHandle file(opened);
-    if (GetFileInformationByHandle(file.get(), &information) &&
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      facts.exists = true;
-      facts.size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
-      facts.lastWrite =
-          (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
-      facts.readOnly = (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-      const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-      if (information.dwVolumeSerialNumber != 0 || index != 0)
-        facts.identity = std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
-    }
-  }
-  if (facts.identity.empty()) {
-    // Where the file system numbers no files, the long spelling of the full path stands in.
-    const std::wstring full = Widen(FullPath(path));
-    const std::wstring longPath =
-        GrowingText([&](wchar_t *buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
-    facts.identity = "path:" + UpperCase(Narrow(longPath.empty() ? full : longPath));
-  }
-  return facts;
+  // From the folder's entry: the file need not be opened, so one that others hold does not stop it.
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return {};
+  return {true, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+          (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime,
+          (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+}
+
+std::string Win32Platform::FileIdentity(const std::string &path) {
+  const FileHandle file = OpenToAsk(path);
+  if (!file)
+    return {};
+  const std::string numbered = NumberedIdentity(file.get());
+  if (!numbered.empty())
+    return numbered;
+  // Where the file system numbers no files, the long spelling of the full path stands in.
+  const std::wstring full = Widen(FullPath(path));
+  const std::wstring longPath =
+      GrowingText([&](wchar_t *buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
+  return "path:" + UpperCase(Narrow(longPath.empty() ? full : longPath));
 }
 
 std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &folder) {

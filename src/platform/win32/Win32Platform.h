@@ -22,6 +22,7 @@ public:
                     const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
   FileFacts QueryFile(const std::string &path) override;
+  std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
 
   // The absolute, normalised form of `path`; the path itself when the system cannot form one.
