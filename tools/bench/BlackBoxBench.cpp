@@ -68,12 +68,14 @@ Program Start(const std::string &commandLine) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   Program program;
-  std::string line = commandLine;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program.process)) {
-    std::fprintf(stderr, "cannot start %s\n", commandLine.c_str());
-    std::exit(1);
+  // Wine now and then refuses a start while the previous program is still going away: try again.
+  for (int attempt = 0; attempt < 5; ++attempt, Sleep(100)) {
+    std::string line = commandLine;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &program.process))
+      return program;
   }
-  return program;
+  std::fprintf(stderr, "cannot start %s (error %lu)\n", commandLine.c_str(), GetLastError());
+  std::exit(1);
 }
 
 void Stop(Program &program) {
