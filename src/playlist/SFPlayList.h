@@ -3,8 +3,8 @@
 #include "platform/Platform.h"
 
 #include <array>
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>

@@ -43,7 +43,7 @@ DWORD WINAPI WindowAnswerer::Run(void *context) {
   Search search{&self.className_, nullptr};
   if (!WaitUntil(
           [&] {
-        EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
+            EnumThreadWindows(self.ownerThread_, MatchWindow, reinterpret_cast<LPARAM>(&search));
             return search.found != nullptr;
           },
           self.seconds_))

@@ -15,8 +15,8 @@ namespace sf {
 namespace {
 
 using testing::RectInParent;
-using testing::WindowText;
 using testing::WindowTest;
+using testing::WindowText;
 
 // The DPI the windows are built at: the prefix's LogPixels, which a second run of these tests
 // switches to 144.

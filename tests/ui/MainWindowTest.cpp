@@ -1,6 +1,6 @@
 #include "WindowTestFixture.h"
-#include "platform/win32/Utf16.h"
 #include "platform/PathParts.h"
+#include "platform/win32/Utf16.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/Window.h"

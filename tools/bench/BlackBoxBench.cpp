@@ -12,6 +12,8 @@
 //
 // The sides alternate in order, round by round. Each time is read by polling every millisecond,
 // the same way for both sides. Both destinations are emptied before every round, outside the timing.
+#include "Measuring.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -22,20 +24,8 @@
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Quantile(std::vector<double> values, double q) {
-  std::sort(values.begin(), values.end());
-  const double at = q * static_cast<double>(values.size() - 1);
-  const auto below = static_cast<std::size_t>(at);
-  const std::size_t above = std::min(below + 1, values.size() - 1);
-  return values[below] + (values[above] - values[below]) * (at - static_cast<double>(below));
-}
+using sf::bench::Now;
+using sf::bench::Quantile;
 
 // A visible top-level window of `process` with this class (and caption, unless null).
 HWND FindWindowOf(DWORD process, const wchar_t *className, const wchar_t *caption = nullptr) {

@@ -9,6 +9,7 @@
 //
 // FOLDER holds Lists\bench.m3u and the tracks it names; the copies go to FOLDER\ByRun and
 // FOLDER\ByLoop, which are created when missing.
+#include "Measuring.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFPlayList.h"
 
@@ -22,12 +23,7 @@
 
 namespace {
 
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using sf::bench::Now;
 
 double SecondsOf(auto &&work) {
   const double start = Now();
@@ -35,11 +31,7 @@ double SecondsOf(auto &&work) {
   return Now() - start;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const auto middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+double Median(std::vector<double> values) { return sf::bench::Quantile(std::move(values), 0.5); }
 
 // The Windows platform, with the time spent copying added up.
 class CopyTimingPlatform final : public sf::Platform {
