@@ -94,9 +94,10 @@ void TCopyingForm::KeepResponsive() {
     return;
   lookedAt_ = now;
   // Every look at the queue answers the messages other threads and processes sent; of the posted
-  // ones only paints are taken, so that an uncovered window is drawn again and input waits.
+  // ones only paints are taken, so that an uncovered window is drawn again and input waits. Once
+  // any PM_QS_ flag is given, Windows handles only the kinds named: sent messages must be named too.
   MSG message;
-  while (TakeMessage(message, 0, 0, PM_QS_PAINT))
+  while (TakeMessage(message, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
     DispatchMessageW(&message);
 }
 
