@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <type_traits>
@@ -151,19 +150,9 @@ bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
          written == bytes.size();
 }
 
-// The volume and the file's number on it; empty where the file system numbers no files. The
-// 128-bit form is the one every file system fills (ReFS needs all of it) and the cheaper to ask;
-// the older form stands in where it is missing.
+// The volume's serial number and the file's index on it; empty where the file system numbers no
+// files. One form for every file, so that two names of one file always compare equal.
 std::string NumberedIdentity(HANDLE file) {
-  FILE_ID_INFO id;
-  if (GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
-    std::uint64_t halves[2];
-    static_assert(sizeof halves == sizeof id.FileId);
-    std::memcpy(halves, &id.FileId, sizeof halves);
-    if (id.VolumeSerialNumber != 0 || halves[0] != 0 || halves[1] != 0)
-      return "id:" + std::to_string(id.VolumeSerialNumber) + ":" + std::to_string(halves[1]) + ":" +
-             std::to_string(halves[0]);
-  }
   BY_HANDLE_FILE_INFORMATION information;
   if (!GetFileInformationByHandle(file, &information))
     return {};
