@@ -38,15 +38,6 @@ HMENU BuildMainMenu() {
   return bar;
 }
 
-struct DropFinisher {
-  void operator()(HDROP drop) const { DragFinish(drop); }
-};
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
 // Empty when the system cannot say.
 std::string WindowsFolder() {
   std::wstring folder(GetWindowsDirectoryW(nullptr, 0), L'\0');
@@ -66,7 +57,7 @@ bool StartProgram(const std::string &application, const std::string &commandLine
   if (!CreateProcessW(Widen(application).c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       Widen(workingFolder).c_str(), &startup, &started))
     return false;
-  const Handle process(started.hProcess), thread(started.hThread);
+  const KernelHandle process(started.hProcess), thread(started.hThread);
   return true;
 }
 
@@ -220,7 +211,7 @@ void TFrmSFMain::MenuOpenClick() {
 }
 
 void TFrmSFMain::WMDropFiles(HDROP drop) {
-  const std::unique_ptr<std::remove_pointer_t<HDROP>, DropFinisher> finisher(drop);
+  const DropHandle finisher(drop);
   // Asked for its length first, so that a path of any length comes through whole.
   const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
   std::wstring path(length + 1, L'\0');
