@@ -178,7 +178,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     progress.SetPosition(k + 1);
     progress.Repaint();
     const auto before = platform_.QueryFile(target);
-    if (before.exists && platform_.FileIdentity(target) == tracks.Of(order[k]) && !tracks.Of(order[k]).empty())
+    if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target)))
       continue; // A track that already lies in the destination is its own copy.
     if (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)) {
       RemovePartialCopy(target, before, tracks);
@@ -196,11 +196,13 @@ const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
   return *known;
 }
 
+bool TPlayList::TrackIdentities::Is(std::int32_t track, const std::string &identity) {
+  return !identity.empty() && Of(track) == identity;
+}
+
 bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
-  if (identity.empty())
-    return false;
   for (std::int32_t i = 0; i < list_.Count; ++i) {
-    if (Of(i) == identity)
+    if (Is(i, identity))
       return true;
   }
   return false;
@@ -257,8 +259,7 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
       if (target.existing.exists)
         target.identity = platform_.FileIdentity(destination + "\\" + name);
     }
-    const bool ownTarget = !target.identity.empty() && target.identity == tracks.Of(i);
-    if (!ownTarget)
+    if (!tracks.Is(i, target.identity))
       target.needed = std::max(target.needed, onDisk(sources[i].size));
   }
 

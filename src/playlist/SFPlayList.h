@@ -70,11 +70,13 @@ private:
   class TrackIdentities {
   public:
     TrackIdentities(Platform &platform, const TPlayList &list) : platform_(platform), list_(list) {}
-    const std::string &Of(std::int32_t track);
-    // Whether `identity` is one of the tracks'; never for an empty one.
+    // Whether `identity` is that of track `track`, or of any track; never for an empty one.
+    bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
 
   private:
+    const std::string &Of(std::int32_t track);
+
     Platform &platform_;
     const TPlayList &list_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
