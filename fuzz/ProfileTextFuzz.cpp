@@ -30,9 +30,11 @@ bool Whole(std::string_view text) {
          (text.empty() || !IsLeadByte(text[LastCharacter(text)]) || LastCharacter(text) + 2 == text.size());
 }
 
-// A name the reader finds again: something besides blanks, not a section header, no "=".
+// A name the reader finds again: something besides blanks, not a section header once the leading
+// blanks are skipped (as the reader skips them), no "=".
 bool Findable(std::string_view name) {
-  return Whole(name) && name.find_first_not_of(" \t\v\f\x1A") != std::string_view::npos && name.front() != '[' &&
+  const std::size_t first = name.find_first_not_of(" \t\v\f\x1A");
+  return Whole(name) && first != std::string_view::npos && name[first] != '[' &&
          name.find('=') == std::string_view::npos;
 }
 
