@@ -1,8 +1,10 @@
 #pragma once
 
-// Owners for what the windows borrow from the system: kernel handles, dropped files, GDI objects,
-// device contexts, COM pointers, the shell's item ID lists and texts, the COM apartment and the
-// cursor.
+// Owners for what the windows borrow from the system: dropped files, GDI objects, device contexts,
+// COM pointers, the shell's item ID lists and texts, the COM apartment and the cursor; kernel
+// handles come with the platform layer's KernelHandle.
+#include "platform/win32/KernelHandle.h"
+
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -12,11 +14,6 @@
 #include <type_traits>
 
 namespace sf::ui {
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using KernelHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 struct DropFinisher {
   void operator()(HDROP drop) const { DragFinish(drop); }

@@ -2,6 +2,7 @@
 
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
+#include "platform/win32/KernelHandle.h"
 #include "platform/win32/Utf16.h"
 #include "settings/ProfileText.h"
 
@@ -15,11 +16,6 @@
 
 namespace sf {
 namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 struct FindCloser {
   void operator()(HANDLE handle) const { FindClose(handle); }
@@ -57,7 +53,7 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   HANDLE opened = CreateFileW(Widen(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
-  const FileHandle in(opened);
+  const KernelHandle in(opened);
   const std::wstring wideTarget = Widen(target);
   FILE_BASIC_INFO info;
   if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
@@ -65,7 +61,7 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   // Emptying the target must never empty the source through another name for it.
   opened = CreateFileW(wideTarget.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (opened != INVALID_HANDLE_VALUE) {
-    const FileHandle existing(opened);
+    const KernelHandle existing(opened);
     if (SameFile(in.get(), existing.get())) {
       SetLastError(ERROR_SHARING_VIOLATION);
       return false;
@@ -74,7 +70,7 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   opened = CreateFileW(wideTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
-  const FileHandle out(opened);
+  const KernelHandle out(opened);
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD read = 0, written = 0;
@@ -144,7 +140,7 @@ bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
       CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
-  const FileHandle file(opened);
+  const KernelHandle file(opened);
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
@@ -178,7 +174,7 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     throw EInOutError(LastErrorCode());
-  const FileHandle file(opened);
+  const KernelHandle file(opened);
   char buffer[64 * 1024];
   for (;;) {
     DWORD read = 0;
@@ -288,10 +284,10 @@ std::string Win32Platform::FullPath(const std::string &path) {
 namespace {
 
 // No access asked and every sharing allowed: this opens files that others hold open, too.
-FileHandle OpenToAsk(const std::string &path) {
+KernelHandle OpenToAsk(const std::string &path) {
   const HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return FileHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+  return KernelHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
 }
 
 } // namespace
@@ -308,7 +304,7 @@ Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
 }
 
 std::string Win32Platform::FileIdentity(const std::string &path) {
-  const FileHandle file = OpenToAsk(path);
+  const KernelHandle file = OpenToAsk(path);
   if (!file)
     return {};
   const std::string numbered = NumberedIdentity(file.get());
