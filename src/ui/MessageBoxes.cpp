@@ -20,8 +20,8 @@ void ShowError(const std::string &text) { ShowBox(text, messages::kErrorCaption,
 void ShowInfo(const std::string &text) { ShowBox(text, messages::kInfoCaption, MB_ICONINFORMATION); }
 
 std::string UnhandledErrorText(const std::string &message) {
-  // Every byte of a character beyond ASCII is above 0x7F, as its first byte is in Shift-JIS: the
-  // last byte decides for the last character.
+  // In UTF-8 every byte of a character beyond ASCII is above 0x7F: the last byte decides for the
+  // last character.
   if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
     return message + ".";
   return message;
