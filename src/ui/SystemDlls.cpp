@@ -5,10 +5,10 @@
 namespace sf::ui {
 
 void LoadDllsFromSystemOnly() {
-  // Looked up rather than imported, so that a system without it (which refuses the search flag of
-  // SystemDll too) still starts: there the fallback at least keeps the current folder out.
-  const SystemDll kernel32(L"kernel32.dll");
-  const auto setDefault = kernel32.Find<decltype(SetDefaultDllDirectories)>("SetDefaultDllDirectories");
+  // Looked up rather than imported, so that a system without it still starts: there the fallback
+  // at least keeps the current folder out. Kernel32 is always loaded already.
+  const auto setDefault = reinterpret_cast<decltype(SetDefaultDllDirectories) *>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
   if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
     SetDllDirectoryW(L"");
 }

@@ -39,11 +39,23 @@ bool SystemCopyCallsBack() {
   return callsBack;
 }
 
-bool SameFile(HANDLE a, HANDLE b) {
-  BY_HANDLE_FILE_INFORMATION first, second;
-  return GetFileInformationByHandle(a, &first) && GetFileInformationByHandle(b, &second) &&
-         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+// No access asked and every sharing allowed: this opens files that others hold open, too.
+KernelHandle OpenToAsk(const std::string &path) {
+  const HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return KernelHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+}
+
+// The volume's serial number and the file's index on it; empty where the file system numbers no
+// files. One form for every file, so that two names of one file always compare equal.
+std::string NumberedIdentity(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information))
+    return {};
+  const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  if (information.dwVolumeSerialNumber == 0 && index == 0)
+    return {};
+  return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
 }
 
 // The copy as Wine's CopyFileEx makes it (the same sharing, chunks, attributes and last-write
@@ -54,20 +66,18 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle in(opened);
-  const std::wstring wideTarget = Widen(target);
   FILE_BASIC_INFO info;
   if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
     return false;
   // Emptying the target must never empty the source through another name for it.
-  opened = CreateFileW(wideTarget.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (opened != INVALID_HANDLE_VALUE) {
-    const KernelHandle existing(opened);
-    if (SameFile(in.get(), existing.get())) {
+  if (const KernelHandle existing = OpenToAsk(target)) {
+    const std::string identity = NumberedIdentity(existing.get());
+    if (!identity.empty() && identity == NumberedIdentity(in.get())) {
       SetLastError(ERROR_SHARING_VIOLATION);
       return false;
     }
   }
-  opened = CreateFileW(wideTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
+  opened = CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle out(opened);
@@ -144,18 +154,6 @@ bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
   DWORD written = 0;
   return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size();
-}
-
-// The volume's serial number and the file's index on it; empty where the file system numbers no
-// files. One form for every file, so that two names of one file always compare equal.
-std::string NumberedIdentity(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information))
-    return {};
-  const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-  if (information.dwVolumeSerialNumber == 0 && index == 0)
-    return {};
-  return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
 }
 
 } // namespace
@@ -280,17 +278,6 @@ std::string Win32Platform::FullPath(const std::string &path) {
       GrowingText([&](wchar_t *buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
   return full.empty() ? path : Narrow(full);
 }
-
-namespace {
-
-// No access asked and every sharing allowed: this opens files that others hold open, too.
-KernelHandle OpenToAsk(const std::string &path) {
-  const HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return KernelHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
-}
-
-} // namespace
 
 Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
   // From the folder's entry: the file need not be opened, so one that others hold does not stop it.
