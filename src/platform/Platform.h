@@ -43,6 +43,9 @@ public:
   // The names (without folder) of the files matching `pattern`; hidden and system files, folders
   // and volume labels are left out. The names are matched as the system matches them.
   virtual std::vector<std::string> ListFiles(const std::string &pattern) = 0;
+  // Every name in `folder`, of files of every kind and of folders, short forms included where the
+  // system keeps them. Nothing when the folder could not be listed to the end.
+  virtual std::optional<std::vector<std::string>> ListNames(const std::string &folder) = 0;
   virtual bool RemoveFile(const std::string &path) = 0;
   // Copies over an existing target, calling `whileCopying` now and then during a long copy so that
   // the caller can keep its windows answering. False when the copy failed.

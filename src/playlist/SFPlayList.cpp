@@ -26,6 +26,14 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+// Printable ASCII that the system takes as spelt: no path or pattern characters, no trailing dot
+// or space.
+bool IsPlainAsciiName(const std::string &name) {
+  constexpr std::string_view kSpecial = "\\/:*?\"<>|";
+  const auto plain = [&](char c) { return c >= ' ' && c <= '~' && kSpecial.find(c) == std::string_view::npos; };
+  return !name.empty() && name.back() != '.' && name.back() != ' ' && std::all_of(name.begin(), name.end(), plain);
+}
+
 // `bytes` in MB of 1,048,576 bytes with one decimal, rounded up or down.
 std::string Megabytes(std::uint64_t bytes, bool roundUp) {
   constexpr std::uint64_t kMegabyte = 1024 * 1024;
@@ -163,8 +171,9 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
       throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
   }
   TrackIdentities tracks(platform_, *this);
+  FolderNames present(platform_.ListNames(destination));
   const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(destination, tracks);
-  CheckRoom(destination, sources, clearing, tracks);
+  CheckRoom(destination, sources, clearing, present, tracks);
   for (const auto &file : clearing)
     platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
 
@@ -177,9 +186,10 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     progress.SetFileLabel(name);
     progress.SetPosition(k + 1);
     progress.Repaint();
-    const auto before = platform_.QueryFile(target);
+    const auto before = present.MayHold(name) ? platform_.QueryFile(target) : Platform::FileFacts{};
     if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target)))
       continue; // A track that already lies in the destination is its own copy.
+    present.Add(name);
     if (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)) {
       RemovePartialCopy(target, before, tracks);
       throw ESFException(FormatText(messages::kCopyFailed, source));
@@ -231,7 +241,8 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
 }
 
 void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                          const std::vector<ClearedFile> &clearing, TrackIdentities &tracks) {
+                          const std::vector<ClearedFile> &clearing, const FolderNames &present,
+                          TrackIdentities &tracks) {
   const auto space = platform_.FreeSpace(destination);
   if (!space)
     return;
@@ -244,17 +255,12 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
     std::string identity;
     std::uint64_t needed = 0;
   };
-  // One listing of the destination instead of a question per target: most targets are new, and
-  // a name that is not there costs a search of the whole folder on some systems.
-  std::set<std::string> present;
-  for (const auto &name : platform_.ListFiles(destination + "\\*"))
-    present.insert(platform_.UpperCase(name));
   std::map<std::string, Target> targets;
   for (std::int32_t i = 0; i < Count; ++i) {
     const std::string name = FileNamePart(TrackPaths[i]);
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
     auto &target = entry->second;
-    if (added && present.count(entry->first)) {
+    if (added && present.MayHold(name)) {
       target.existing = platform_.QueryFile(destination + "\\" + name);
       if (target.existing.exists)
         target.identity = platform_.FileIdentity(destination + "\\" + name);
@@ -276,6 +282,24 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
   }
   if (needed > available)
     throw ESFException(FormatText(messages::kNoRoom, Megabytes(needed, true), Megabytes(available, false)));
+}
+
+TPlayList::FolderNames::FolderNames(const std::optional<std::vector<std::string>> &listing) {
+  if (!listing)
+    return;
+  spellingDecides_ = true;
+  for (const auto &name : *listing)
+    Add(name);
+}
+
+bool TPlayList::FolderNames::MayHold(const std::string &name) const {
+  return !spellingDecides_ || !IsPlainAsciiName(name) || upperNames_.count(UpperAscii(name));
+}
+
+void TPlayList::FolderNames::Add(const std::string &name) {
+  if (!IsPlainAsciiName(name))
+    spellingDecides_ = false;
+  upperNames_.insert(UpperAscii(name));
 }
 
 void TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,

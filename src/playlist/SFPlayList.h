@@ -82,11 +82,27 @@ private:
     std::array<std::optional<std::string>, kMaxTracks> known_;
   };
 
+  // The names the destination held before the run, so that a target which cannot be there needs
+  // no question to the system: on some systems asking for a missing name searches the whole
+  // folder. Only plain ASCII names are told apart by their spelling; the system folds other
+  // characters by tables of its own and drops a name's trailing dots and spaces.
+  class FolderNames {
+  public:
+    explicit FolderNames(const std::optional<std::vector<std::string>> &listing);
+    // False only when no file of the folder can answer to `name`.
+    bool MayHold(const std::string &name) const;
+    void Add(const std::string &name);
+
+  private:
+    bool spellingDecides_ = false;
+    std::set<std::string> upperNames_;
+  };
+
   void AddM3uLine(std::string line, bool utf8);
   std::vector<ClearedFile> FilesToClear(const std::string &destination, TrackIdentities &tracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
   void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                 const std::vector<ClearedFile> &clearing, TrackIdentities &tracks);
+                 const std::vector<ClearedFile> &clearing, const FolderNames &present, TrackIdentities &tracks);
   void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;

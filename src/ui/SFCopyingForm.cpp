@@ -68,14 +68,19 @@ void TCopyingForm::PaintProgress() {
   SetWindowTextW(label, Widen(label_).c_str());
   if (themedBar_) {
     // A themed bar glides forward on timer messages, which a run never lets through, while a step
-    // back is drawn at once: go one past the position and come back.
+    // back is drawn at once: go one past the position and come back, drawing only the end.
+    SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
     if (position_ >= maximum_)
       SendMessageW(bar, PBM_SETRANGE32, 0, position_ + 1);
     SendMessageW(bar, PBM_SETPOS, position_ + 1, 0);
+    SendMessageW(bar, PBM_SETPOS, position_, 0);
+    if (position_ >= maximum_)
+      SendMessageW(bar, PBM_SETRANGE32, 0, maximum_);
+    SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE);
+  } else {
+    SendMessageW(bar, PBM_SETPOS, position_, 0);
   }
-  SendMessageW(bar, PBM_SETPOS, position_, 0);
-  if (themedBar_ && position_ >= maximum_)
-    SendMessageW(bar, PBM_SETRANGE32, 0, maximum_);
   UpdateWindow(label);
   UpdateWindow(bar);
   pending_ = false;

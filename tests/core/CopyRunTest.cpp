@@ -73,6 +73,7 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "ChangeFolder C:\\Lists",
                                 "Query C:\\Music\\a.mp3",
                                 "Query ..\\Music\\b.wma",
+                                "Names E:\\Player",
                                 "List E:\\Player\\*.wma",
                                 "List E:\\Player\\*.mp3",
                                 "Query E:\\Player\\old.mp3",
@@ -82,14 +83,12 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "Label a.mp3",
                                 "Position 1",
                                 "Repaint",
-                                "Query E:\\Player\\a.mp3",
                                 "Copy C:\\Music\\a.mp3 -> E:\\Player\\a.mp3",
                                 "Exists E:\\Player\\a.mp3",
                                 "Exists ..\\Music\\b.wma",
                                 "Label b.wma",
                                 "Position 2",
                                 "Repaint",
-                                "Query E:\\Player\\b.wma",
                                 "Copy ..\\Music\\b.wma -> E:\\Player\\b.wma",
                                 "Exists E:\\Player\\b.wma",
                                 "Info mix.m3uより2曲をコピーしました",
@@ -181,6 +180,22 @@ TEST_F(CopyRunTest, AFailedCopyIsAnErrorEvenOverAnOlderFile) {
   EXPECT_EQ(fake.ContentOf("E:\\Player\\b.wma"), "old") << "a file the copy never reached stays";
   fake.Fail("Copy", "C:\\Music\\c.mp3");
   EXPECT_EQ(CopyError({"C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3のコピーに失敗しました");
+}
+
+TEST_F(CopyRunTest, AFailedCopyLeavesAFileItNeverReachedHoweverTheFolderListsIt) {
+  // Hidden and in other case, under a name beyond plain ASCII, in a folder that cannot be listed;
+  // added to, so that the clearing leaves them.
+  fake.AddFile("E:\\Player\\B.WMA", "older b", FakePlatform::kHidden);
+  fake.AddFile("E:\\Player\\曲.mp3", "older 曲");
+  fake.AddFile("C:\\Music\\曲.mp3", "music of 曲");
+  for (const char *track : {"C:\\Music\\b.wma", "C:\\Music\\曲.mp3"})
+    fake.Fail("Copy", track);
+  EXPECT_EQ(CopyError({"C:\\Music\\b.wma"}, "E:\\Player", true), "ファイルC:\\Music\\b.wmaのコピーに失敗しました");
+  EXPECT_EQ(CopyError({"C:\\Music\\曲.mp3"}, "E:\\Player", true), "ファイルC:\\Music\\曲.mp3のコピーに失敗しました");
+  fake.Fail("List", "E:\\Player");
+  EXPECT_EQ(CopyError({"C:\\Music\\b.wma"}, "E:\\Player", true), "ファイルC:\\Music\\b.wmaのコピーに失敗しました");
+  EXPECT_EQ(Destination(), (Lines{"B.WMA", "曲.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\b.wma"), "older b");
 }
 
 TEST_F(CopyRunTest, ACopyThatFailsHalfWayLeavesNoPartialFile) {

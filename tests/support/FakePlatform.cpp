@@ -249,6 +249,22 @@ std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
   return names;
 }
 
+std::optional<std::vector<std::string>> FakePlatform::ListNames(const std::string &folder) {
+  Log("Names " + folder);
+  if (FailureFor("List", folder) || !folders_.count(Key(folder)))
+    return std::nullopt;
+  std::vector<std::string> names;
+  const auto folderKey = Key(folder);
+  for (const auto &[key, file] : files_) {
+    if (UpperCase(FolderPart(key)) != folderKey)
+      continue;
+    names.push_back(FileNamePart(names_[key]));
+    if (ShortExtensionForm(FileNamePart(key)) != FileNamePart(key))
+      names.push_back(ShortExtensionForm(FileNamePart(key)));
+  }
+  return names;
+}
+
 bool FakePlatform::RemoveFile(const std::string &path) {
   Log("Delete " + path);
   const auto file = files_.find(Key(path));

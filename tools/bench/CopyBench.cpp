@@ -51,6 +51,9 @@ public:
   }
   bool FileExists(const std::string &path) override { return system_.FileExists(path); }
   std::vector<std::string> ListFiles(const std::string &pattern) override { return system_.ListFiles(pattern); }
+  std::optional<std::vector<std::string>> ListNames(const std::string &folder) override {
+    return system_.ListNames(folder);
+  }
   bool RemoveFile(const std::string &path) override { return system_.RemoveFile(path); }
   bool CopyFileOver(const std::string &source, const std::string &target,
                     const std::function<void()> &whileCopying) override {

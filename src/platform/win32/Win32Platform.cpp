@@ -237,6 +237,22 @@ std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
   return names;
 }
 
+std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::string &folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry;
+  const auto search = FindFirst(folder + "\\*", entry);
+  if (!search)
+    return std::nullopt;
+  do {
+    names.push_back(Narrow(entry.cFileName));
+    if (entry.cAlternateFileName[0] != L'\0')
+      names.push_back(Narrow(entry.cAlternateFileName));
+  } while (FindNextFileW(search.get(), &entry));
+  if (GetLastError() != ERROR_NO_MORE_FILES)
+    return std::nullopt;
+  return names;
+}
+
 bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Widen(path).c_str()) != FALSE; }
 
 bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target,

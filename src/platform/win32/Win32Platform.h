@@ -17,6 +17,7 @@ public:
                          const std::string &value) override;
   bool FileExists(const std::string &path) override;
   std::vector<std::string> ListFiles(const std::string &pattern) override;
+  std::optional<std::vector<std::string>> ListNames(const std::string &folder) override;
   bool RemoveFile(const std::string &path) override;
   bool CopyFileOver(const std::string &source, const std::string &target,
                     const std::function<void()> &whileCopying) override;
