@@ -1,12 +1,11 @@
 #pragma once
 
-// Owners for what the windows borrow from the system: dropped files, GDI objects, device contexts,
+// Owners for what the windows borrow from the system: GDI objects, device contexts,
 // COM pointers, the shell's item ID lists and texts, the COM apartment and the cursor; kernel
 // handles come with the platform layer's KernelHandle.
 #include "platform/win32/KernelHandle.h"
 
 #include <objbase.h>
-#include <shellapi.h>
 #include <shlobj.h>
 #include <windows.h>
 
@@ -14,11 +13,6 @@
 #include <type_traits>
 
 namespace sf::ui {
-
-struct DropFinisher {
-  void operator()(HDROP drop) const { DragFinish(drop); }
-};
-using DropHandle = std::unique_ptr<std::remove_pointer_t<HDROP>, DropFinisher>;
 
 struct GdiObjectDeleter {
   void operator()(HGDIOBJ object) const { DeleteObject(object); }

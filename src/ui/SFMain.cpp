@@ -10,6 +10,7 @@
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/SFOptDlg.h"
+#include "ui/SystemDlls.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -95,7 +96,8 @@ TFrmSFMain::~TFrmSFMain() {
 }
 
 void TFrmSFMain::FormCreate(const std::string &commandLine) {
-  DragAcceptFiles(Handle(), TRUE);
+  // What DragAcceptFiles does, without the shell, which is loaded only when a file is dropped.
+  SetWindowLongPtrW(Handle(), GWL_EXSTYLE, GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
   const auto arguments = SplitCommandLine(commandLine);
   if (arguments.size() > 1)
     ChoosePlayList(arguments[1]);
@@ -200,7 +202,9 @@ void TFrmSFMain::MenuOpenClick() {
   dialog.lpstrInitialDir = initialFolder.c_str();
   dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameW(&dialog))
+  const auto getOpenFileName =
+      FindFunction<decltype(GetOpenFileNameW)>(KeepSystemDll(L"comdlg32.dll"), "GetOpenFileNameW");
+  if (!getOpenFileName || !getOpenFileName(&dialog))
     return;
   path.resize(path.find(L'\0'));
   ChoosePlayList(Narrow(path));
@@ -211,11 +215,16 @@ void TFrmSFMain::MenuOpenClick() {
 }
 
 void TFrmSFMain::WMDropFiles(HDROP drop) {
-  const DropHandle finisher(drop);
+  const HMODULE shell = KeepSystemDll(L"shell32.dll");
+  const auto dragFinish = FindFunction<decltype(DragFinish)>(shell, "DragFinish");
+  const auto dragQueryFile = FindFunction<decltype(DragQueryFileW)>(shell, "DragQueryFileW");
+  if (!dragFinish || !dragQueryFile)
+    return;
+  const std::unique_ptr<std::remove_pointer_t<HDROP>, decltype(dragFinish)> finisher(drop, dragFinish);
   // Asked for its length first, so that a path of any length comes through whole.
-  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  const UINT length = dragQueryFile(drop, 0, nullptr, 0);
   std::wstring path(length + 1, L'\0');
-  path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+  path.resize(dragQueryFile(drop, 0, path.data(), length + 1));
   ChoosePlayList(Narrow(path));
 }
 

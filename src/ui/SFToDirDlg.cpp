@@ -3,9 +3,9 @@
 #include "platform/win32/Utf16.h"
 #include "resources/MessageTexts.h"
 #include "ui/MessageBoxes.h"
+#include "ui/SystemDlls.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 
@@ -13,8 +13,6 @@ namespace sf::ui {
 namespace {
 
 constexpr int kIndent = 19;
-
-Pidl Combine(const ITEMIDLIST *parent, const ITEMIDLIST *child) { return Pidl(ILCombine(parent, child)); }
 
 // "*" on the number pad would open every branch below the item and so walk the whole shell
 // namespace, every drive and the network: here it opens one level, as "+" does.
@@ -36,20 +34,40 @@ TToDirDlg::TToDirDlg(HWND owner) : TWindow(layouts::kToDir, owner, Modality::Mod
   TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, DpiOf(Handle())));
 }
 
+std::optional<TToDirDlg::Shell> TToDirDlg::LoadShell() {
+  // The tree keeps the shell's image list and its folder objects: the DLLs stay.
+  const HMODULE shell32 = KeepSystemDll(L"shell32.dll"), shlwapi = KeepSystemDll(L"shlwapi.dll");
+  const Shell shell{
+      FindFunction<decltype(SHGetDesktopFolder)>(shell32, "SHGetDesktopFolder"),
+      FindFunction<decltype(SHGetSpecialFolderLocation)>(shell32, "SHGetSpecialFolderLocation"),
+      FindFunction<decltype(SHGetFileInfoW)>(shell32, "SHGetFileInfoW"),
+      FindFunction<decltype(SHBindToParent)>(shell32, "SHBindToParent"),
+      FindFunction<decltype(ILCombine)>(shell32, "ILCombine"),
+      FindFunction<decltype(StrRetToStrW)>(shlwapi, "StrRetToStrW"),
+  };
+  if (!shell.getDesktopFolder || !shell.getSpecialFolderLocation || !shell.getFileInfo || !shell.bindToParent ||
+      !shell.combine || !shell.strRetToStr)
+    return std::nullopt;
+  return shell;
+}
+
 void TToDirDlg::ModalShowing() {
   if (desktop_)
     return;
+  // A system without the shell shows an empty tree, as one whose desktop cannot be asked.
+  if (!shell_)
+    shell_ = LoadShell();
   IShellFolder *desktop = nullptr;
-  if (FAILED(SHGetDesktopFolder(&desktop)))
+  if (!shell_ || FAILED(shell_->getDesktopFolder(&desktop)))
     return;
   desktop_.reset(desktop);
   SHFILEINFOW info{};
   const auto images = reinterpret_cast<HIMAGELIST>(
-      SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+      shell_->getFileInfo(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
   // The shell's own image list; a tree view never destroys the lists it is given.
   TreeView_SetImageList(Tree(), images, TVSIL_NORMAL);
   ITEMIDLIST *desktopList = nullptr;
-  if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktopList)))
+  if (FAILED(shell_->getSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktopList)))
     return;
   const HTREEITEM root = AddFolder(TVI_ROOT, Pidl(desktopList));
   TreeView_Expand(Tree(), root, TVE_EXPAND);
@@ -58,16 +76,16 @@ void TToDirDlg::ModalShowing() {
 
 HTREEITEM TToDirDlg::AddFolder(HTREEITEM parent, Pidl absolute) {
   SHFILEINFOW info{}, open{};
-  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &info, sizeof info,
-                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
-  SHGetFileInfoW(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &open, sizeof open,
-                 SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
+  shell_->getFileInfo(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &info, sizeof info,
+                      SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+  shell_->getFileInfo(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &open, sizeof open,
+                      SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
   // Only folders with subfolders get an expand button; the root always has them.
   SFGAOF attributes = SFGAO_HASSUBFOLDER;
   if (parent != TVI_ROOT) {
     IShellFolder *owner = nullptr;
     PCUITEMID_CHILD last = nullptr;
-    if (SUCCEEDED(SHBindToParent(absolute.get(), IID_IShellFolder, reinterpret_cast<void **>(&owner), &last))) {
+    if (SUCCEEDED(shell_->bindToParent(absolute.get(), IID_IShellFolder, reinterpret_cast<void **>(&owner), &last))) {
       const ComPtr<IShellFolder> ownerFolder(owner);
       if (FAILED(ownerFolder->GetAttributesOf(1, &last, &attributes)))
         attributes = 0;
@@ -130,7 +148,7 @@ void TToDirDlg::ListSubfolders(HTREEITEM item) {
   });
   // Adding items may move `folders_`: `parent` is not used after this point.
   for (const auto &child : children)
-    AddFolder(item, Combine(absolute, child.get()));
+    AddFolder(item, Pidl(shell_->combine(absolute, child.get())));
   if (children.empty()) {
     TVITEMW tvItem{};
     tvItem.hItem = item;
@@ -143,7 +161,7 @@ void TToDirDlg::ListSubfolders(HTREEITEM item) {
 std::wstring TToDirDlg::NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const {
   STRRET name{};
   wchar_t *text = nullptr;
-  if (FAILED(desktop_->GetDisplayNameOf(absolute, flags, &name)) || FAILED(StrRetToStrW(&name, absolute, &text)))
+  if (FAILED(desktop_->GetDisplayNameOf(absolute, flags, &name)) || FAILED(shell_->strRetToStr(&name, absolute, &text)))
     return {};
   const TaskMemText owned(text);
   return owned.get();

@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,15 @@ protected:
   void ModalShowing() override;
 
 private:
+  // The shell's functions, taken from the system folder when the dialog first opens.
+  struct Shell {
+    decltype(SHGetDesktopFolder) *getDesktopFolder;
+    decltype(SHGetSpecialFolderLocation) *getSpecialFolderLocation;
+    decltype(SHGetFileInfoW) *getFileInfo;
+    decltype(SHBindToParent) *bindToParent;
+    decltype(ILCombine) *combine;
+    decltype(StrRetToStrW) *strRetToStr;
+  };
   struct Folder {
     Pidl absolute; // relative to the desktop
     bool listed = false;
@@ -41,7 +52,9 @@ private:
   void ListSubfolders(HTREEITEM item);
   void ShellTreeView1RightClick();
   std::wstring NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const;
+  static std::optional<Shell> LoadShell();
 
+  std::optional<Shell> shell_;
   ComPtr<IShellFolder> desktop_;
   std::vector<Folder> folders_; // tree items hold their index here
 };

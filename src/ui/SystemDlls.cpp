@@ -15,6 +15,15 @@ void LoadDllsFromSystemOnly() {
 
 SystemDll::SystemDll(const wchar_t *name) : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
 
+HMODULE KeepSystemDll(const wchar_t *name) {
+  const HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE pinned = nullptr;
+  if (module)
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                       reinterpret_cast<const wchar_t *>(module), &pinned);
+  return module;
+}
+
 void SetWindowThemeIfPresent(HWND window, const wchar_t *subAppName, const wchar_t *subIdList) {
   const SystemDll uxTheme(L"uxtheme.dll");
   if (const auto setWindowTheme = uxTheme.Find<decltype(SetWindowTheme)>("SetWindowTheme"))

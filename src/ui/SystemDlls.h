@@ -12,6 +12,15 @@ namespace sf::ui {
 // folder may hold look-alikes. The first thing the program does.
 void LoadDllsFromSystemOnly();
 
+// The function `name` of `module`, of type `Function` (decltype of the SDK's declaration, which is
+// not evaluated and so imports nothing); null when the module or the function is missing.
+template <typename Function> Function *FindFunction(HMODULE module, const char *name) {
+  if (!module)
+    return nullptr;
+  // Through a plain function pointer type: GetProcAddress's own type matches no real function.
+  return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 // A DLL from the system folder, never from anywhere else, for functions the program uses only when
 // the system has them; empty when it has not. The program imports only DLLs that the system always
 // takes from its own folder; any other is used through this.
@@ -19,13 +28,8 @@ class SystemDll {
 public:
   explicit SystemDll(const wchar_t *name);
 
-  // The function `name` of the DLL, of type `Function` (decltype of the SDK's declaration, which is
-  // not evaluated and so imports nothing); null when the DLL or the function is missing.
   template <typename Function> Function *Find(const char *name) const {
-    if (!module_)
-      return nullptr;
-    // Through a plain function pointer type: GetProcAddress's own type matches no real function.
-    return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(GetProcAddress(module_.get(), name)));
+    return FindFunction<Function>(module_.get(), name);
   }
 
 private:
@@ -34,6 +38,11 @@ private:
   };
   std::unique_ptr<std::remove_pointer_t<HMODULE>, Freer> module_;
 };
+
+// A DLL from the system folder that stays loaded until the program ends, for what outlives any one
+// use of it (COM objects, the shell's image lists); null when missing. The shell's DLLs are loaded
+// so, when first needed: loaded at start, they would cost more than all of the program's own work.
+HMODULE KeepSystemDll(const wchar_t *name);
 
 // SetWindowTheme of UxTheme.dll, where the system has it.
 void SetWindowThemeIfPresent(HWND window, const wchar_t *subAppName, const wchar_t *subIdList);

@@ -83,6 +83,7 @@ TEST_F(WindowTest, SavesTheSettingsWhenTheMainWindowGoes) {
 }
 
 TEST_F(WindowTest, TakesTheFirstDroppedFileWholeWithoutCheckingIt) {
+  EXPECT_TRUE(GetWindowLongPtrW(Main().Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "the system offers it drops";
   const std::string longPath = "C:\\" + std::string(300, 'x') + "\\表\\ソ.m3u";
   SendMessageA(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({longPath, "D:\\b.m3u"})), 0);
   EXPECT_EQ(Main().PlayListPath, longPath);
