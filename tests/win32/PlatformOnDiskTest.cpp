@@ -56,7 +56,7 @@ TEST_F(PlatformOnDisk, ReadsShiftJisAndUpperCasesUnicode) {
   EXPECT_EQ(platform.UpperCase("beyoncé.ｍｐ３"), "BEYONCÉ.ＭＰ３");
 }
 
-TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCase) {
+TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCaseOrEveryNameInAFolder) {
   scratch.Write("d\\a.mp3");
   scratch.Write("d\\b.WMA");
   scratch.Write("d\\c.txt");
@@ -71,6 +71,13 @@ TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCase) {
   EXPECT_EQ(mp3, (std::vector<std::string>{"a.mp3", "e.mp3", "表.mp3"}));
   EXPECT_EQ(platform.ListFiles(scratch / "d\\*.wma"), (std::vector<std::string>{"b.WMA"}));
   EXPECT_TRUE(platform.ListFiles(scratch / "missing\\*.mp3").empty());
+
+  const auto all = platform.ListNames(scratch / "d").value();
+  const auto has = [&](const char *name) { return std::find(all.begin(), all.end(), name) != all.end(); };
+  for (const char *name : {"a.mp3", "d.mp3", "s.mp3", "表.mp3", "folder.mp3"})
+    EXPECT_TRUE(has(name)) << name;
+  EXPECT_FALSE(has(".") || has("..")) << "the folder's own entries name no file in it";
+  EXPECT_FALSE(platform.ListNames(scratch / "missing"));
 }
 
 TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {

@@ -244,6 +244,8 @@ std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::stri
   if (!search)
     return std::nullopt;
   do {
+    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
+      continue;
     names.push_back(Narrow(entry.cFileName));
     if (entry.cAlternateFileName[0] != L'\0')
       names.push_back(Narrow(entry.cAlternateFileName));
