@@ -3,13 +3,15 @@
 #include "playlist/SFPlayList.h"
 #include "ui/Window.h"
 
+#include <chrono>
 #include <string>
 
 namespace sf::ui {
 
 // The small window a copy run shows: the file being copied and a bar counting the tracks. The run
 // keeps the thread: label and bar are painted at once by Repaint, but no more often than the eye
-// can follow, and KeepResponsive answers what the system sends meanwhile.
+// can follow nor for more than a small share of the run, and KeepResponsive answers what the system
+// sends meanwhile.
 class TCopyingForm final : public TWindow, public TCopyProgress {
 public:
   explicit TCopyingForm(HWND owner);
@@ -29,6 +31,10 @@ protected:
 private:
   // Puts the last label and position into the controls and paints them.
   void PaintProgress();
+  // Whether enough time has passed since the last paint, and painting is within its share of the run.
+  bool PaintDue() const;
+  // PaintProgress, with its time counted against that share.
+  void PaintCounted();
 
   std::string label_;
   std::int32_t position_ = 0;
@@ -37,6 +43,8 @@ private:
   bool themedBar_ = false;
   ULONGLONG paintedAt_ = 0;
   ULONGLONG lookedAt_ = 0;
+  std::chrono::steady_clock::time_point shownAt_;
+  std::chrono::steady_clock::duration painting_{}; // spent painting since shown
 };
 
 // Drops the keyboard and mouse input waiting in the thread's queue: what was typed or clicked

@@ -8,6 +8,7 @@
 namespace sf {
 namespace {
 
+using testing::ItemText;
 using testing::ReadWholeFile;
 using testing::WindowAnswerer;
 using Names = std::vector<std::string>;
@@ -128,10 +129,13 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   };
   const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
   bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
+  std::string labelMeanwhile;
   // From another thread, while the long track copies: what the system would send, and a key.
   std::thread prober([&] {
     for (int tries = 0; tries < 1000 && copied() < 0; ++tries)
       Sleep(10);
+    Sleep(200);
+    labelMeanwhile = ItemText(progress, layouts::kCopyLabel);
     DWORD_PTR result = 0;
     progressAnswered = SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
     mainAnswered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
@@ -150,6 +154,7 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   }
   prober.join();
   EXPECT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
+  EXPECT_EQ(labelMeanwhile, "long.mp3") << "a long track is shown while it copies";
   EXPECT_TRUE(progressAnswered);
   EXPECT_TRUE(mainAnswered);
   EXPECT_TRUE(mainDisabled);
