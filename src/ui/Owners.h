@@ -1,8 +1,8 @@
 #pragma once
 
-// Owners for what the windows borrow from the system: GDI objects, device contexts,
-// COM pointers, the shell's item ID lists and texts, the COM apartment and the cursor; kernel
-// handles come with the platform layer's KernelHandle.
+// Owners for what the windows borrow from the system: GDI objects, device contexts, COM pointers,
+// the shell's item ID lists and texts, the COM apartment and the cursor; kernel handles come with
+// the platform layer's KernelHandle.
 #include "platform/win32/KernelHandle.h"
 
 #include <objbase.h>
