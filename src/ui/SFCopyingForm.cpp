@@ -60,7 +60,8 @@ void TCopyingForm::SetPosition(std::int32_t position) {
 }
 
 void TCopyingForm::Repaint() {
-  if (position_ <= 1 || position_ >= maximum_ || PaintDue())
+  // The first and last tracks always; the others when KeepResponsive finds a paint due.
+  if (position_ <= 1 || position_ >= maximum_)
     PaintCounted();
   KeepResponsive();
 }
