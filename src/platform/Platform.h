@@ -48,17 +48,24 @@ public:
   virtual std::optional<std::vector<std::string>> ListNames(const std::string &folder) = 0;
   virtual bool RemoveFile(const std::string &path) = 0;
   // Copies over an existing target, calling `whileCopying` now and then during a long copy so that
-  // the caller can keep its windows answering. False when the copy failed.
+  // the caller can keep its windows answering. The copy is left neither read-only, hidden nor
+  // system, whatever the source is, so that a later run can clear or replace it. False when the
+  // copy failed.
   virtual bool CopyFileOver(const std::string &source, const std::string &target,
                             const std::function<void()> &whileCopying) = 0;
   // Throws EInOutError with the system's code when the folder cannot be made the working folder.
   virtual void ChangeWorkingFolder(const std::string &path) = 0;
+  // The absolute, normalised form of `path`, as the system forms it; the path itself when the
+  // system cannot form one.
+  virtual std::string FullPath(const std::string &path) = 0;
 
   struct FileFacts {
     bool exists = false; // a file, not a folder, could be asked
     std::uint64_t size = 0;
     std::uint64_t lastWrite = 0;
     bool readOnly = false;
+    bool hidden = false;
+    bool system = false;
   };
   virtual FileFacts QueryFile(const std::string &path) = 0;
   // Equal for two paths that reach the same file, whatever their spelling (links, short names,

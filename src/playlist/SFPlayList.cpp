@@ -163,19 +163,26 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   for (std::int32_t k = 0; k < Count; ++k)
     order[k] = reverse ? Count - 1 - k : k;
 
-  // Nothing is deleted before every track is known to be there and to fit.
+  // Nothing is deleted before every track is known to be there, to be able to replace its target
+  // and to fit. Any file-system call may block (a drive spinning up, a share): between them the
+  // queue is looked at, as during the copies.
   std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < Count; ++k) {
     sources[order[k]] = platform_.QueryFile(TrackPaths[order[k]]);
+    progress.KeepResponsive();
     if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
   }
   TrackIdentities tracks(platform_, *this);
   FolderNames present(platform_.ListNames(destination));
-  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(destination, tracks);
-  CheckRoom(destination, sources, clearing, present, tracks);
-  for (const auto &file : clearing)
+  progress.KeepResponsive();
+  CheckTargetsReplaceable(progress, destination, present, tracks);
+  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(progress, destination, tracks);
+  CheckRoom(progress, destination, sources, clearing, present, tracks);
+  for (const auto &file : clearing) {
     platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+    progress.KeepResponsive();
+  }
 
   for (std::int32_t k = 0; k < Count; ++k) {
     const std::string &source = TrackPaths[order[k]];
@@ -218,11 +225,30 @@ bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
   return false;
 }
 
-std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &destination, TrackIdentities &tracks) {
+void TPlayList::CheckTargetsReplaceable(TCopyProgress &progress, const std::string &destination,
+                                        const FolderNames &present, TrackIdentities &tracks) {
+  std::set<std::string> asked;
+  for (std::int32_t i = 0; i < Count; ++i) {
+    const std::string name = FileNamePart(TrackPaths[i]);
+    if (!present.MayHold(name) || !asked.insert(platform_.UpperCase(name)).second)
+      continue;
+    const std::string target = destination + "\\" + name;
+    const auto facts = platform_.QueryFile(target);
+    progress.KeepResponsive();
+    if (facts.exists && (facts.readOnly || facts.hidden || facts.system) &&
+        !tracks.AnyIs(platform_.FileIdentity(target)))
+      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(target)));
+  }
+}
+
+std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const std::string &destination,
+                                                            TrackIdentities &tracks) {
   std::vector<ClearedFile> files;
   for (std::int32_t e = 0; e < ExtCount; ++e) {
     const std::string extension = platform_.UpperCase("." + Exts[e]);
-    for (const auto &name : platform_.ListFiles(destination + "\\*." + Exts[e])) {
+    const auto names = platform_.ListFiles(destination + "\\*." + Exts[e]);
+    progress.KeepResponsive();
+    for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(name)) != extension)
         continue;
@@ -231,6 +257,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
       if (!file.facts.exists)
         continue;
       file.identity = platform_.FileIdentity(file.path);
+      progress.KeepResponsive();
       // Never delete a file this run copies from, under whatever name it reaches it, nor one that
       // cannot even be asked who it is.
       if (!file.identity.empty() && !tracks.AnyIs(file.identity))
@@ -240,7 +267,8 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(const std::string &d
   return files;
 }
 
-void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
+void TPlayList::CheckRoom(TCopyProgress &progress, const std::string &destination,
+                          const std::array<Platform::FileFacts, kMaxTracks> &sources,
                           const std::vector<ClearedFile> &clearing, const FolderNames &present,
                           TrackIdentities &tracks) {
   const auto space = platform_.FreeSpace(destination);
@@ -264,6 +292,7 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
       target.existing = platform_.QueryFile(destination + "\\" + name);
       if (target.existing.exists)
         target.identity = platform_.FileIdentity(destination + "\\" + name);
+      progress.KeepResponsive();
     }
     if (!tracks.Is(i, target.identity))
       target.needed = std::max(target.needed, onDisk(sources[i].size));

@@ -99,10 +99,16 @@ private:
   };
 
   void AddM3uLine(std::string line, bool utf8);
-  std::vector<ClearedFile> FilesToClear(const std::string &destination, TrackIdentities &tracks);
+  // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
+  // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.
+  void CheckTargetsReplaceable(TCopyProgress &progress, const std::string &destination, const FolderNames &present,
+                               TrackIdentities &tracks);
+  std::vector<ClearedFile> FilesToClear(TCopyProgress &progress, const std::string &destination,
+                                        TrackIdentities &tracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
-  void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                 const std::vector<ClearedFile> &clearing, const FolderNames &present, TrackIdentities &tracks);
+  void CheckRoom(TCopyProgress &progress, const std::string &destination,
+                 const std::array<Platform::FileFacts, kMaxTracks> &sources, const std::vector<ClearedFile> &clearing,
+                 const FolderNames &present, TrackIdentities &tracks);
   void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;

@@ -34,6 +34,8 @@ inline constexpr char kTrackMissing[] = "ファイル%sが存在しません";
 inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しました";
 // Sizes in MB of 1,048,576 bytes with one decimal.
 inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません(必要%sMB、空き%sMB)";
+inline constexpr char kTargetProtected[] =
+    "コピー先のファイル%sは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";

@@ -72,24 +72,33 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "Show",
                                 "ChangeFolder C:\\Lists",
                                 "Query C:\\Music\\a.mp3",
+                                "Look",
                                 "Query ..\\Music\\b.wma",
+                                "Look",
                                 "Names E:\\Player",
+                                "Look",
                                 "List E:\\Player\\*.wma",
+                                "Look",
                                 "List E:\\Player\\*.mp3",
+                                "Look",
                                 "Query E:\\Player\\old.mp3",
+                                "Look",
                                 "FreeSpace E:\\Player",
                                 "Delete E:\\Player\\old.mp3",
+                                "Look",
                                 "Exists C:\\Music\\a.mp3",
                                 "Label a.mp3",
                                 "Position 1",
                                 "Repaint",
                                 "Copy C:\\Music\\a.mp3 -> E:\\Player\\a.mp3",
+                                "Look",
                                 "Exists E:\\Player\\a.mp3",
                                 "Exists ..\\Music\\b.wma",
                                 "Label b.wma",
                                 "Position 2",
                                 "Repaint",
                                 "Copy ..\\Music\\b.wma -> E:\\Player\\b.wma",
+                                "Look",
                                 "Exists E:\\Player\\b.wma",
                                 "Info mix.m3uより2曲をコピーしました",
                                 "Close",
@@ -169,23 +178,28 @@ TEST_F(CopyRunTest, AMissingTrackStopsTheRunBeforeAnythingIsDeleted) {
 }
 
 TEST_F(CopyRunTest, ATrackThatVanishesDuringTheRunStopsItThere) {
-  whileCopying = [&] { fake.RemoveFile("C:\\Music\\c.mp3"); };
+  whileCopying = [&] {
+    if (!Calls("Copy").empty())
+      fake.RemoveFile("C:\\Music\\c.mp3");
+  };
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3が存在しません");
   EXPECT_EQ(Destination(), (Lines{"a.mp3"}));
 }
 
 TEST_F(CopyRunTest, AFailedCopyIsAnErrorEvenOverAnOlderFile) {
-  fake.AddFile("E:\\Player\\b.wma", "old", FakePlatform::kReadOnly);
-  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}), "ファイルC:\\Music\\b.wmaのコピーに失敗しました");
+  fake.AddFile("E:\\Player\\b.wma", "old");
+  fake.Fail("Copy", "C:\\Music\\b.wma");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}, "E:\\Player", true),
+            "ファイルC:\\Music\\b.wmaのコピーに失敗しました");
   EXPECT_EQ(fake.ContentOf("E:\\Player\\b.wma"), "old") << "a file the copy never reached stays";
   fake.Fail("Copy", "C:\\Music\\c.mp3");
   EXPECT_EQ(CopyError({"C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3のコピーに失敗しました");
 }
 
 TEST_F(CopyRunTest, AFailedCopyLeavesAFileItNeverReachedHoweverTheFolderListsIt) {
-  // Hidden and in other case, under a name beyond plain ASCII, in a folder that cannot be listed;
-  // added to, so that the clearing leaves them.
-  fake.AddFile("E:\\Player\\B.WMA", "older b", FakePlatform::kHidden);
+  // In other case, under a name beyond plain ASCII, in a folder that cannot be listed; added to, so
+  // that the clearing leaves them.
+  fake.AddFile("E:\\Player\\B.WMA", "older b");
   fake.AddFile("E:\\Player\\曲.mp3", "older 曲");
   fake.AddFile("C:\\Music\\曲.mp3", "music of 曲");
   for (const char *track : {"C:\\Music\\b.wma", "C:\\Music\\曲.mp3"})
@@ -206,6 +220,34 @@ TEST_F(CopyRunTest, ACopyThatFailsHalfWayLeavesNoPartialFile) {
   EXPECT_EQ(Destination(), (Lines{"b.wma"}));
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "E:\\Player"), "ファイルC:\\Music\\a.mp3のコピーに失敗しました");
   EXPECT_EQ(Destination(), Lines{}) << "an overwritten file half rewritten is no track either";
+}
+
+TEST_F(CopyRunTest, ATargetTheCopyCannotReplaceStopsTheRunBeforeAnythingIsDeleted) {
+  fake.AddFile("E:\\Player\\old.mp3", "old");
+  fake.AddFile("E:\\Player\\own.mp3", "on the player", FakePlatform::kHidden);
+  const Lines tracks{"C:\\Music\\a.mp3", "E:\\Player\\own.mp3", "..\\Music\\b.wma"};
+  for (const auto attributes : {FakePlatform::kHidden, FakePlatform::kReadOnly, FakePlatform::kSystem}) {
+    fake.AddFile("E:\\Player\\B.WMA", "older b", attributes);
+    for (const bool addMode : {false, true}) {
+      EXPECT_EQ(CopyError(tracks, "E:\\Player", addMode),
+                "コピー先のファイルE:\\Player\\b."
+                "wmaは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません");
+      EXPECT_EQ(Calls("Delete"), Lines{});
+      EXPECT_EQ(Calls("Copy"), Lines{});
+    }
+  }
+  EXPECT_EQ(Destination(), (Lines{"B.WMA", "old.mp3", "own.mp3"}));
+  // Relative to the playlist's folder, the target is named in full.
+  fake.AddFile("C:\\Lists\\Out\\a.mp3", "", FakePlatform::kReadOnly);
+  EXPECT_EQ(CopyError({"..\\Music\\a.mp3"}, "Out"),
+            "コピー先のファイルC:\\Lists\\Out\\a."
+            "mp3は読み取り専用・隠し・システムのいずれかの属性があるため上書きできません");
+  // A hidden track that already lies in the destination is no obstacle, and copies come out plain.
+  fake.AddFile("C:\\Music\\b.wma", "music of b.wma", FakePlatform::kReadOnly | FakePlatform::kHidden);
+  fake.RemoveFile("E:\\Player\\B.WMA");
+  Copy(tracks);
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "own.mp3"}));
+  EXPECT_EQ(fake.QueryFile("E:\\Player\\b.wma").readOnly, false);
 }
 
 TEST_F(CopyRunTest, AMissingDestinationFailsAtTheFirstCopy) {

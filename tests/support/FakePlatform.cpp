@@ -241,7 +241,7 @@ std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
   const auto namePattern = UpperCase(FileNamePart(pattern));
   for (const auto &[key, file] : files_) {
     const auto upperName = FileNamePart(key);
-    if (UpperCase(FolderPart(key)) != folder || (file.attributes & kHidden))
+    if (UpperCase(FolderPart(key)) != folder || (file.attributes & (kHidden | kSystem)))
       continue;
     if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(upperName)))
       names.push_back(FileNamePart(names_[key]));
@@ -282,11 +282,13 @@ bool FakePlatform::CopyFileOver(const std::string &source, const std::string &ta
   const auto from = files_.find(Key(source));
   const auto to = files_.find(Key(target));
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
-      (to != files_.end() && (to->second.attributes & kReadOnly)) || !folders_.count(Key(FolderPart(FullPath(target)))))
+      (to != files_.end() && (to->second.attributes & (kReadOnly | kHidden | kSystem))) ||
+      !folders_.count(Key(FolderPart(FullPath(target)))))
     return false;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
   copy.written = ++writes_;
+  copy.attributes = kNormal;
   if (interrupted)
     copy.content.resize(copy.content.size() / 2);
   files_[Key(target)] = copy;
@@ -299,7 +301,13 @@ Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
   const auto file = files_.find(Key(path));
   if (file == files_.end())
     return {};
-  return {true, file->second.content.size(), file->second.written, (file->second.attributes & kReadOnly) != 0};
+  const unsigned attributes = file->second.attributes;
+  return {true,
+          file->second.content.size(),
+          file->second.written,
+          (attributes & kReadOnly) != 0,
+          (attributes & kHidden) != 0,
+          (attributes & kSystem) != 0};
 }
 
 std::string FakePlatform::FileIdentity(const std::string &path) { return files_.count(Key(path)) ? Key(path) : ""; }

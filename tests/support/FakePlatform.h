@@ -17,7 +17,7 @@ namespace sf::testing {
 // to fail.
 class FakePlatform final : public Platform {
 public:
-  enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2 };
+  enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2, kSystem = 4 };
 
   FakePlatform();
 
@@ -40,7 +40,7 @@ public:
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
-  std::string FullPath(const std::string &path);
+  std::string FullPath(const std::string &path) override;
 
   // Setting up the fake file system.
   void AddFolder(const std::string &path);
@@ -107,6 +107,7 @@ public:
   void Repaint() override { journal_.push_back("Repaint"); }
   void Close() override { journal_.push_back("Close"); }
   void KeepResponsive() override {
+    journal_.push_back("Look");
     if (whileCopying)
       whileCopying();
   }

@@ -65,7 +65,7 @@ public:
   FileFacts QueryFile(const std::string &path) override { return system_.QueryFile(path); }
   std::string FileIdentity(const std::string &path) override { return system_.FileIdentity(path); }
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override { return system_.FreeSpace(folder); }
-  std::string FullPath(const std::string &path) { return system_.FullPath(path); }
+  std::string FullPath(const std::string &path) override { return system_.FullPath(path); }
 
   double copying = 0;
 

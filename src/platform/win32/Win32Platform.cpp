@@ -96,6 +96,18 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
   return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) != FALSE;
 }
 
+// The system's copy gives the copy the source's attributes, and refuses to replace a read-only,
+// hidden or system file: a copy left so could never be cleared or replaced by a later run.
+bool LeavePlain(const std::string &target) {
+  constexpr DWORD kKeepsFromReplacing = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const std::wstring wide = Widen(target);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return false;
+  const DWORD plain = attributes & ~kKeepsFromReplacing;
+  return plain == attributes || SetFileAttributesW(wide.c_str(), plain ? plain : FILE_ATTRIBUTE_NORMAL);
+}
+
 // Asks a function that fills a buffer of wide characters for its text, growing the buffer until
 // the text fits. `fill` returns the length it wrote, or the size it needs when the buffer is too
 // small, or 0 on failure.
@@ -259,30 +271,26 @@ bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Wid
 
 bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target,
                                  const std::function<void()> &whileCopying) {
-  if (!SystemCopyCallsBack())
-    return CopyInChunks(source, target, whileCopying);
-  struct Context {
-    const std::function<void()> &whileCopying;
-    std::exception_ptr error;
-  } context{whileCopying, nullptr};
-  // The system calls back after every chunk it copies; an exception must not cross its frames, so
-  // it cancels the copy and is thrown again here.
-  const LPPROGRESS_ROUTINE progress = [](LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
-                                         HANDLE, HANDLE, LPVOID data) -> DWORD {
-    auto &context = *static_cast<Context *>(data);
-    try {
-      context.whileCopying();
-      return PROGRESS_CONTINUE;
-    } catch (...) {
-      context.error = std::current_exception();
-      return PROGRESS_CANCEL;
-    }
-  };
+  if (systemCopy_ == SystemCopy::WhereItCallsBack && !SystemCopyCallsBack())
+    return CopyInChunks(source, target, whileCopying) && LeavePlain(target);
+  CopyCallback callback{whileCopying, nullptr};
   const bool copied =
-      CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), progress, &context, nullptr, 0) != FALSE;
-  if (context.error)
-    std::rethrow_exception(context.error);
-  return copied;
+      CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), CopyProgressRoutine, &callback, nullptr, 0) != FALSE;
+  if (callback.thrown)
+    std::rethrow_exception(callback.thrown);
+  return copied && LeavePlain(target);
+}
+
+DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                                   HANDLE, LPVOID callback) {
+  auto &context = *static_cast<CopyCallback *>(callback);
+  try {
+    context.whileCopying();
+    return PROGRESS_CONTINUE;
+  } catch (...) {
+    context.thrown = std::current_exception();
+    return PROGRESS_CANCEL;
+  }
 }
 
 void Win32Platform::ChangeWorkingFolder(const std::string &path) {
@@ -303,9 +311,12 @@ Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
   if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return {};
-  return {true, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+  return {true,
+          (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
           (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime,
-          (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0};
+          (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
+          (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+          (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0};
 }
 
 std::string Win32Platform::FileIdentity(const std::string &path) {

@@ -2,11 +2,21 @@
 
 #include "platform/Platform.h"
 
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+
 namespace sf {
 
 // The platform as Windows provides it, through the system's wide-character functions.
 class Win32Platform final : public Platform {
 public:
+  // The system's CopyFileEx is used where it calls back during a copy, as Windows does; Always
+  // uses it wherever the program runs, so that it can be tried where it does not.
+  enum class SystemCopy { WhereItCallsBack, Always };
+  explicit Win32Platform(SystemCopy systemCopy = SystemCopy::WhereItCallsBack) : systemCopy_(systemCopy) {}
+
   std::string UpperCase(std::string_view text) const override;
   std::string FromShiftJis(std::string_view bytes) const override;
 
@@ -25,10 +35,21 @@ public:
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
+  std::string FullPath(const std::string &path) override;
 
-  // The absolute, normalised form of `path`; the path itself when the system cannot form one.
-  std::string FullPath(const std::string &path);
+private:
+  SystemCopy systemCopy_;
 };
+
+// What CopyFileEx's progress routine is handed: the caller's work between chunks, and what it threw.
+struct CopyCallback {
+  const std::function<void()> &whileCopying;
+  std::exception_ptr thrown;
+};
+// CopyFileEx's progress routine, with a CopyCallback as its data: runs `whileCopying`. No exception
+// may cross the system's frames: one that it throws cancels the copy and waits in `thrown`.
+DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                                   HANDLE, LPVOID callback);
 
 // The full path of the running program.
 std::string ProgramPath();
