@@ -157,6 +157,29 @@ TEST_F(CopyRunOnDisk, AFailedCopyOverAnOlderFileIsReported) {
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\a.mp3"), "old");
 }
 
+TEST_F(CopyRunOnDisk, RefusesAHiddenOrReadOnlyNamesakeBeforeDeletingAnything) {
+  scratch.Write("Player\\old.wma", "old");
+  for (const DWORD attributes : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_READONLY}) {
+    scratch.Write("Player\\ソ表.mp3", "kept", attributes);
+    scratch.Write("Music\\ソ表.mp3", "music");
+    EXPECT_EQ(CopyError({"..\\Music\\a.mp3", "..\\Music\\ソ表.mp3"}, scratch / "Player"),
+              "コピー先のファイル" + scratch / "Player\\ソ表.mp3" +
+                  "は読み取り専用・隠し・システムのいずれかの属性があるため上書きできません");
+    EXPECT_EQ(scratch.Names("Player"), (Names{"old.wma", "ソ表.mp3"}));
+    SetFileAttributesW(Widen(scratch / "Player\\ソ表.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+}
+
+TEST_F(CopyRunOnDisk, AReadOnlySourceBecomesAPlainCopyThatTheNextRunReplaces) {
+  scratch.Write("Music\\ro.mp3", "first", FILE_ATTRIBUTE_READONLY);
+  Copy({"..\\Music\\ro.mp3"}, scratch / "Player");
+  EXPECT_EQ(GetFileAttributesW(Widen(scratch / "Player\\ro.mp3").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  SetFileAttributesW(Widen(scratch / "Music\\ro.mp3").c_str(), FILE_ATTRIBUTE_NORMAL);
+  scratch.Write("Music\\ro.mp3", "second");
+  Copy({"..\\Music\\ro.mp3"}, scratch / "Player", true);
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\ro.mp3"), "second");
+}
+
 TEST_F(CopyRunOnDisk, HandlesShiftJisNamesWithA5CSecondByte) {
   scratch.Write("表\\ソ.mp3", "music so");
   scratch.Write("Player\\表.mp3", "old");

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <stdexcept>
 
 namespace sf {
 namespace {
@@ -129,6 +131,40 @@ TEST_F(PlatformOnDisk, DeletesAndCopiesAsTheSystemAllows) {
   EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\a.mp3"));
   EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\ro.mp3"));
   EXPECT_EQ(scratch.Names("dst"), (std::vector<std::string>{"b.mp3", "ro.mp3"}));
+}
+
+TEST_F(PlatformOnDisk, CopiesComeOutPlainThroughEitherCopy) {
+  constexpr DWORD kSourceAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  scratch.Write("src\\a.mp3", "music", kSourceAttributes);
+  const auto facts = platform.QueryFile(scratch / "src\\a.mp3");
+  EXPECT_TRUE(facts.readOnly && facts.hidden && !facts.system);
+  // Wine's CopyFileEx never calls back, so the program copies in chunks there; the system's copy
+  // runs when asked for.
+  Win32Platform systemCopy(Win32Platform::SystemCopy::Always);
+  for (auto *copier : {&platform, &systemCopy}) {
+    const std::string target = scratch / (copier == &platform ? "dst\\chunks.mp3" : "dst\\system.mp3");
+    scratch.MakeFolder("dst");
+    ASSERT_TRUE(copier->CopyFileOver(scratch / "src\\a.mp3", target, [] {}));
+    EXPECT_EQ(ReadWholeFile(target), "music");
+    EXPECT_EQ(GetFileAttributesW(Widen(target).c_str()) & (kSourceAttributes | FILE_ATTRIBUTE_SYSTEM), 0u);
+    EXPECT_FALSE(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", [] {}));
+  }
+}
+
+TEST_F(PlatformOnDisk, TheSystemCopysRoutineCancelsOnAnExceptionAndKeepsIt) {
+  int calls = 0;
+  const std::function<void()> counting = [&] { ++calls; };
+  CopyCallback going{counting, nullptr};
+  EXPECT_EQ(CopyProgressRoutine({}, {}, {}, {}, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &going),
+            static_cast<DWORD>(PROGRESS_CONTINUE));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(going.thrown);
+  const std::function<void()> throwing = [] { throw std::runtime_error("from a window"); };
+  CopyCallback failing{throwing, nullptr};
+  EXPECT_EQ(CopyProgressRoutine({}, {}, {}, {}, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, &failing),
+            static_cast<DWORD>(PROGRESS_CANCEL));
+  ASSERT_TRUE(failing.thrown);
+  EXPECT_THROW(std::rethrow_exception(failing.thrown), std::runtime_error);
 }
 
 TEST_F(PlatformOnDisk, ChangesTheWorkingFolderOrReportsTheSystemsCode) {
