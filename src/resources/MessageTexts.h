@@ -38,7 +38,11 @@ inline constexpr char kTargetProtected[] =
     "コピー先のファイル%sは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 
+inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";
+
+// Shown by Windows to a user who logs off or shuts down during a run.
+inline constexpr char kRunBlocksSessionEnd[] = "プレイリストのコピー中です";
 
 inline constexpr char kCannotWrite[] = "%s に書き込めません";
 inline constexpr char kHelpViewerMissing[] = "ヘルプビューアー(hh.exe)を起動できません";

@@ -5,19 +5,74 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace sf::ui {
 namespace {
 
-// Without an owner the box is centred on the screen; task-modal, it disables the program's windows.
-void ShowBox(const std::string &text, const char *caption, UINT icon) {
-  MessageBoxW(nullptr, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | icon | MB_TASKMODAL | MB_SETFOREGROUND);
+bool IsProgramsUsableWindow(HWND window) {
+  return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() && IsWindowVisible(window) &&
+         IsWindowEnabled(window);
+}
+
+// A box disables only its owner: the program's other windows are disabled for as long as it is up,
+// so that nothing else of the program can be used meanwhile.
+class OthersDisabled {
+public:
+  explicit OthersDisabled(HWND owner) {
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+      if (window != owner && IsProgramsUsableWindow(window))
+        disabled_.push_back(window);
+    }
+    for (const HWND window : disabled_)
+      EnableWindow(window, FALSE);
+  }
+  ~OthersDisabled() {
+    for (const HWND window : disabled_) {
+      if (IsWindow(window))
+        EnableWindow(window, TRUE);
+    }
+  }
+  OthersDisabled(const OthersDisabled &) = delete;
+  OthersDisabled &operator=(const OthersDisabled &) = delete;
+
+private:
+  std::vector<HWND> disabled_;
+};
+
+// With an owner, the box hands activation back to it as it closes, rather than to another
+// program's window; the focus is put back where it was, which the system does only for dialogs.
+// Owned or not, the system centres a box on the screen that holds its owner.
+void ShowBox(const std::string &text, const char *caption, UINT icon, HWND owner) {
+  const HWND focus = GetFocus();
+  {
+    const OthersDisabled others(owner);
+    MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(),
+                MB_OK | icon | (owner ? MB_APPLMODAL : MB_TASKMODAL) | MB_SETFOREGROUND);
+  }
+  if (!owner || !IsWindow(owner))
+    return;
+  SetActiveWindow(owner);
+  if (focus && (focus == owner || IsChild(owner, focus)))
+    SetFocus(focus);
 }
 
 } // namespace
 
-void ShowError(const std::string &text) { ShowBox(text, messages::kErrorCaption, MB_ICONERROR); }
+HWND FrontWindow() {
+  const HWND active = GetActiveWindow();
+  if (IsProgramsUsableWindow(active))
+    return active;
+  for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (IsProgramsUsableWindow(window))
+      return window;
+  }
+  return nullptr;
+}
 
-void ShowInfo(const std::string &text) { ShowBox(text, messages::kInfoCaption, MB_ICONINFORMATION); }
+void ShowError(const std::string &text, HWND owner) { ShowBox(text, messages::kErrorCaption, MB_ICONERROR, owner); }
+
+void ShowInfo(const std::string &text, HWND owner) { ShowBox(text, messages::kInfoCaption, MB_ICONINFORMATION, owner); }
 
 std::string UnhandledErrorText(const std::string &message) {
   // In UTF-8 every byte of a character beyond ASCII is above 0x7F: the last byte decides for the
@@ -36,7 +91,7 @@ void ReportUnhandled(std::exception_ptr error) {
   } catch (...) {
     message = messages::kUnknownError;
   }
-  ShowBox(UnhandledErrorText(message), messages::kApplicationTitle, MB_ICONSTOP);
+  ShowBox(UnhandledErrorText(message), messages::kApplicationTitle, MB_ICONSTOP, FrontWindow());
 }
 
 } // namespace sf::ui

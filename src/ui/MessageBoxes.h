@@ -1,13 +1,21 @@
 #pragma once
 
+#include <windows.h>
+
 #include <exception>
 #include <string>
 
 namespace sf::ui {
 
-// Modal boxes centred on the screen, with one OK button that Enter and Esc both press.
-void ShowError(const std::string &text);
-void ShowInfo(const std::string &text);
+// The program's window in front: the active window when it is shown and enabled, else the first
+// of the program's shown and enabled windows in the screen's order; null when none is up.
+HWND FrontWindow();
+
+// Boxes centred on the screen, with one OK button that Enter and Esc both press. Each is owned by
+// `owner` (by default the window in front) and modal to the whole program; afterwards the owner is
+// active again with the focus where it was.
+void ShowError(const std::string &text, HWND owner = FrontWindow());
+void ShowInfo(const std::string &text, HWND owner = FrontWindow());
 
 // Shows an error that no handler caught, in a box titled "Songferry"; the program goes on.
 void ReportUnhandled(std::exception_ptr error);

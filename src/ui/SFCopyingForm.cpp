@@ -81,21 +81,7 @@ void TCopyingForm::PaintCounted() {
 void TCopyingForm::PaintProgress() {
   const HWND label = Control(layouts::kCopyLabel), bar = Control(layouts::kCopyProgress);
   SetWindowTextW(label, Widen(label_).c_str());
-  if (themedBar_) {
-    // A themed bar glides forward on timer messages, which a run never lets through, while a step
-    // back is drawn at once: go one past the position and come back, drawing only the end.
-    SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
-    if (position_ >= maximum_)
-      SendMessageW(bar, PBM_SETRANGE32, 0, position_ + 1);
-    SendMessageW(bar, PBM_SETPOS, position_ + 1, 0);
-    SendMessageW(bar, PBM_SETPOS, position_, 0);
-    if (position_ >= maximum_)
-      SendMessageW(bar, PBM_SETRANGE32, 0, maximum_);
-    SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE);
-  } else {
-    SendMessageW(bar, PBM_SETPOS, position_, 0);
-  }
+  SetBarPosition(bar, position_, maximum_, themedBar_);
   UpdateWindow(label);
   UpdateWindow(bar);
   pending_ = false;
@@ -105,6 +91,11 @@ void TCopyingForm::Close() {
   // A failed run leaves the controls as it last set them, ready for the next run to start from.
   if (pending_)
     PaintProgress();
+  // Hidden while active, the window would leave activation to whatever window the system picks,
+  // another program's perhaps: its owner takes it first, when it can.
+  const HWND owner = GetWindow(Handle(), GW_OWNER);
+  if (GetActiveWindow() == Handle() && owner && IsWindowEnabled(owner))
+    SetActiveWindow(owner);
   ShowWindow(Handle(), SW_HIDE);
 }
 
@@ -116,9 +107,12 @@ void TCopyingForm::KeepResponsive() {
   if (now - lookedAt_ < kLookEvery)
     return;
   lookedAt_ = now;
-  // Every look at the queue answers the messages other threads and processes sent; of the posted
-  // ones only paints are taken, so that an uncovered window is drawn again and input waits. Once
-  // any PM_QS_ flag is given, Windows handles only the kinds named: sent messages must be named too.
+  // Every look at the queue answers the messages other threads and processes sent, and of the
+  // posted ones handles paints, so that an uncovered window is drawn again. Input is taken off and
+  // dropped: left waiting a few seconds, it makes Windows take the windows for hung ("応答なし")
+  // and offer to end the program in the middle of a copy. Once any PM_QS_ flag is given, Windows
+  // handles only the kinds named: sent messages must be named too.
+  DiscardQueuedInput();
   MSG message;
   while (TakeMessage(message, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
     DispatchMessageW(&message);
@@ -128,10 +122,10 @@ void TCopyingForm::ShowInfo(const std::string &text) {
   if (pending_)
     PaintProgress();
   DiscardQueuedInput();
-  // The run's work is over: its owner comes back before the box, so that the box hands activation
-  // back to it rather than to another program's window.
+  // The run's work is over: its owner comes back, so that the box, owned by this window, is modal
+  // to it too, and so that it can take activation when this window goes.
   EnableWindow(GetWindow(Handle(), GW_OWNER), TRUE);
-  ui::ShowInfo(text);
+  ui::ShowInfo(text, Handle());
 }
 
 LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -143,9 +137,30 @@ LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
   return TWindow::HandleMessage(message, wParam, lParam);
 }
 
+void SetBarPosition(HWND bar, std::int32_t position, std::int32_t maximum, bool themed) {
+  if (!themed) {
+    SendMessageW(bar, PBM_SETPOS, position, 0);
+    return;
+  }
+  // A themed bar glides forward on timer messages, which a run never lets through, while a step
+  // back is drawn at once: go one past the position and come back, drawing only the end.
+  SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
+  if (position >= maximum)
+    SendMessageW(bar, PBM_SETRANGE32, 0, position + 1);
+  SendMessageW(bar, PBM_SETPOS, position + 1, 0);
+  SendMessageW(bar, PBM_SETPOS, position, 0);
+  if (position >= maximum)
+    SendMessageW(bar, PBM_SETRANGE32, 0, maximum);
+  SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE);
+}
+
 void DiscardQueuedInput() {
-  constexpr UINT kInput[][2] = {
-      {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
+  // Keys, the mouse over client and non-client areas, touch and pen (pointer) input.
+  constexpr UINT kInput[][2] = {{WM_KEYFIRST, WM_KEYLAST},
+                                {WM_MOUSEFIRST, WM_MOUSELAST},
+                                {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                                {WM_TOUCH, WM_POINTERHWHEEL}};
   MSG message;
   for (const auto &range : kInput) {
     while (TakeMessage(message, range[0], range[1], 0)) {

@@ -47,8 +47,13 @@ private:
   std::chrono::steady_clock::duration painting_{}; // spent painting since shown
 };
 
-// Drops the keyboard and mouse input waiting in the thread's queue: what was typed or clicked
-// during a run must neither dismiss the box that ends it unseen nor start anything.
+// Moves the progress bar `bar` of range 0 to `maximum` to `position`, to be drawn at once, also
+// where a visual style (`themed`) draws it.
+void SetBarPosition(HWND bar, std::int32_t position, std::int32_t maximum, bool themed);
+
+// Drops the input (keys, mouse, touch, pen) waiting in the thread's queue: the one place where a run
+// takes input. What was typed or clicked during a run must neither dismiss the box that ends it
+// unseen nor start anything, and must not wait in the queue until Windows takes the program for hung.
 void DiscardQueuedInput();
 
 } // namespace sf::ui

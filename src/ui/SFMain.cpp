@@ -82,6 +82,26 @@ private:
   HWND focus_;
 };
 
+// While a copy command works the session may not end unasked, which would leave a track half
+// copied: Windows shows the reason to the user who logs off or shuts down meanwhile.
+class SessionEndRefused {
+public:
+  SessionEndRefused(HWND window, bool &copying) : window_(window), copying_(copying) {
+    copying_ = true;
+    ShutdownBlockReasonCreate(window_, Widen(messages::kRunBlocksSessionEnd).c_str());
+  }
+  ~SessionEndRefused() {
+    ShutdownBlockReasonDestroy(window_);
+    copying_ = false;
+  }
+  SessionEndRefused(const SessionEndRefused &) = delete;
+  SessionEndRefused &operator=(const SessionEndRefused &) = delete;
+
+private:
+  HWND window_;
+  bool &copying_;
+};
+
 } // namespace
 
 TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
@@ -107,8 +127,18 @@ void TFrmSFMain::FormCreate(const std::string &commandLine) {
 }
 
 void TFrmSFMain::FormDestroy() {
-  if (Option)
+  if (Option && !settingsSaved_)
     Option->Save();
+}
+
+void TFrmSFMain::SessionEnding() {
+  settingsSaved_ = true;
+  try {
+    if (Option)
+      Option->Save();
+  } catch (const EIniFileException &) {
+    // No box: the session is ending, and no one would see it.
+  }
 }
 
 LRESULT TFrmSFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -121,6 +151,12 @@ LRESULT TFrmSFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   case WM_DESTROY:
     FormDestroy();
+    return 0;
+  case WM_QUERYENDSESSION:
+    return copying_ ? FALSE : TRUE;
+  case WM_ENDSESSION:
+    if (wParam)
+      SessionEnding();
     return 0;
   }
   return TWindow::HandleMessage(message, wParam, lParam);
@@ -167,6 +203,7 @@ void TFrmSFMain::CopyButtonClick() {
     return;
   try {
     const DisabledWhileCopying disabled(Handle());
+    const SessionEndRefused sessionEnd(Handle(), copying_);
     playList_ = std::make_unique<TPlayList>(platform_, PlayListPath);
     playList_->Load();
     playList_->CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);

@@ -41,10 +41,14 @@ protected:
 private:
   void FormCreate(const std::string &commandLine);
   void FormDestroy();
+  // The session ends: Windows may end the process without destroying any window.
+  void SessionEnding();
   void ChoosePlayList(const std::string &path);
 
   Win32Platform platform_;
   std::unique_ptr<TPlayList> playList_;
+  bool copying_ = false;
+  bool settingsSaved_ = false;
 };
 
 // The help viewer, hh.exe in the Windows folder `windowsFolder` (as GetWindowsDirectoryW gives it).

@@ -19,7 +19,7 @@ bool TSFOptionDlg::OkConfirmed() {
   // The settings file is Shift-JIS: a folder it cannot name is refused, and nothing is stored.
   if (FitsShiftJis(Text(layouts::kToDirEdit)))
     return true;
-  ShowError(messages::kFolderNotShiftJis);
+  ShowError(messages::kFolderNotShiftJis, Handle());
   return false;
 }
 

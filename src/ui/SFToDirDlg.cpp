@@ -167,16 +167,23 @@ std::wstring TToDirDlg::NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const {
   return owned.get();
 }
 
-std::string TToDirDlg::SelectedFolderPath() const {
+const ITEMIDLIST *TToDirDlg::SelectedFolder() const {
   const HTREEITEM selected = TreeView_GetSelection(Tree());
-  if (!selected || !desktop_)
-    return {};
-  const ITEMIDLIST *absolute = folders_[FolderIndexOf(selected)].absolute.get();
-  std::wstring path = NameOf(absolute, SHGDN_FORPARSING);
-  // Virtual folders (the computer, the control panel) have no path: their name stands in.
-  if (path.rfind(L"::{", 0) == 0)
-    path = NameOf(absolute, SHGDN_NORMAL);
-  return Narrow(path);
+  return selected && desktop_ ? folders_[FolderIndexOf(selected)].absolute.get() : nullptr;
+}
+
+bool TToDirDlg::IsDriveFolder(const ITEMIDLIST *absolute) const {
+  constexpr SFGAOF kAsked = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
+  SHFILEINFOW info{};
+  info.dwAttributes = kAsked;
+  return shell_->getFileInfo(reinterpret_cast<LPCWSTR>(absolute), 0, &info, sizeof info,
+                             SHGFI_PIDL | SHGFI_ATTRIBUTES | SHGFI_ATTR_SPECIFIED) &&
+         (info.dwAttributes & kAsked) == (SFGAO_FOLDER | SFGAO_FILESYSTEM);
+}
+
+std::string TToDirDlg::SelectedFolderPath() const {
+  const ITEMIDLIST *selected = SelectedFolder();
+  return selected && IsDriveFolder(selected) ? Narrow(NameOf(selected, SHGDN_FORPARSING)) : std::string();
 }
 
 void TToDirDlg::ShellTreeView1RightClick() {
@@ -209,10 +216,15 @@ LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool TToDirDlg::OkConfirmed() {
+  // Only a folder on a drive can take copies; the others stay browsable, to reach the drives.
+  if (const ITEMIDLIST *selected = SelectedFolder(); selected && !IsDriveFolder(selected)) {
+    ShowError(messages::kNotADriveFolder, Handle());
+    return false;
+  }
   // The settings file is Shift-JIS: a folder it cannot name is refused here, where it was picked.
   if (FitsShiftJis(SelectedFolderPath()))
     return true;
-  ShowError(messages::kFolderNotShiftJis);
+  ShowError(messages::kFolderNotShiftJis, Handle());
   return false;
 }
 

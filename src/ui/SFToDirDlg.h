@@ -21,8 +21,8 @@ class TToDirDlg final : public TWindow {
 public:
   explicit TToDirDlg(HWND owner);
 
-  // The parsing name of the folder selected in the tree ("E:\" for a drive root), or, for a
-  // virtual folder, its display name. Empty when none is selected.
+  // The path of the folder selected in the tree ("E:\" for a drive root); empty when none is
+  // selected or it is no folder on a drive.
   std::string SelectedFolderPath() const;
 
 protected:
@@ -46,6 +46,11 @@ private:
   };
 
   HWND Tree() const { return Control(layouts::kShellTreeView1); }
+  // The selected folder, relative to the desktop; null when none is.
+  const ITEMIDLIST *SelectedFolder() const;
+  // Whether the folder has a path: This PC, libraries, the network, a zip file or a player connected
+  // as a portable device, without a drive letter, have none.
+  bool IsDriveFolder(const ITEMIDLIST *absolute) const;
   std::size_t FolderIndexOf(HTREEITEM item) const;
   HTREEITEM AddFolder(HTREEITEM parent, Pidl absolute);
   // Fills in the subfolders of `item` the first time its branch opens.

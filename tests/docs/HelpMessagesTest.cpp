@@ -43,6 +43,10 @@ std::set<std::string> ProgramMessages() {
   for (std::string line; std::getline(header, line);) {
     if (line.rfind(constant, 0) == 0) {
       const std::string name = line.substr(constant.size() - 1, line.find('[') - constant.size() + 1);
+      // A text too long for one line starts on the next.
+      std::string continued;
+      if (line.find('"') == std::string::npos && std::getline(header, continued))
+        line += continued;
       if (!notMessages.count(name))
         messages.insert(WithPlaceholders(Literal(line)));
     } else if (line.rfind("    {", 0) == 0 && line.find('"') != std::string::npos) {

@@ -3,7 +3,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <thread>
+
+// The slots through which the program calls user32 for the session's end: Wine keeps no block
+// reason that ShutdownBlockReasonQuery could read back, so the test watches the calls there.
+extern "C" decltype(&ShutdownBlockReasonCreate) __imp_ShutdownBlockReasonCreate;
+extern "C" decltype(&ShutdownBlockReasonDestroy) __imp_ShutdownBlockReasonDestroy;
 
 namespace sf {
 namespace {
@@ -12,6 +18,36 @@ using testing::ItemText;
 using testing::ReadWholeFile;
 using testing::WindowAnswerer;
 using Names = std::vector<std::string>;
+
+// The block reasons the program set, by window, in order; an empty one when it removed them.
+std::vector<std::pair<HWND, std::string>> blockReasons;
+BOOL WINAPI RecordBlockReason(HWND window, LPCWSTR reason) {
+  blockReasons.emplace_back(window, Narrow(reason));
+  return TRUE;
+}
+BOOL WINAPI RecordBlockReasonRemoved(HWND window) {
+  blockReasons.emplace_back(window, "");
+  return TRUE;
+}
+
+// Puts `replacement` into the import slot `slot` for as long as it lives.
+template <typename Function> class ImportReplaced {
+public:
+  ImportReplaced(Function &slot, Function replacement) : slot_(slot), original_(slot) { Set(replacement); }
+  ~ImportReplaced() { Set(original_); }
+  ImportReplaced(const ImportReplaced &) = delete;
+  ImportReplaced &operator=(const ImportReplaced &) = delete;
+
+private:
+  void Set(Function function) {
+    DWORD protection = 0;
+    VirtualProtect(&slot_, sizeof slot_, PAGE_READWRITE, &protection);
+    slot_ = function;
+    VirtualProtect(&slot_, sizeof slot_, protection, &protection);
+  }
+  Function &slot_;
+  Function original_;
+};
 
 class CopyCommandTest : public testing::WindowTest {
 protected:
@@ -29,15 +65,41 @@ protected:
   }
 
   HWND Bar() { return ui::CopyingForm->Control(layouts::kCopyProgress); }
+  // A sparse track that takes seconds to copy, next to nothing on disk until copied, between a.mp3
+  // and c.mp3 in mix.m3u.
+  static constexpr LONGLONG kLongTrack = 1LL << 30;
+  void MakeLongTrack() {
+    const HANDLE file =
+        CreateFileW(Widen(scratch / "Music\\long.mp3").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = kLongTrack}, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\long.mp3\r\n..\\Music\\c.mp3\r\n");
+  }
+  // How much of the long track's copy is written; -1 before it starts.
+  LONGLONG LongTrackCopied() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(scratch / "Player\\long.mp3").c_str(), GetFileExInfoStandard, &data))
+      return -1LL;
+    return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  }
+  void TearDown() override {
+    DeleteFileW(Widen(scratch / "Player\\long.mp3").c_str());
+    DeleteFileW(Widen(scratch / "Music\\long.mp3").c_str());
+    WindowTest::TearDown();
+  }
   bool ProgressShown() { return IsWindowVisible(ui::CopyingForm->Handle()) != FALSE; }
 };
 
 TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
+  ShowWindow(Main().Handle(), SW_SHOW);
   int position = -1, maximum = -1;
   bool shownDuringBox = false;
+  HWND owner = nullptr;
   std::string label;
   {
-    WindowAnswerer info("#32770", IDOK, [&](HWND) {
+    WindowAnswerer info("#32770", IDOK, [&](HWND box) {
+      owner = GetWindow(box, GW_OWNER);
       shownDuringBox = ProgressShown();
       position = static_cast<int>(SendMessageA(Bar(), PBM_GETPOS, 0, 0));
       maximum = static_cast<int>(SendMessageA(Bar(), PBM_GETRANGE, FALSE, 0));
@@ -48,6 +110,8 @@ TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
     EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
   }
   EXPECT_TRUE(shownDuringBox);
+  EXPECT_EQ(owner, ui::CopyingForm->Handle());
+  EXPECT_EQ(GetActiveWindow(), Main().Handle()) << "activation comes back to the program";
   EXPECT_EQ(position, 3);
   EXPECT_EQ(maximum, 3);
   EXPECT_EQ(label, "c.mp3");
@@ -99,6 +163,49 @@ TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
   }
 }
 
+TEST_F(CopyCommandTest, RefusesToEndTheSessionDuringARunAndSavesTheSettingsAsItEnds) {
+  blockReasons.clear();
+  const ImportReplaced create(__imp_ShutdownBlockReasonCreate, &RecordBlockReason);
+  const ImportReplaced destroy(__imp_ShutdownBlockReasonDestroy, &RecordBlockReasonRemoved);
+  const HWND main = Main().Handle();
+  DWORD_PTR answerDuringTheRun = TRUE;
+  std::vector<std::pair<HWND, std::string>> reasonsDuringTheRun;
+  {
+    WindowAnswerer info("#32770", IDOK, [&](HWND) {
+      reasonsDuringTheRun = blockReasons;
+      SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answerDuringTheRun);
+    });
+    Click(main, layouts::kIdOk);
+    EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
+  }
+  EXPECT_EQ(answerDuringTheRun, static_cast<DWORD_PTR>(FALSE));
+  using Reasons = std::vector<std::pair<HWND, std::string>>;
+  EXPECT_EQ(reasonsDuringTheRun, (Reasons{{main, "プレイリストのコピー中です"}}));
+  EXPECT_EQ(blockReasons, (Reasons{{main, "プレイリストのコピー中です"}, {main, ""}}));
+  EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+
+  // Windows may end the process after this without destroying a window.
+  Main().Option->ToDir = "E:\\";
+  SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(ReadWholeFile(settingsPath),
+            "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=0\r\n");
+  DeleteFileW(Widen(settingsPath).c_str());
+  ui::DestroyForms();
+  EXPECT_EQ(GetFileAttributesW(Widen(settingsPath).c_str()), INVALID_FILE_ATTRIBUTES) << "saved once only";
+}
+
+TEST_F(CopyCommandTest, ASettingsFileThatCannotBeWrittenAsTheSessionEndsShowsNoBox) {
+  // A folder in the settings file's place: no write succeeds.
+  DeleteFileW(Widen(settingsPath).c_str());
+  ASSERT_TRUE(CreateDirectoryW(Widen(settingsPath).c_str(), nullptr));
+  {
+    WindowAnswerer none("#32770", IDOK, {}, 2);
+    SendMessageW(Main().Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(none.Seen().caption, "(none)");
+  }
+  RemoveDirectoryW(Widen(settingsPath).c_str());
+}
+
 TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
   Main().PlayListPath = scratch / "Lists\\gone.m3u";
   {
@@ -112,21 +219,8 @@ TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
 }
 
 TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWindowMeanwhile) {
-  // Sparse: seconds to copy, next to nothing on disk until copied.
-  constexpr LONGLONG kLongTrack = 1LL << 30;
-  const std::string longTrack = scratch / "Music\\long.mp3", copy = scratch / "Player\\long.mp3";
-  const HANDLE file = CreateFileW(Widen(longTrack).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = kLongTrack}, nullptr, FILE_BEGIN);
-  SetEndOfFile(file);
-  CloseHandle(file);
-  scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\long.mp3\r\n..\\Music\\c.mp3\r\n");
-
-  const auto copied = [&] {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Widen(copy).c_str(), GetFileExInfoStandard, &data))
-      return -1LL;
-    return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-  };
+  MakeLongTrack();
+  const auto copied = [&] { return LongTrackCopied(); };
   const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
   bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
   std::string labelMeanwhile;
@@ -162,8 +256,37 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   EXPECT_FALSE(ProgressShown());
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
   EXPECT_EQ(copied(), kLongTrack);
-  DeleteFileW(Widen(copy).c_str());
-  DeleteFileW(Widen(longTrack).c_str());
+}
+
+TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopies) {
+  MakeLongTrack();
+  const HWND progress = ui::CopyingForm->Handle();
+  // A click on the close box, a click and a key: left waiting, each would make Windows ghost the
+  // window within seconds.
+  const std::vector<UINT> posted{WM_NCLBUTTONDOWN, WM_KEYDOWN, WM_LBUTTONDOWN}; // in ascending order
+  std::vector<UINT> takenDuringTheCopy;
+  bool postedDuringTheCopy = false;
+  const testing::TakenMessageSpy spy([&](const MSG &message) {
+    if (message.hwnd == progress && message.lParam == 0x5F0 && LongTrackCopied() < kLongTrack)
+      takenDuringTheCopy.push_back(message.message);
+  });
+  std::thread poster([&] {
+    for (int tries = 0; tries < 1000 && LongTrackCopied() < 0; ++tries)
+      Sleep(10);
+    for (const UINT message : posted)
+      PostMessageW(progress, message, message == WM_NCLBUTTONDOWN ? HTCLOSE : VK_RETURN, 0x5F0);
+    postedDuringTheCopy = LongTrackCopied() >= 0 && LongTrackCopied() < kLongTrack;
+  });
+  {
+    WindowAnswerer info("#32770", IDOK, {}, 60);
+    Click(Main().Handle(), layouts::kIdOk);
+    EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
+  }
+  poster.join();
+  ASSERT_TRUE(postedDuringTheCopy) << "the track copied too fast to probe the run";
+  std::sort(takenDuringTheCopy.begin(), takenDuringTheCopy.end());
+  EXPECT_EQ(takenDuringTheCopy, posted);
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
 }
 
 } // namespace

@@ -130,14 +130,26 @@ TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
   EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
 }
 
-TEST_F(FolderPickerTest, TheComputerListsTheDrivesAndNamesItselfByItsDisplayName) {
+TEST_F(FolderPickerTest, TheComputerListsTheDrivesButIsNoDestination) {
   OpenPicker(IDOK);
   const HTREEITEM computer = Computer();
   ASSERT_NE(computer, nullptr);
-  const auto name = PathOf(computer);
-  EXPECT_FALSE(name.empty());
-  EXPECT_NE(name.rfind("::{", 0), 0u) << name;
   EXPECT_NE(Drive("Y:\\"), nullptr);
+  EXPECT_EQ(PathOf(computer), "") << "it has no path";
+  HWND owner = nullptr;
+  bool stayedOpen = false;
+  WindowAnswerer error("#32770", IDOK, [&](HWND box) { owner = GetWindow(box, GW_OWNER); });
+  {
+    WindowAnswerer picker("ToDirDlg", IDCANCEL, [&](HWND dialog) {
+      SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+      stayedOpen = IsWindowVisible(dialog);
+    });
+    ui::ToDirDlg->ShowModal();
+  }
+  EXPECT_EQ(error.Seen().caption, "エラー");
+  EXPECT_EQ(error.Seen().text, "コピー先にはドライブ上のフォルダーを選んでください");
+  EXPECT_EQ(owner, ui::ToDirDlg->Handle());
+  EXPECT_TRUE(stayedOpen);
 }
 
 TEST_F(FolderPickerTest, ADriveRootIsPickedAsItsRootAndCopiedInto) {

@@ -198,6 +198,19 @@ TEST_F(WindowTest, TabMovesCopyCancelAddReverseAndEnterMeansCopy) {
   EXPECT_EQ(SendMessageA(main, DM_GETDEFID, 0, 0), MAKELRESULT(IDOK, DC_HASDEFID));
 }
 
+TEST_F(WindowTest, TheProgressBarTakesItsPositionThemedOrNot) {
+  const HWND bar = ui::CopyingForm->Control(layouts::kCopyProgress);
+  for (const bool themed : {false, true}) {
+    SCOPED_TRACE(themed);
+    SendMessageA(bar, PBM_SETRANGE32, 0, 3);
+    ui::SetBarPosition(bar, 1, 3, themed);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 1);
+    ui::SetBarPosition(bar, 3, 3, themed);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETPOS, 0, 0), 3);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 3) << "full, within its range";
+  }
+}
+
 TEST_F(WindowTest, TheProgressBarCountsFromZeroToAHundredUntilARunSetsIt) {
   const HWND bar = ui::CopyingForm->Control(layouts::kCopyProgress);
   EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);

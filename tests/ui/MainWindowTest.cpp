@@ -1,6 +1,7 @@
 #include "WindowTestFixture.h"
 #include "platform/PathParts.h"
 #include "platform/win32/Utf16.h"
+#include "ui/MessageBoxes.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
 #include "ui/Window.h"
@@ -162,6 +163,40 @@ TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBeside
   EXPECT_FALSE(Exists(marker));
 }
 
+TEST_F(WindowTest, ABoxIsOwnedByTheWindowInFrontModalToTheProgramAndGivesActivationAndFocusBack) {
+  const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
+  ShowWindow(progress, SW_SHOWNA);
+  // In a corner: the box is centred on the screen all the same.
+  SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(main, SW_SHOW);
+  SetActiveWindow(main);
+  SetFocus(MainControl(layouts::kReverseCheck));
+  HWND owner = nullptr;
+  bool mainEnabled = true, progressEnabled = true;
+  RECT box{}, screen{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+  {
+    WindowAnswerer error("#32770", IDOK, [&](HWND shown) {
+      GetWindowRect(shown, &box);
+      owner = GetWindow(shown, GW_OWNER);
+      mainEnabled = IsWindowEnabled(main);
+      progressEnabled = IsWindowEnabled(progress);
+    });
+    ui::ShowError("表示");
+    EXPECT_EQ(error.Seen().caption, "エラー");
+  }
+  EXPECT_EQ(owner, main);
+  EXPECT_NEAR(box.left + box.right, screen.left + screen.right, 1);
+  EXPECT_NEAR(box.top + box.bottom, screen.top + screen.bottom, 1);
+  EXPECT_FALSE(mainEnabled);
+  EXPECT_FALSE(progressEnabled) << "modal to the whole program";
+  EXPECT_TRUE(IsWindowEnabled(main));
+  EXPECT_TRUE(IsWindowEnabled(progress));
+  EXPECT_EQ(GetActiveWindow(), main);
+  EXPECT_EQ(GetFocus(), MainControl(layouts::kReverseCheck));
+  ShowWindow(progress, SW_HIDE);
+}
+
 TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
   // A Windows folder without hh.exe, as on editions that leave the viewer out.
   WindowAnswerer error;
@@ -196,9 +231,11 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
   Main().Option->ToDir = "E:\\Old";
-  WindowAnswerer error;
+  HWND owner = nullptr, dialogShown = nullptr;
+  WindowAnswerer error("#32770", IDOK, [&](HWND box) { owner = GetWindow(box, GW_OWNER); });
   {
     WindowAnswerer options("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
+      dialogShown = dialog;
       SetItemText(dialog, layouts::kToDirEdit, "E:\\Beyoncé\\한국어");
       SendMessageW(dialog, WM_COMMAND, IDOK, 0);
       EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open to be mended";
@@ -207,6 +244,7 @@ TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
   }
   EXPECT_EQ(error.Seen().caption, "エラー");
   EXPECT_EQ(error.Seen().text, "コピー先のフォルダー名にShift-JISで表せない文字があります");
+  EXPECT_EQ(owner, dialogShown);
   EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
 }
 

@@ -7,6 +7,7 @@ namespace {
 
 // The spy's watcher: hook procedures carry no context of their own.
 std::function<void(const CWPSTRUCT &)> spyWatch;
+std::function<void(const MSG &)> takenWatch;
 
 } // namespace
 
@@ -46,6 +47,20 @@ SentMessageSpy::~SentMessageSpy() {
 LRESULT CALLBACK SentMessageSpy::Hook(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION && spyWatch)
     spyWatch(*reinterpret_cast<const CWPSTRUCT *>(lParam));
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TakenMessageSpy::TakenMessageSpy(std::function<void(const MSG &)> watch)
+    : hook_((takenWatch = std::move(watch), SetWindowsHookExW(WH_GETMESSAGE, Hook, nullptr, GetCurrentThreadId()))) {}
+
+TakenMessageSpy::~TakenMessageSpy() {
+  UnhookWindowsHookEx(hook_);
+  takenWatch = nullptr;
+}
+
+LRESULT CALLBACK TakenMessageSpy::Hook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == PM_REMOVE && takenWatch)
+    takenWatch(*reinterpret_cast<const MSG *>(lParam));
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 

@@ -31,4 +31,17 @@ private:
   HHOOK hook_;
 };
 
+// Shows `watch` every posted message that this thread takes off its queue, for as long as it lives.
+class TakenMessageSpy {
+public:
+  explicit TakenMessageSpy(std::function<void(const MSG &)> watch);
+  ~TakenMessageSpy();
+  TakenMessageSpy(const TakenMessageSpy &) = delete;
+  TakenMessageSpy &operator=(const TakenMessageSpy &) = delete;
+
+private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  HHOOK hook_;
+};
+
 } // namespace sf::testing
