@@ -173,7 +173,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
   }
-  TrackIdentities tracks(platform_, *this);
+  TrackIdentities tracks(platform_, *this, progress);
   FolderNames present(platform_.ListNames(destination));
   progress.KeepResponsive();
   CheckTargetsReplaceable(progress, destination, present, tracks);
@@ -208,8 +208,10 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
 
 const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
   auto &known = known_[static_cast<std::size_t>(track)];
-  if (!known)
+  if (!known) {
     known = platform_.FileIdentity(list_.TrackPaths[static_cast<std::size_t>(track)]);
+    progress_.KeepResponsive();
+  }
   return *known;
 }
 

@@ -69,7 +69,9 @@ private:
   // told apart from them: on some systems that costs more than the rest of a track's checks.
   class TrackIdentities {
   public:
-    TrackIdentities(Platform &platform, const TPlayList &list) : platform_(platform), list_(list) {}
+    // The queue is looked at through `progress` after each question.
+    TrackIdentities(Platform &platform, const TPlayList &list, TCopyProgress &progress)
+        : platform_(platform), list_(list), progress_(progress) {}
     // Whether `identity` is that of track `track`, or of any track; never for an empty one.
     bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
@@ -79,6 +81,7 @@ private:
 
     Platform &platform_;
     const TPlayList &list_;
+    TCopyProgress &progress_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
   };
 

@@ -83,6 +83,8 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "Look",
                                 "Query E:\\Player\\old.mp3",
                                 "Look",
+                                "Look", // the tracks' identities, asked to tell old.mp3 from them
+                                "Look",
                                 "FreeSpace E:\\Player",
                                 "Delete E:\\Player\\old.mp3",
                                 "Look",
