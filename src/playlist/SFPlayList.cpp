@@ -206,7 +206,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     if (copied == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
       std::string message = FormatText(messages::kCopyFailed, source);
       if (!RemovePartialCopy(target, before, tracks))
-        message += "\n" + FormatText(messages::kPartialCopyLeft, platform_.FullPath(target));
+        message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
       throw ESFException(message);
     }
   }

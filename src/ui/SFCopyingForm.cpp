@@ -153,4 +153,17 @@ void DiscardQueuedInput() {
   }
 }
 
+void DispatchWaiting(HWND window, std::initializer_list<UINT> kinds) {
+  MSG message;
+  for (const UINT kind : kinds) {
+    while (PeekMessageW(&message, window, kind, kind, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        break;
+      }
+      DispatchMessageW(&message);
+    }
+  }
+}
+
 } // namespace sf::ui

@@ -4,6 +4,7 @@
 #include "ui/Window.h"
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 
 namespace sf::ui {
@@ -50,5 +51,8 @@ private:
 // Drops the keyboard and mouse input waiting in the thread's queue: what was typed or clicked
 // during a run must neither dismiss the box that ends it unseen nor start anything.
 void DiscardQueuedInput();
+// Dispatches the messages of these kinds that wait in the thread's queue for `window` or its
+// children, and leaves the others waiting.
+void DispatchWaiting(HWND window, std::initializer_list<UINT> kinds);
 
 } // namespace sf::ui

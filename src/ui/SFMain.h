@@ -44,7 +44,9 @@ private:
   void ChoosePlayList(const std::string &path);
 
   Win32Platform platform_;
-  std::unique_ptr<TPlayList> playList_;
+  // While a copy command runs, to its last box: nothing may then open another window, end the
+  // program or choose another playlist.
+  bool running_ = false;
 };
 
 // The help viewer, hh.exe in the Windows folder `windowsFolder` (as GetWindowsDirectoryW gives it).

@@ -1,5 +1,7 @@
 #include "WindowTestFixture.h"
+#include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
+#include "ui/SFOptDlg.h"
 
 #include <commctrl.h>
 
@@ -10,6 +12,7 @@ namespace {
 
 using testing::ItemText;
 using testing::ReadWholeFile;
+using testing::WaitUntil;
 using testing::WindowAnswerer;
 using Names = std::vector<std::string>;
 
@@ -30,6 +33,31 @@ protected:
 
   HWND Bar() { return ui::CopyingForm->Control(layouts::kCopyProgress); }
   bool ProgressShown() { return IsWindowVisible(ui::CopyingForm->Handle()) != FALSE; }
+
+  // Makes the playlist's second track one that takes seconds to copy: sparse, it takes next to
+  // nothing on disk until copied.
+  void MakeASecondTrackThatCopiesLong() {
+    const HANDLE file = CreateFileW(Widen(longTrack).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = kLongTrack}, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\long.mp3\r\n..\\Music\\c.mp3\r\n");
+  }
+  // The size of the long track's copy so far; -1 before it starts.
+  LONGLONG LongCopied() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Widen(longCopy).c_str(), GetFileExInfoStandard, &data))
+      return -1LL;
+    return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  }
+  void TearDown() override {
+    DeleteFileW(Widen(longCopy).c_str());
+    DeleteFileW(Widen(longTrack).c_str());
+    WindowTest::TearDown();
+  }
+
+  static constexpr LONGLONG kLongTrack = 1LL << 30;
+  const std::string longTrack = scratch / "Music\\long.mp3", longCopy = scratch / "Player\\long.mp3";
 };
 
 TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
@@ -112,21 +140,8 @@ TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
 }
 
 TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWindowMeanwhile) {
-  // Sparse: seconds to copy, next to nothing on disk until copied.
-  constexpr LONGLONG kLongTrack = 1LL << 30;
-  const std::string longTrack = scratch / "Music\\long.mp3", copy = scratch / "Player\\long.mp3";
-  const HANDLE file = CreateFileW(Widen(longTrack).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  SetFilePointerEx(file, LARGE_INTEGER{.QuadPart = kLongTrack}, nullptr, FILE_BEGIN);
-  SetEndOfFile(file);
-  CloseHandle(file);
-  scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\long.mp3\r\n..\\Music\\c.mp3\r\n");
-
-  const auto copied = [&] {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Widen(copy).c_str(), GetFileExInfoStandard, &data))
-      return -1LL;
-    return static_cast<LONGLONG>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-  };
+  MakeASecondTrackThatCopiesLong();
+  const auto copied = [&] { return LongCopied(); };
   const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
   bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
   std::string labelMeanwhile;
@@ -162,8 +177,58 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   EXPECT_FALSE(ProgressShown());
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
   EXPECT_EQ(copied(), kLongTrack);
-  DeleteFileW(Widen(copy).c_str());
-  DeleteFileW(Widen(longTrack).c_str());
+}
+
+TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayListDuringARun) {
+  MakeASecondTrackThatCopiesLong();
+  const HWND main = Main().Handle();
+  const std::string chosen = Main().PlayListPath;
+  // A window that opens all the same is noted and closed, so that the run can end.
+  std::vector<std::string> opened;
+  const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
+    if (sent.message == WM_SHOWWINDOW && sent.wParam &&
+        (sent.hwnd == ui::SFOptionDlg->Handle() || sent.hwnd == ui::SFAbout->Handle())) {
+      opened.push_back(testing::WindowText(sent.hwnd));
+      PostMessageW(sent.hwnd, WM_COMMAND, IDCANCEL, 0);
+    }
+  });
+  bool duringTheCopy = false;
+  // From another thread while the long track copies, some sent and some posted.
+  std::thread other([&] {
+    WaitUntil([&] { return LongCopied() >= 0; });
+    DWORD_PTR result = 0;
+    for (const UINT command : {layouts::kMenuO2, layouts::kMenuMiHelp})
+      SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, &result);
+    SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
+    for (const UINT command : {layouts::kMenuAboutA1, layouts::kMenuExit})
+      PostMessageW(main, WM_COMMAND, command, 0);
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(testing::MakeDrop({scratch / "Lists\\now.m3u8"})), 0);
+    duringTheCopy = LongCopied() < kLongTrack;
+  });
+  {
+    WindowAnswerer info("#32770", IDOK, {}, 60);
+    Click(main, layouts::kIdOk);
+    EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
+  }
+  other.join();
+  // Nothing of it waits to run after the run either.
+  MSG message;
+  bool quit = false;
+  while (!quit && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    quit = message.message == WM_QUIT;
+    if (!quit)
+      DispatchMessageW(&message);
+  }
+  EXPECT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
+  EXPECT_EQ(opened, std::vector<std::string>{});
+  EXPECT_FALSE(quit || testing::QuitRequested());
+  EXPECT_EQ(Main().PlayListPath, chosen);
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "(未登録)");
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+  HWND viewer = nullptr;
+  EXPECT_FALSE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) != nullptr; }, 3));
+  if (viewer)
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
 }
 
 } // namespace
