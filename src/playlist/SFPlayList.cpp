@@ -181,7 +181,8 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     for (const auto &file : clearing)
       platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
     // A file that another program holds stays, or frees its space only once that program lets go:
-    // what the clearing freed is known only now.
+    // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
+    present = FolderNames(platform_.ListNames(destination));
     CheckRoom(destination, sources, {}, LookUpTargets(destination, present), tracks);
   }
 

@@ -18,10 +18,11 @@ constexpr int kPaintPercent = 2;
 // Well within the time after which the system takes a window for hung, and what a user notices.
 constexpr ULONGLONG kLookEvery = 100;
 
-// Takes the next message of the range from the queue. PeekMessage may hand out WM_QUIT whatever the
-// filter: that one is put back for the message loop, and the taking stops.
-bool TakeMessage(MSG &message, UINT first, UINT last, UINT flags) {
-  if (!PeekMessageW(&message, nullptr, first, last, PM_REMOVE | flags))
+// Takes the next message of the range for `window` and its children (for any window: nullptr) from
+// the queue. PeekMessage may hand out WM_QUIT whatever the filter: that one is put back for the
+// message loop, and the taking stops.
+bool TakeMessage(MSG &message, HWND window, UINT first, UINT last, UINT flags) {
+  if (!PeekMessageW(&message, window, first, last, PM_REMOVE | flags))
     return false;
   if (message.message != WM_QUIT)
     return true;
@@ -120,7 +121,7 @@ void TCopyingForm::KeepResponsive() {
   // ones only paints are taken, so that an uncovered window is drawn again and input waits. Once
   // any PM_QS_ flag is given, Windows handles only the kinds named: sent messages must be named too.
   MSG message;
-  while (TakeMessage(message, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
+  while (TakeMessage(message, nullptr, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
     DispatchMessageW(&message);
 }
 
@@ -148,7 +149,7 @@ void DiscardQueuedInput() {
       {WM_KEYFIRST, WM_KEYLAST}, {WM_MOUSEFIRST, WM_MOUSELAST}, {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}};
   MSG message;
   for (const auto &range : kInput) {
-    while (TakeMessage(message, range[0], range[1], 0)) {
+    while (TakeMessage(message, nullptr, range[0], range[1], 0)) {
     }
   }
 }
@@ -156,13 +157,8 @@ void DiscardQueuedInput() {
 void DispatchWaiting(HWND window, std::initializer_list<UINT> kinds) {
   MSG message;
   for (const UINT kind : kinds) {
-    while (PeekMessageW(&message, window, kind, kind, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(message.wParam));
-        break;
-      }
+    while (TakeMessage(message, window, kind, kind, 0))
       DispatchMessageW(&message);
-    }
   }
 }
 

@@ -79,6 +79,7 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "Query E:\\Player\\old.mp3",
                                 "FreeSpace E:\\Player",
                                 "Delete E:\\Player\\old.mp3",
+                                "Names E:\\Player",
                                 "FreeSpace E:\\Player",
                                 "Exists C:\\Music\\a.mp3",
                                 "Label a.mp3",
