@@ -47,16 +47,21 @@ public:
   // system keeps them. Nothing when the folder could not be listed to the end.
   virtual std::optional<std::vector<std::string>> ListNames(const std::string &folder) = 0;
   virtual bool RemoveFile(const std::string &path) = 0;
-  // Copies over an existing target, calling `whileCopying` now and then during a long copy so that
-  // the caller can keep its windows answering. The copy is left neither read-only, hidden nor
-  // system, whatever the source is, so that a later run can clear or replace it. False when the
-  // copy failed.
-  virtual bool CopyFileOver(const std::string &source, const std::string &target,
-                            const std::function<void()> &whileCopying) = 0;
+  enum class CopyResult {
+    Copied,
+    Failed,       // the target may hold part of the copy
+    TargetExists, // only when the copy was to make the target new: nothing was written
+  };
+  // Copies over an existing target, or, when `makeNew`, fails on one without touching it. Calls
+  // `whileCopying` now and then during a long copy so that the caller can keep its windows answering.
+  // The copy is left neither read-only, hidden nor system, whatever the source is, so that a later
+  // run can clear or replace it.
+  virtual CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                                  const std::function<void()> &whileCopying) = 0;
   // Throws EInOutError with the system's code when the folder cannot be made the working folder.
   virtual void ChangeWorkingFolder(const std::string &path) = 0;
-  // The absolute, normalised form of `path`, as the system forms it; the path itself when the
-  // system cannot form one.
+  // The absolute, normalised form of `path` as the system forms it; the path itself when the system
+  // cannot form one.
   virtual std::string FullPath(const std::string &path) = 0;
 
   struct FileFacts {

@@ -163,9 +163,9 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   for (std::int32_t k = 0; k < Count; ++k)
     order[k] = reverse ? Count - 1 - k : k;
 
-  // Nothing is deleted before every track is known to be there, to be able to replace its target
-  // and to fit. Any file-system call may block (a drive spinning up, a share): between them the
-  // queue is looked at, as during the copies.
+  // Nothing is deleted before every track is known to be there, to be able to replace its target, to
+  // overwrite none of the others and to fit. Any file-system call may block (a drive spinning up, a
+  // share): between them the queue is looked at, as during the copies.
   std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < Count; ++k) {
     sources[order[k]] = platform_.QueryFile(TrackPaths[order[k]]);
@@ -176,12 +176,21 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   TrackIdentities tracks(platform_, *this, progress);
   FolderNames present(platform_.ListNames(destination));
   progress.KeepResponsive();
-  CheckTargetsReplaceable(progress, destination, present, tracks);
+  const auto targets = LookUpTargets(progress, destination, present);
+  CheckTargetsReplaceable(destination, order, targets, tracks);
+  CheckNamesakes(destination, order, targets, tracks);
   const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(progress, destination, tracks);
-  CheckRoom(progress, destination, sources, clearing, present, tracks);
-  for (const auto &file : clearing) {
-    platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+  CheckRoom(destination, sources, clearing, targets, tracks);
+  if (!clearing.empty()) {
+    for (const auto &file : clearing) {
+      platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+      progress.KeepResponsive();
+    }
+    // A file that another program holds stays, or frees its space only once that program lets go:
+    // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
+    present = FolderNames(platform_.ListNames(destination));
     progress.KeepResponsive();
+    CheckRoom(destination, sources, {}, LookUpTargets(progress, destination, present), tracks);
   }
 
   for (std::int32_t k = 0; k < Count; ++k) {
@@ -197,9 +206,16 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target)))
       continue; // A track that already lies in the destination is its own copy.
     present.Add(name);
-    if (!platform_.CopyFileOver(source, target, [&] { progress.KeepResponsive(); }) || !platform_.FileExists(target)) {
-      RemovePartialCopy(target, before, tracks);
+    // Where the run found no file, it makes one: a file that another program put there meanwhile is
+    // neither overwritten nor, once the copy fails, deleted.
+    const auto copied = platform_.CopyFileOver(source, target, !before.exists, [&] { progress.KeepResponsive(); });
+    if (copied == Platform::CopyResult::TargetExists)
       throw ESFException(FormatText(messages::kCopyFailed, source));
+    if (copied == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
+      std::string message = FormatText(messages::kCopyFailed, source);
+      if (!RemovePartialCopy(target, before, tracks))
+        message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
+      throw ESFException(message);
     }
   }
   progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(FileName), Count));
@@ -225,22 +241,6 @@ bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
       return true;
   }
   return false;
-}
-
-void TPlayList::CheckTargetsReplaceable(TCopyProgress &progress, const std::string &destination,
-                                        const FolderNames &present, TrackIdentities &tracks) {
-  std::set<std::string> asked;
-  for (std::int32_t i = 0; i < Count; ++i) {
-    const std::string name = FileNamePart(TrackPaths[i]);
-    if (!present.MayHold(name) || !asked.insert(platform_.UpperCase(name)).second)
-      continue;
-    const std::string target = destination + "\\" + name;
-    const auto facts = platform_.QueryFile(target);
-    progress.KeepResponsive();
-    if (facts.exists && (facts.readOnly || facts.hidden || facts.system) &&
-        !tracks.AnyIs(platform_.FileIdentity(target)))
-      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(target)));
-  }
 }
 
 std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const std::string &destination,
@@ -269,10 +269,51 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
   return files;
 }
 
-void TPlayList::CheckRoom(TCopyProgress &progress, const std::string &destination,
-                          const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                          const std::vector<ClearedFile> &clearing, const FolderNames &present,
-                          TrackIdentities &tracks) {
+TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::string &destination,
+                                            const FolderNames &present) {
+  Targets targets;
+  for (std::int32_t i = 0; i < Count; ++i) {
+    const std::string name = FileNamePart(TrackPaths[i]);
+    const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
+    if (!added || !present.MayHold(name))
+      continue;
+    auto &target = entry->second;
+    target.facts = platform_.QueryFile(destination + "\\" + name);
+    if (target.facts.exists)
+      target.identity = platform_.FileIdentity(destination + "\\" + name);
+    progress.KeepResponsive();
+  }
+  return targets;
+}
+
+void TPlayList::CheckTargetsReplaceable(const std::string &destination,
+                                        const std::array<std::int32_t, kMaxTracks> &order, const Targets &targets,
+                                        TrackIdentities &tracks) {
+  for (std::int32_t k = 0; k < Count; ++k) {
+    const std::string name = FileNamePart(TrackPaths[order[k]]);
+    const auto &target = targets.at(platform_.UpperCase(name));
+    if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
+        !tracks.AnyIs(target.identity))
+      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(destination + "\\" + name)));
+  }
+}
+
+void TPlayList::CheckNamesakes(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
+                               const Targets &targets, TrackIdentities &tracks) {
+  for (std::int32_t k = 0; k < Count; ++k) {
+    const std::string &track = TrackPaths[order[k]];
+    const std::string name = FileNamePart(track);
+    const auto &identity = targets.at(platform_.UpperCase(name)).identity;
+    // A track that lies there under its own name is its own copy; another track of that name
+    // would destroy it.
+    if (!identity.empty() && !tracks.Is(order[k], identity) && tracks.AnyIs(identity))
+      throw ESFException(
+          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(destination + "\\" + name)));
+  }
+}
+
+void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                          const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks) {
   const auto space = platform_.FreeSpace(destination);
   if (!space)
     return;
@@ -280,24 +321,12 @@ void TPlayList::CheckRoom(TCopyProgress &progress, const std::string &destinatio
   const auto onDisk = [unit](std::uint64_t bytes) { return (bytes + unit - 1) / unit * unit; };
 
   // One target per name: of several tracks with one name, the largest is what must fit.
-  struct Target {
-    Platform::FileFacts existing;
-    std::string identity;
-    std::uint64_t needed = 0;
-  };
-  std::map<std::string, Target> targets;
+  std::map<std::string, std::uint64_t> neededFor;
   for (std::int32_t i = 0; i < Count; ++i) {
-    const std::string name = FileNamePart(TrackPaths[i]);
-    const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
-    auto &target = entry->second;
-    if (added && present.MayHold(name)) {
-      target.existing = platform_.QueryFile(destination + "\\" + name);
-      if (target.existing.exists)
-        target.identity = platform_.FileIdentity(destination + "\\" + name);
-      progress.KeepResponsive();
-    }
-    if (!tracks.Is(i, target.identity))
-      target.needed = std::max(target.needed, onDisk(sources[i].size));
+    const std::string key = platform_.UpperCase(FileNamePart(TrackPaths[i]));
+    auto &needed = neededFor[key];
+    if (!tracks.Is(i, targets.at(key).identity))
+      needed = std::max(needed, onDisk(sources[i].size));
   }
 
   std::uint64_t needed = 0, available = space->freeBytes;
@@ -306,10 +335,11 @@ void TPlayList::CheckRoom(TCopyProgress &progress, const std::string &destinatio
     if (!file.facts.readOnly && freed.insert(file.identity).second)
       available += onDisk(file.facts.size);
   }
-  for (const auto &[name, target] : targets) {
-    needed += target.needed;
-    if (target.needed > 0 && !target.identity.empty() && freed.insert(target.identity).second)
-      available += onDisk(target.existing.size);
+  for (const auto &[key, bytes] : neededFor) {
+    const auto &target = targets.at(key);
+    needed += bytes;
+    if (bytes > 0 && !target.identity.empty() && freed.insert(target.identity).second)
+      available += onDisk(target.facts.size);
   }
   if (needed > available)
     throw ESFException(FormatText(messages::kNoRoom, Megabytes(needed, true), Megabytes(available, false)));
@@ -333,13 +363,14 @@ void TPlayList::FolderNames::Add(const std::string &name) {
   upperNames_.insert(UpperAscii(name));
 }
 
-void TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
+bool TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
                                   TrackIdentities &tracks) {
   const auto after = platform_.QueryFile(target);
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
-  if (after.exists && !untouched && !tracks.AnyIs(platform_.FileIdentity(target)))
-    platform_.RemoveFile(target);
+  if (!after.exists || untouched || tracks.AnyIs(platform_.FileIdentity(target)))
+    return true;
+  return platform_.RemoveFile(target) || !platform_.QueryFile(target).exists;
 }
 
 std::string ParsePlstEntry(std::string_view value, std::int32_t number) {

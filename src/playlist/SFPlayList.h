@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -101,18 +102,30 @@ private:
     std::set<std::string> upperNames_;
   };
 
+  // What lies in the destination under the tracks' names, by the name upper-cased.
+  struct Target {
+    Platform::FileFacts facts;
+    std::string identity; // empty when there is no file or it cannot be asked
+  };
+  using Targets = std::map<std::string, Target>;
+
   void AddM3uLine(std::string line, bool utf8);
+  Targets LookUpTargets(TCopyProgress &progress, const std::string &destination, const FolderNames &present);
   // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
   // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.
-  void CheckTargetsReplaceable(TCopyProgress &progress, const std::string &destination, const FolderNames &present,
-                               TrackIdentities &tracks);
+  void CheckTargetsReplaceable(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
+                               const Targets &targets, TrackIdentities &tracks);
+  // Throws ESFException when a track would overwrite another of the run's tracks that lies in the
+  // destination under its name.
+  void CheckNamesakes(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
+                      const Targets &targets, TrackIdentities &tracks);
   std::vector<ClearedFile> FilesToClear(TCopyProgress &progress, const std::string &destination,
                                         TrackIdentities &tracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
-  void CheckRoom(TCopyProgress &progress, const std::string &destination,
-                 const std::array<Platform::FileFacts, kMaxTracks> &sources, const std::vector<ClearedFile> &clearing,
-                 const FolderNames &present, TrackIdentities &tracks);
-  void RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
+  void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                 const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks);
+  // Deletes what a failed copy left of itself; false when a part of it stays.
+  bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;
 };

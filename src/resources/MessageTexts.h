@@ -32,6 +32,9 @@ inline constexpr char kTooManyTracks[] = "PlayListの曲数が多すぎます(�
 inline constexpr char kNoDestination[] = "コピー先フォルダが未指定です。オプション-環境設定で設定してください。";
 inline constexpr char kTrackMissing[] = "ファイル%sが存在しません";
 inline constexpr char kCopyFailed[] = "ファイル%sのコピーに失敗しました";
+// The second line after kCopyFailed when the failed copy's part could not be deleted.
+inline constexpr char kPartialCopyLeft[] = "途中まで書き込まれたファイル%sが残っています";
+inline constexpr char kNamesakeInDestination[] = "ファイル%sはコピー先にある曲%sと同じ名前のためコピーできません";
 // Sizes in MB of 1,048,576 bytes with one decimal.
 inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません(必要%sMB、空き%sMB)";
 inline constexpr char kTargetProtected[] =

@@ -18,10 +18,11 @@ constexpr int kPaintPercent = 2;
 // Well within the time after which the system takes a window for hung, and what a user notices.
 constexpr ULONGLONG kLookEvery = 100;
 
-// Takes the next message of the range from the queue. PeekMessage may hand out WM_QUIT whatever the
-// filter: that one is put back for the message loop, and the taking stops.
-bool TakeMessage(MSG &message, UINT first, UINT last, UINT flags) {
-  if (!PeekMessageW(&message, nullptr, first, last, PM_REMOVE | flags))
+// Takes the next message of the range for `window` and its children (for any window: nullptr) from
+// the queue. PeekMessage may hand out WM_QUIT whatever the filter: that one is put back for the
+// message loop, and the taking stops.
+bool TakeMessage(MSG &message, HWND window, UINT first, UINT last, UINT flags) {
+  if (!PeekMessageW(&message, window, first, last, PM_REMOVE | flags))
     return false;
   if (message.message != WM_QUIT)
     return true;
@@ -114,7 +115,7 @@ void TCopyingForm::KeepResponsive() {
   // handles only the kinds named: sent messages must be named too.
   DiscardQueuedInput();
   MSG message;
-  while (TakeMessage(message, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
+  while (TakeMessage(message, nullptr, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
     DispatchMessageW(&message);
 }
 
@@ -163,8 +164,16 @@ void DiscardQueuedInput() {
                                 {WM_TOUCH, WM_POINTERHWHEEL}};
   MSG message;
   for (const auto &range : kInput) {
-    while (TakeMessage(message, range[0], range[1], 0)) {
+    while (TakeMessage(message, nullptr, range[0], range[1], 0)) {
     }
+  }
+}
+
+void DispatchWaiting(HWND window, std::initializer_list<UINT> kinds) {
+  MSG message;
+  for (const UINT kind : kinds) {
+    while (TakeMessage(message, window, kind, kind, 0))
+      DispatchMessageW(&message);
   }
 }
 

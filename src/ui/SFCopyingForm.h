@@ -4,6 +4,7 @@
 #include "ui/Window.h"
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 
 namespace sf::ui {
@@ -55,5 +56,8 @@ void SetBarPosition(HWND bar, std::int32_t position, std::int32_t maximum, bool 
 // takes input. What was typed or clicked during a run must neither dismiss the box that ends it
 // unseen nor start anything, and must not wait in the queue until Windows takes the program for hung.
 void DiscardQueuedInput();
+// Dispatches the messages of these kinds that wait in the thread's queue for `window` or its
+// children, and leaves the others waiting.
+void DispatchWaiting(HWND window, std::initializer_list<UINT> kinds);
 
 } // namespace sf::ui

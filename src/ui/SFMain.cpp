@@ -102,6 +102,23 @@ private:
   bool &copying_;
 };
 
+// Marks a copy command as running for as long as it lives. What was posted to the window meanwhile
+// reaches it before the mark goes, so that it is discarded there rather than run after the command.
+class RunningCommand {
+public:
+  RunningCommand(HWND window, bool &running) : window_(window), running_(running) { running_ = true; }
+  ~RunningCommand() {
+    DispatchWaiting(window_, {WM_CLOSE, WM_COMMAND, WM_DROPFILES});
+    running_ = false;
+  }
+  RunningCommand(const RunningCommand &) = delete;
+  RunningCommand &operator=(const RunningCommand &) = delete;
+
+private:
+  HWND window_;
+  bool &running_;
+};
+
 } // namespace
 
 TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
@@ -147,7 +164,8 @@ LRESULT TFrmSFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     WMDropFiles(reinterpret_cast<HDROP>(wParam));
     return 0;
   case WM_CLOSE:
-    TerminateApplication();
+    if (!running_)
+      TerminateApplication();
     return 0;
   case WM_DESTROY:
     FormDestroy();
@@ -163,6 +181,9 @@ LRESULT TFrmSFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TFrmSFMain::Command(int id) {
+  // During a run only the check boxes answer: the run took their settings as it began.
+  if (running_ && id != layouts::kAddCheck && id != layouts::kReverseCheck)
+    return;
   switch (id) {
   case layouts::kIdOk:
     CopyButtonClick();
@@ -199,14 +220,15 @@ void TFrmSFMain::Command(int id) {
 
 void TFrmSFMain::CopyButtonClick() {
   // A command sent while a run or a modal window holds the program must not start another run.
-  if (!IsWindowEnabled(Handle()))
+  if (running_ || !IsWindowEnabled(Handle()))
     return;
+  const RunningCommand running(Handle(), running_);
   try {
     const DisabledWhileCopying disabled(Handle());
     const SessionEndRefused sessionEnd(Handle(), copying_);
-    playList_ = std::make_unique<TPlayList>(platform_, PlayListPath);
-    playList_->Load();
-    playList_->CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);
+    TPlayList playList(platform_, PlayListPath);
+    playList.Load();
+    playList.CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);
     if (Option->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {
@@ -258,6 +280,8 @@ void TFrmSFMain::WMDropFiles(HDROP drop) {
   if (!dragFinish || !dragQueryFile)
     return;
   const std::unique_ptr<std::remove_pointer_t<HDROP>, decltype(dragFinish)> finisher(drop, dragFinish);
+  if (running_)
+    return;
   // Asked for its length first, so that a path of any length comes through whole.
   const UINT length = dragQueryFile(drop, 0, nullptr, 0);
   std::wstring path(length + 1, L'\0');
@@ -279,8 +303,10 @@ void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
 void TFrmSFMain::MiHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
 
 void TFrmSFMain::ChoosePlayList(const std::string &path) {
-  PlayListPath = path;
-  SetText(layouts::kPLNameLabel, FileNamePart(path));
+  // Full at once: a bare name given in the playlist's folder must still name it when a run or the
+  // open dialog has changed the working folder.
+  PlayListPath = platform_.FullPath(path);
+  SetText(layouts::kPLNameLabel, FileNamePart(PlayListPath));
 }
 
 std::string HelpViewerPath(const std::string &windowsFolder) {

@@ -46,7 +46,10 @@ private:
   void ChoosePlayList(const std::string &path);
 
   Win32Platform platform_;
-  std::unique_ptr<TPlayList> playList_;
+  // While a copy command runs, to its last box: nothing may then open another window, end the
+  // program or choose another playlist.
+  bool running_ = false;
+  // While the run itself works: the session may not end then.
   bool copying_ = false;
   bool settingsSaved_ = false;
 };

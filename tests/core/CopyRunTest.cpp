@@ -88,6 +88,9 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "FreeSpace E:\\Player",
                                 "Delete E:\\Player\\old.mp3",
                                 "Look",
+                                "Names E:\\Player",
+                                "Look",
+                                "FreeSpace E:\\Player",
                                 "Exists C:\\Music\\a.mp3",
                                 "Label a.mp3",
                                 "Position 1",
@@ -154,6 +157,18 @@ TEST_F(CopyRunTest, TheLaterOfTwoTracksWithOneNameWins) {
   Copy({"C:\\Music\\a.mp3", "C:\\Other\\a.mp3"});
   EXPECT_EQ(fake.ContentOf("E:\\Player\\a.mp3"), "other a");
   EXPECT_EQ(Calls("Info"), (Lines{"Info mix.m3uより2曲をコピーしました"}));
+}
+
+TEST_F(CopyRunTest, RefusesATrackThatWouldOverwriteAnotherLyingInTheDestinationBeforeDeletingAnything) {
+  fake.AddFile("E:\\Player\\a.mp3", "the only copy");
+  fake.AddFile("E:\\Player\\old.mp3");
+  const std::string refused =
+      "ファイルC:\\Music\\a.mp3はコピー先にある曲E:\\Player\\a.mp3と同じ名前のためコピーできません";
+  EXPECT_EQ(CopyError({"e:\\player\\A.MP3", "C:\\Music\\a.mp3"}), refused);
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "E:\\Player\\a.mp3"}), refused);
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "E:\\Player\\a.mp3"}, "E:\\Player", true), refused);
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "old.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\a.mp3"), "the only copy");
 }
 
 TEST_F(CopyRunTest, ResolvesRelativeTracksAndDestinationInThePlayListsFolder) {
@@ -252,6 +267,24 @@ TEST_F(CopyRunTest, ATargetTheCopyCannotReplaceStopsTheRunBeforeAnythingIsDelete
   EXPECT_EQ(fake.QueryFile("E:\\Player\\b.wma").readOnly, false);
 }
 
+TEST_F(CopyRunTest, NamesAPartialCopyThatCannotBeDeleted) {
+  fake.AddFolder("C:\\Lists\\Out");
+  fake.Fail("CopyPartly", "C:\\Music\\a.mp3");
+  fake.Fail("Delete", "C:\\Lists\\Out\\a.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "Out"), "ファイルC:\\Music\\a.mp3のコピーに失敗しました\n"
+                                                    "途中まで書き込まれたファイルC:\\Lists\\Out\\a.mp3が残っています");
+}
+
+TEST_F(CopyRunTest, NeitherOverwritesNorDeletesAFileThatAppearsAfterTheListing) {
+  // Another program puts a file under the second track's name while the first copies.
+  whileCopying = [&] {
+    if (!Calls("Copy").empty() && !fake.HasFile("E:\\Player\\c.mp3"))
+      fake.AddFile("E:\\Player\\c.mp3", "someone else's");
+  };
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"}), "ファイルC:\\Music\\c.mp3のコピーに失敗しました");
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\c.mp3"), "someone else's");
+}
+
 TEST_F(CopyRunTest, AMissingDestinationFailsAtTheFirstCopy) {
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "E:\\Gone"), "ファイルC:\\Music\\a.mp3のコピーに失敗しました");
 }
@@ -341,6 +374,16 @@ TEST_F(CopyRoomTest, CountsClustersOncePerNameAndNothingForOwnTracks) {
   fake.SetFreeSpace("E:", 4 * 4096, 4096);
   Copy(tracks);
   EXPECT_EQ(Destination(), (Lines{"one.mp3", "own.mp3", "twin.mp3"}));
+}
+
+TEST_F(CopyRoomTest, ChecksAgainAfterAClearingThatFreedLessThanCounted) {
+  Track("C:\\Music\\new.mp3", 2 * 4096);
+  fake.AddFile("E:\\Player\\held.mp3", std::string(4096, 'o'));
+  fake.Fail("Delete", "E:\\Player\\held.mp3"); // another program holds it open
+  fake.SetFreeSpace("E:", 4096, 4096);
+  EXPECT_EQ(CopyError({"C:\\Music\\new.mp3"}), "コピー先の空き容量が足りません(必要0.1MB、空き0.0MB)");
+  EXPECT_EQ(Calls("Delete"), (Lines{"Delete E:\\Player\\held.mp3"}));
+  EXPECT_EQ(Calls("Copy"), Lines{});
 }
 
 TEST_F(CopyRoomTest, CountsWhatTheClearingAndTheOverwritesFree) {

@@ -3,6 +3,8 @@
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -270,30 +272,45 @@ bool FakePlatform::RemoveFile(const std::string &path) {
   const auto file = files_.find(Key(path));
   if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly))
     return false;
+  Account(file->first, file->second.content.size(), false);
   files_.erase(file);
   names_.erase(Key(path));
   return true;
 }
 
-bool FakePlatform::CopyFileOver(const std::string &source, const std::string &target,
-                                const std::function<void()> &whileCopying) {
+Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                                                const std::function<void()> &whileCopying) {
   Log("Copy " + source + " -> " + target);
   whileCopying();
   const auto from = files_.find(Key(source));
   const auto to = files_.find(Key(target));
+  if (makeNew && to != files_.end())
+    return CopyResult::TargetExists;
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
       (to != files_.end() && (to->second.attributes & (kReadOnly | kHidden | kSystem))) ||
       !folders_.count(Key(FolderPart(FullPath(target)))))
-    return false;
+    return CopyResult::Failed;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
   copy.written = ++writes_;
   copy.attributes = kNormal;
   if (interrupted)
     copy.content.resize(copy.content.size() / 2);
+  if (to != files_.end())
+    Account(to->first, to->second.content.size(), false);
+  Account(Key(target), copy.content.size(), true);
   files_[Key(target)] = copy;
   names_[Key(target)] = FullPath(target);
-  return !interrupted;
+  return interrupted ? CopyResult::Failed : CopyResult::Copied;
+}
+
+void FakePlatform::Account(const std::string &key, std::uint64_t bytes, bool taken) {
+  const auto found = freeSpace_.find(key.substr(0, 2));
+  if (found == freeSpace_.end())
+    return;
+  auto &space = found->second;
+  const auto clusters = (bytes + space.allocationUnit - 1) / space.allocationUnit * space.allocationUnit;
+  space.freeBytes = taken ? space.freeBytes - std::min(space.freeBytes, clusters) : space.freeBytes + clusters;
 }
 
 Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {

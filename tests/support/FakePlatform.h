@@ -34,13 +34,13 @@ public:
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   std::optional<std::vector<std::string>> ListNames(const std::string &folder) override;
   bool RemoveFile(const std::string &path) override;
-  bool CopyFileOver(const std::string &source, const std::string &target,
-                    const std::function<void()> &whileCopying) override;
+  CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                          const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
+  std::string FullPath(const std::string &path) override;
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
-  std::string FullPath(const std::string &path) override;
 
   // Setting up the fake file system.
   void AddFolder(const std::string &path);
@@ -50,7 +50,8 @@ public:
   // Makes every path below `link` reach the same files as the same path below `target`, as a
   // symbolic link, another drive or a share onto that folder would.
   void LinkFolder(const std::string &link, const std::string &target);
-  // The free space that the drive ("E:") reports; without it the system cannot tell.
+  // The free space that the drive ("E:") reports from now on, less what copies take there and more
+  // what deletions free; without it the system cannot tell.
   void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
   // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy", "ChangeFolder")
   // fail for `path` (for Copy: the source). Read and ChangeFolder fail with `errorCode`.
@@ -71,6 +72,8 @@ public:
 private:
   std::string Key(const std::string &path);
   std::optional<int> FailureFor(const std::string &operation, const std::string &path);
+  // Counts a file of `bytes` (under the key) as gone from, or with `taken` as come to, its drive.
+  void Account(const std::string &key, std::uint64_t bytes, bool taken);
   void Log(std::string call) { journal_.push_back(std::move(call)); }
 
   struct File {

@@ -1,5 +1,7 @@
 #include "WindowTestFixture.h"
+#include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
+#include "ui/SFOptDlg.h"
 
 #include <commctrl.h>
 
@@ -16,6 +18,7 @@ namespace {
 
 using testing::ItemText;
 using testing::ReadWholeFile;
+using testing::WaitUntil;
 using testing::WindowAnswerer;
 using Names = std::vector<std::string>;
 
@@ -292,6 +295,58 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
   std::sort(takenDuringTheCopy.begin(), takenDuringTheCopy.end());
   EXPECT_EQ(takenDuringTheCopy, posted);
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+}
+
+TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayListDuringARun) {
+  MakeLongTrack();
+  const HWND main = Main().Handle();
+  const std::string chosen = Main().PlayListPath;
+  // A window that opens all the same is noted and closed, so that the run can end.
+  std::vector<std::string> opened;
+  const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
+    if (sent.message == WM_SHOWWINDOW && sent.wParam &&
+        (sent.hwnd == ui::SFOptionDlg->Handle() || sent.hwnd == ui::SFAbout->Handle())) {
+      opened.push_back(testing::WindowText(sent.hwnd));
+      PostMessageW(sent.hwnd, WM_COMMAND, IDCANCEL, 0);
+    }
+  });
+  bool duringTheCopy = false;
+  // From another thread while the long track copies, some sent and some posted.
+  std::thread other([&] {
+    WaitUntil([&] { return LongTrackCopied() >= 0; });
+    DWORD_PTR result = 0;
+    for (const UINT command : {layouts::kMenuO2, layouts::kMenuMiHelp})
+      SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, &result);
+    SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
+    for (const UINT command : {layouts::kMenuAboutA1, layouts::kMenuExit})
+      PostMessageW(main, WM_COMMAND, command, 0);
+    PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(testing::MakeDrop({scratch / "Lists\\now.m3u8"})), 0);
+    duringTheCopy = LongTrackCopied() < kLongTrack;
+  });
+  {
+    WindowAnswerer info("#32770", IDOK, {}, 60);
+    Click(main, layouts::kIdOk);
+    EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
+  }
+  other.join();
+  // Nothing of it waits to run after the run either.
+  MSG message;
+  bool quit = false;
+  while (!quit && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    quit = message.message == WM_QUIT;
+    if (!quit)
+      DispatchMessageW(&message);
+  }
+  EXPECT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
+  EXPECT_EQ(opened, std::vector<std::string>{});
+  EXPECT_FALSE(quit || testing::QuitRequested());
+  EXPECT_EQ(Main().PlayListPath, chosen);
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "(未登録)");
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+  HWND viewer = nullptr;
+  EXPECT_FALSE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) != nullptr; }, 3));
+  if (viewer)
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
 }
 
 } // namespace

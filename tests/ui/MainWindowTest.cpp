@@ -9,7 +9,6 @@
 #include <dlgs.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -17,28 +16,13 @@ namespace sf {
 namespace {
 
 using testing::ItemText;
+using testing::MakeDrop;
 using testing::ReadWholeFile;
 using testing::SeenWindow;
 using testing::SetItemText;
 using testing::WaitUntil;
 using testing::WindowAnswerer;
 using testing::WindowTest;
-
-// A drop of `paths` as the shell hands it over.
-// A drop as the shell makes it, in wide characters.
-HDROP MakeDrop(const std::vector<std::string> &paths) {
-  std::wstring names;
-  for (const auto &path : paths)
-    names += Widen(path) + L'\0';
-  names += L'\0';
-  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-  auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  return static_cast<HDROP>(memory);
-}
 
 bool Exists(const std::string &path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -59,6 +43,15 @@ TEST_F(WindowTest, TakesThePlayListFromTheCommandLine) {
   ui::DestroyForms();
   ui::CreateForms("Songferry.exe \"D:\\Sigur Rós\\한국어 🎵.m3u8\"");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "한국어 🎵.m3u8");
+  // A bare name is the playlist in the folder Songferry started in, wherever later runs go.
+  ui::DestroyForms();
+  std::wstring started(MAX_PATH, L'\0');
+  started.resize(GetCurrentDirectoryW(MAX_PATH, started.data()));
+  SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
+  ui::CreateForms("Songferry.exe mix.m3u");
+  SetCurrentDirectoryW(started.c_str());
+  EXPECT_EQ(Main().PlayListPath, scratch / "mix.m3u");
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.m3u");
 }
 
 TEST_F(WindowTest, TakesTheCheckBoxesFromTheSettingsAndBack) {

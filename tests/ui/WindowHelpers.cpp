@@ -2,6 +2,10 @@
 
 #include "platform/win32/Utf16.h"
 
+#include <shlobj.h>
+
+#include <cstring>
+
 namespace sf::testing {
 namespace {
 
@@ -26,6 +30,20 @@ RECT RectInParent(HWND window) {
   GetWindowRect(window, &rect);
   MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&rect), 2);
   return rect;
+}
+
+HDROP MakeDrop(const std::vector<std::string> &paths) {
+  std::wstring names;
+  for (const auto &path : paths)
+    names += Widen(path) + L'\0';
+  names += L'\0';
+  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto *header = static_cast<DROPFILES *>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
 }
 
 bool WaitUntil(const std::function<bool()> &done, int seconds) {

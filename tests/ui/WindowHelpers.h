@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <functional>
 #include <string>
+#include <vector>
 
 // What several window tests need: reading windows, waiting for them, watching their messages.
 namespace sf::testing {
@@ -14,6 +17,8 @@ std::string ItemText(HWND dialog, int id);
 void SetItemText(HWND dialog, int id, const std::string &text);
 // The window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
+// A drop of `paths` as the shell makes it, in wide characters.
+HDROP MakeDrop(const std::vector<std::string> &paths);
 // Asks `done` every 20 ms for up to `seconds`; whether it came true.
 bool WaitUntil(const std::function<bool()> &done, int seconds = 10);
 

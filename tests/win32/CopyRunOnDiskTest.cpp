@@ -205,6 +205,11 @@ TEST_F(CopyRunOnDisk, NeverDeletesOrCopiesOverItsOwnTracks) {
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "mine.mp3"}));
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\mine.mp3"), "mine");
   EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより2曲をコピーしました");
+  scratch.Write("Music\\mine.mp3", "another");
+  EXPECT_EQ(CopyError({"..\\Music\\mine.mp3", "..\\Player\\MINE.mp3"}, scratch / "Player\\"),
+            "ファイル..\\Music\\mine.mp3はコピー先にある曲" + scratch / "Player\\mine.mp3" +
+                "と同じ名前のためコピーできません");
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\mine.mp3"), "mine");
 }
 
 TEST_F(CopyRunOnDisk, AMissingPlayListFolderIsAnInOutErrorBeforeAnyDeletion) {

@@ -120,12 +120,18 @@ TEST_F(PlatformOnDisk, DeletesAndCopiesAsTheSystemAllows) {
   scratch.Write("dst\\a.mp3", "old");
   scratch.Write("dst\\ro.mp3", "", FILE_ATTRIBUTE_READONLY);
 
-  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\a.mp3", [] {}));
+  using Result = Platform::CopyResult;
+  const auto copy = [&](const std::string &source, const std::string &target, bool makeNew = false) {
+    return platform.CopyFileOver(scratch / source, scratch / target, makeNew, [] {});
+  };
+  EXPECT_EQ(copy("src\\a.mp3", "dst\\a.mp3", true), Result::TargetExists);
+  EXPECT_EQ(ReadWholeFile(scratch / "dst\\a.mp3"), "old");
+  EXPECT_EQ(copy("src\\a.mp3", "dst\\a.mp3"), Result::Copied);
   EXPECT_EQ(ReadWholeFile(scratch / "dst\\a.mp3"), "new");
-  EXPECT_TRUE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "dst\\\\b.mp3", [] {})) << "doubled separator";
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "missing\\a.mp3", [] {}));
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\a.mp3", scratch / "src\\a.mp3", [] {}));
-  EXPECT_FALSE(platform.CopyFileOver(scratch / "src\\gone.mp3", scratch / "dst\\gone.mp3", [] {}));
+  EXPECT_EQ(copy("src\\a.mp3", "dst\\\\b.mp3", true), Result::Copied) << "doubled separator";
+  EXPECT_EQ(copy("src\\a.mp3", "missing\\a.mp3", true), Result::Failed);
+  EXPECT_EQ(copy("src\\a.mp3", "src\\a.mp3"), Result::Failed);
+  EXPECT_EQ(copy("src\\gone.mp3", "dst\\gone.mp3"), Result::Failed);
 
   EXPECT_TRUE(platform.RemoveFile(scratch / "dst\\a.mp3"));
   EXPECT_FALSE(platform.RemoveFile(scratch / "dst\\a.mp3"));

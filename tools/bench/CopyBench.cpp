@@ -55,10 +55,10 @@ public:
     return system_.ListNames(folder);
   }
   bool RemoveFile(const std::string &path) override { return system_.RemoveFile(path); }
-  bool CopyFileOver(const std::string &source, const std::string &target,
-                    const std::function<void()> &whileCopying) override {
-    bool copied = false;
-    copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target, whileCopying); });
+  CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                          const std::function<void()> &whileCopying) override {
+    CopyResult copied{};
+    copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target, makeNew, whileCopying); });
     return copied;
   }
   void ChangeWorkingFolder(const std::string &path) override { system_.ChangeWorkingFolder(path); }

@@ -59,41 +59,45 @@ std::string NumberedIdentity(HANDLE file) {
 }
 
 // The copy as Wine's CopyFileEx makes it (the same sharing, chunks, attributes and last-write
-// time; never onto the source itself), calling `whileCopying` after every chunk.
-bool CopyInChunks(const std::string &source, const std::string &target, const std::function<void()> &whileCopying) {
+// time; never onto the source itself; with `makeNew`, never over an existing file), calling
+// `whileCopying` after every chunk.
+Platform::CopyResult CopyInChunks(const std::string &source, const std::string &target, bool makeNew,
+                                  const std::function<void()> &whileCopying) {
+  using Result = Platform::CopyResult;
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   HANDLE opened = CreateFileW(Widen(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
-    return false;
+    return Result::Failed;
   const KernelHandle in(opened);
   FILE_BASIC_INFO info;
   if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
-    return false;
+    return Result::Failed;
   // Emptying the target must never empty the source through another name for it.
-  if (const KernelHandle existing = OpenToAsk(target)) {
+  if (const KernelHandle existing = makeNew ? KernelHandle() : OpenToAsk(target)) {
     const std::string identity = NumberedIdentity(existing.get());
     if (!identity.empty() && identity == NumberedIdentity(in.get())) {
       SetLastError(ERROR_SHARING_VIOLATION);
-      return false;
+      return Result::Failed;
     }
   }
-  opened = CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
+  opened = CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, makeNew ? CREATE_NEW : CREATE_ALWAYS,
+                       info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
-    return false;
+    return makeNew && GetLastError() == ERROR_FILE_EXISTS ? Result::TargetExists : Result::Failed;
   const KernelHandle out(opened);
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD read = 0, written = 0;
     if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
-      return false;
+      return Result::Failed;
     if (read == 0)
       break;
     if (!WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read)
-      return false;
+      return Result::Failed;
     whileCopying();
   }
   const FILETIME lastWrite{info.LastWriteTime.LowPart, static_cast<DWORD>(info.LastWriteTime.HighPart)};
-  return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) != FALSE;
+  return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) ? Result::Copied : Result::Failed;
 }
 
 // The system's copy gives the copy the source's attributes, and refuses to replace a read-only,
@@ -269,16 +273,20 @@ std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::stri
 
 bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Widen(path).c_str()) != FALSE; }
 
-bool Win32Platform::CopyFileOver(const std::string &source, const std::string &target,
-                                 const std::function<void()> &whileCopying) {
+Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                                                 const std::function<void()> &whileCopying) {
+  const auto plain = [&](CopyResult result) {
+    return result == CopyResult::Copied && !LeavePlain(target) ? CopyResult::Failed : result;
+  };
   if (systemCopy_ == SystemCopy::WhereItCallsBack && !SystemCopyCallsBack())
-    return CopyInChunks(source, target, whileCopying) && LeavePlain(target);
+    return plain(CopyInChunks(source, target, makeNew, whileCopying));
   CopyCallback callback{whileCopying, nullptr};
-  const bool copied =
-      CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), CopyProgressRoutine, &callback, nullptr, 0) != FALSE;
+  const bool copied = CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), CopyProgressRoutine, &callback, nullptr,
+                                  makeNew ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
+  const bool existed = !copied && makeNew && GetLastError() == ERROR_FILE_EXISTS;
   if (callback.thrown)
     std::rethrow_exception(callback.thrown);
-  return copied && LeavePlain(target);
+  return plain(copied ? CopyResult::Copied : existed ? CopyResult::TargetExists : CopyResult::Failed);
 }
 
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,

@@ -29,13 +29,13 @@ public:
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   std::optional<std::vector<std::string>> ListNames(const std::string &folder) override;
   bool RemoveFile(const std::string &path) override;
-  bool CopyFileOver(const std::string &source, const std::string &target,
-                    const std::function<void()> &whileCopying) override;
+  CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
+                          const std::function<void()> &whileCopying) override;
   void ChangeWorkingFolder(const std::string &path) override;
+  std::string FullPath(const std::string &path) override;
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
-  std::string FullPath(const std::string &path) override;
 
 private:
   SystemCopy systemCopy_;
