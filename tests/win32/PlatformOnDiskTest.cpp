@@ -150,10 +150,14 @@ TEST_F(PlatformOnDisk, CopiesComeOutPlainThroughEitherCopy) {
   for (auto *copier : {&platform, &systemCopy}) {
     const std::string target = scratch / (copier == &platform ? "dst\\chunks.mp3" : "dst\\system.mp3");
     scratch.MakeFolder("dst");
-    ASSERT_TRUE(copier->CopyFileOver(scratch / "src\\a.mp3", target, [] {}));
+    ASSERT_EQ(copier->CopyFileOver(scratch / "src\\a.mp3", target, true, [] {}), Platform::CopyResult::Copied);
     EXPECT_EQ(ReadWholeFile(target), "music");
     EXPECT_EQ(GetFileAttributesW(Widen(target).c_str()) & (kSourceAttributes | FILE_ATTRIBUTE_SYSTEM), 0u);
-    EXPECT_FALSE(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", [] {}));
+    // Asked to make the target new, either copy leaves one that is already there alone.
+    EXPECT_EQ(copier->CopyFileOver(scratch / "src\\a.mp3", target, true, [] {}),
+              Platform::CopyResult::TargetExists);
+    EXPECT_EQ(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", false, [] {}),
+              Platform::CopyResult::Failed);
   }
 }
 
