@@ -48,9 +48,10 @@ public:
   void LoadPlst();
   void LoadM3u();
 
-  // Clears the destination's "wma" and "mp3" files unless `addMode`, then copies every track into
-  // it, flat, in playlist order or backwards, and reports the count with ShowInfo.
-  void CopyTracks(TCopyProgress &progress, const std::string &destination, bool addMode, bool reverse);
+  // Clears the destination folder `toDir`'s "wma" and "mp3" files unless `addMode`, then copies
+  // every track into it, flat, in playlist order or backwards, and reports the count with ShowInfo.
+  // Relative tracks and a relative `toDir` lie below the playlist's folder.
+  void CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse);
 
   std::uint8_t Kind;
   std::string FileName;
@@ -69,7 +70,8 @@ private:
   // told apart from them: on some systems that costs more than the rest of a track's checks.
   class TrackIdentities {
   public:
-    TrackIdentities(Platform &platform, const TPlayList &list) : platform_(platform), list_(list) {}
+    TrackIdentities(Platform &platform, const std::array<std::string, kMaxTracks> &paths, std::int32_t count)
+        : platform_(platform), paths_(paths), count_(count) {}
     // Whether `identity` is that of track `track`, or of any track; never for an empty one.
     bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
@@ -78,7 +80,8 @@ private:
     const std::string &Of(std::int32_t track);
 
     Platform &platform_;
-    const TPlayList &list_;
+    const std::array<std::string, kMaxTracks> &paths_;
+    std::int32_t count_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
   };
 

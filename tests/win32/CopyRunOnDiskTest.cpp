@@ -1,6 +1,5 @@
 #include "FakePlatform.h"
 #include "ScratchFolder.h"
-#include "platform/InOutError.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFException.h"
@@ -184,14 +183,19 @@ TEST_F(CopyRunOnDisk, NeverDeletesOrCopiesOverItsOwnTracks) {
   EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより2曲をコピーしました");
 }
 
-TEST_F(CopyRunOnDisk, AMissingPlayListFolderIsAnInOutErrorBeforeAnyDeletion) {
+TEST_F(CopyRunOnDisk, AMissingPlayListFolderStopsTheRunBeforeAnyDeletion) {
   scratch.Write("Player\\old.mp3");
   scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n");
   TPlayList list(platform, scratch / "Lists\\mix.m3u");
   list.Load();
-  list.FileName = scratch / "Gone\\mix.m3u";
+  list.FileName = scratch / "Gone\\Deeper\\mix.m3u";
   RecordingProgress progress(journal);
-  EXPECT_THROW(list.CopyTracks(progress, scratch / "Player", false, false), EInOutError);
+  try {
+    list.CopyTracks(progress, scratch / "Player", false, false);
+    FAIL() << "the track is not there";
+  } catch (const ESFException &error) {
+    EXPECT_STREQ(error.what(), "ファイル..\\Music\\a.mp3が存在しません");
+  }
   EXPECT_EQ(scratch.Names("Player"), Names{"old.mp3"});
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace sf {
@@ -207,6 +208,41 @@ TEST_F(ProfileTextOnDisk, ReadsHandPickedFilesAsTheSystemDoes) {
   int compared = 0;
   for (const std::string &file : files)
     compared += CompareReads(file, queries);
+  std::printf("compared %d reads\n", compared);
+}
+
+TEST_F(ProfileTextOnDisk, ReadsStrayLeadBytesAndNulsAsTheSystemDoes) {
+  using namespace std::string_literals;
+  // A lead byte followed by a byte that cannot be a second byte ("=", "]", a line end, a blank, an
+  // unassigned row), and NULs inside names and values.
+  const std::vector<std::string> files = {
+      "[S]\r\nk\x81=v\r\nkey=after\r\n",
+      "[S]\r\nkey=\x81\r\nnext=1\r\n",
+      "[S]\r\nkey=\x81\nnext=1\r\n",
+      "[S]\r\nkey=\x81\x7Fx\r\nk2=\x81\x20y\r\nk3=\xFC\x3Dz\r\n",
+      "[S\x81]\r\nkey=1\r\n[S]\r\nkey=2\r\n",
+      "[S]\r\nk\x81 =v\r\nk\x81\x40=w\r\n",
+      "[S]\r\nk\0x=v\r\nkey=w\0tail\r\n"s,
+      "[S\0x]\r\nkey=v\r\n"s,
+      "[S]\r\nk\x85\0x=v\r\nkey\x81\0=w\r\n"s,
+      "[so]\rir\0\x85"s,
+      "[S]\r\n\0=v\r\nkey=\x81"s,
+  };
+  std::vector<Query> queries;
+  for (const char *section : {"S", "s", "so", "S\x81", "S\x81]"})
+    for (const char *key : {"k", "key", "k\x81", "k\x81 ", "k\x81\x40", "k\x81=v", "ir", "next", "k2", "k3", "k\x85",
+                            "", "missing"})
+      queries.push_back({section, key});
+  int compared = 0;
+  for (const std::string &file : files)
+    compared += CompareReads(file, queries);
+  // A name that ends in such a lead byte, written back in front of "=".
+  for (const auto &[file, section, key] : {std::tuple{"[so]\rir\0\x85"s, "So", "ir"},
+                                           {"[S]\r\nkey\x81\0=w\r\n"s, "S", "key\x81\x45"},
+                                           {"[S]\r\nk\x81"s, "S", "k\x81\x45"}}) {
+    auto [expected, actual] = BothWrite(file, section, key, "");
+    CompareSystemReads(expected, actual, queries);
+  }
   std::printf("compared %d reads\n", compared);
 }
 
