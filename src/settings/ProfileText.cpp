@@ -49,9 +49,7 @@ std::string_view Join(const Characters &characters, std::size_t first, std::size
 // its default character "・" (0x81 0x45).
 constexpr std::string_view kDefaultCharacter = "\x81\x45";
 
-bool IsBroken(std::string_view c) {
-  return IsLeadByte(c[0]) && (c.size() == 1 || !IsSecondByte(c[1]));
-}
+bool IsBroken(std::string_view c) { return IsLeadByte(c[0]) && (c.size() == 1 || !IsSecondByte(c[1])); }
 
 std::string_view AsRead(std::string_view c) { return IsBroken(c) ? kDefaultCharacter : c; }
 

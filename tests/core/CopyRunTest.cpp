@@ -218,9 +218,9 @@ TEST_F(CopyRunTest, ResolvesTracksAsTheyWouldBeFromThePlayListsFolder) {
   fake.AddFile("D:\\d.mp3", "on D:");
   fake.AddFolder("C:\\Out");
   Copy({"C:local.mp3", "\\Music\\c.mp3", "D:d.mp3"}, "..\\Out");
-  EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Lists\\local.mp3 -> C:\\Lists\\..\\Out\\local.mp3",
-                                  "Copy C:\\Music\\c.mp3 -> C:\\Lists\\..\\Out\\c.mp3",
-                                  "Copy D:d.mp3 -> C:\\Lists\\..\\Out\\d.mp3"}));
+  EXPECT_EQ(Calls("Copy"),
+            (Lines{"Copy C:\\Lists\\local.mp3 -> C:\\Lists\\..\\Out\\local.mp3",
+                   "Copy C:\\Music\\c.mp3 -> C:\\Lists\\..\\Out\\c.mp3", "Copy D:d.mp3 -> C:\\Lists\\..\\Out\\d.mp3"}));
   EXPECT_EQ(fake.WorkingFolder(), "D:\\Elsewhere");
 }
 

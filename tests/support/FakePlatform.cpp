@@ -187,8 +187,8 @@ void FakePlatform::AddFile(const std::string &path, std::string content, unsigne
 void FakePlatform::SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                    const std::string &value) {
   const auto file = files_.find(Key(path));
-  AddFile(path, WriteProfileText(file == files_.end() ? "" : file->second.content, ToShiftJis(section),
-                                 ToShiftJis(key), ToShiftJis(value)));
+  AddFile(path, WriteProfileText(file == files_.end() ? "" : file->second.content, ToShiftJis(section), ToShiftJis(key),
+                                 ToShiftJis(value)));
 }
 
 void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {

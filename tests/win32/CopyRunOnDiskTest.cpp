@@ -70,7 +70,8 @@ BOOL WINAPI RecordGetDiskFreeSpaceEx(LPCWSTR path, PULARGE_INTEGER free, PULARGE
 // Puts `replacement` into the import table's slot for `name`; returns what was there.
 template <typename Function> Function SwapImport(const char *name, Function replacement) {
   auto *base = reinterpret_cast<BYTE *>(GetModuleHandleW(nullptr));
-  const auto *headers = reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
+  const auto *headers =
+      reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
   const auto &imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (auto *dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress); dll->Name; ++dll) {
     auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + dll->OriginalFirstThunk);
@@ -109,8 +110,8 @@ public:
 private:
   // Each argument holds the function to put in place and receives the one that was there.
   template <typename... Functions> static void Swap(Functions &...functions) {
-    const char *names[] = {"CreateFileW",         "FindFirstFileW", "GetFileAttributesW", "GetFileAttributesExW",
-                           "DeleteFileW",         "CopyFileExW",    "GetDiskFreeSpaceExW"};
+    const char *names[] = {"CreateFileW", "FindFirstFileW", "GetFileAttributesW", "GetFileAttributesExW",
+                           "DeleteFileW", "CopyFileExW",    "GetDiskFreeSpaceExW"};
     std::size_t i = 0;
     ((functions = SwapImport(names[i++], functions)), ...);
   }

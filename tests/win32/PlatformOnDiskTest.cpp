@@ -127,7 +127,9 @@ TEST_F(PlatformOnDisk, HandsTheSystemFullPathsAndTheLongFormFrom260Characters) {
   SetCurrentDirectoryW(Widen(scratch / "表").c_str());
   const std::string here = scratch / "表", drive = here.substr(0, 2);
   // The full path of a file directly in `here` that is exactly `length` characters long.
-  const auto ofLength = [&](std::size_t length) { return here + "\\" + std::string(length - Widen(here).size() - 1, 'n'); };
+  const auto ofLength = [&](std::size_t length) {
+    return here + "\\" + std::string(length - Widen(here).size() - 1, 'n');
+  };
   const std::string longName(300, 'u');
   const struct {
     std::string path;

@@ -230,8 +230,8 @@ TEST_F(ProfileTextOnDisk, ReadsStrayLeadBytesAndNulsAsTheSystemDoes) {
   };
   std::vector<Query> queries;
   for (const char *section : {"S", "s", "so", "S\x81", "S\x81]"})
-    for (const char *key : {"k", "key", "k\x81", "k\x81 ", "k\x81\x40", "k\x81=v", "ir", "next", "k2", "k3", "k\x85",
-                            "", "missing"})
+    for (const char *key :
+         {"k", "key", "k\x81", "k\x81 ", "k\x81\x40", "k\x81=v", "ir", "next", "k2", "k3", "k\x85", "", "missing"})
       queries.push_back({section, key});
   int compared = 0;
   for (const std::string &file : files)

@@ -72,8 +72,7 @@ std::string NumberedIdentity(HANDLE file) {
 // time; never onto the source itself), calling `whileCopying` after every chunk.
 bool CopyInChunks(const std::string &source, const std::string &target, const std::function<void()> &whileCopying) {
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE opened =
-      CreateFileW(SystemPath(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE opened = CreateFileW(SystemPath(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle in(opened);
@@ -88,8 +87,8 @@ bool CopyInChunks(const std::string &source, const std::string &target, const st
       return false;
     }
   }
-  opened = CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes,
-                       nullptr);
+  opened =
+      CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle out(opened);
@@ -127,8 +126,8 @@ template <typename Fill> std::wstring GrowingText(Fill fill) {
 
 // The file's bytes into `bytes`; false when it cannot be opened or read, with the system's code.
 bool ReadAll(const std::string &path, std::string &bytes) {
-  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle file(opened);
