@@ -55,12 +55,12 @@ std::string NumberedIdentity(HANDLE file) {
     numbers.volumeSerial = information.dwVolumeSerialNumber;
     numbers.index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
   }
-  wchar_t fileSystem[MAX_PATH + 1];
+  wchar_t fileSystem[MAX_PATH + 1] = L"";
   if (GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
     numbers.fileSystem = Narrow(fileSystem);
   FILE_ID_INFO id;
   // Asked only where it decides: elsewhere the 64-bit form stands for every file.
-  if (numbers.fileSystem == "ReFS" && GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+  if (_wcsicmp(fileSystem, L"ReFS") == 0 && GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
     numbers.idAnswered = true;
     numbers.idVolumeSerial = id.VolumeSerialNumber;
     std::copy(std::begin(id.FileId.Identifier), std::end(id.FileId.Identifier), numbers.id.begin());
@@ -124,24 +124,6 @@ template <typename Fill> std::wstring GrowingText(Fill fill) {
   }
 }
 
-// The file's bytes into `bytes`; false when it cannot be opened or read, with the system's code.
-bool ReadAll(const std::string &path, std::string &bytes) {
-  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (opened == INVALID_HANDLE_VALUE)
-    return false;
-  const KernelHandle file(opened);
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr))
-      return false;
-    if (read == 0)
-      return true;
-    bytes.append(buffer, read);
-  }
-}
-
 // A new file beside `path` for its next content, never one that exists already.
 std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -188,12 +170,17 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
 
 std::optional<std::string> Win32Platform::ReadWholeFile(const std::string &path) {
   std::string bytes;
-  if (ReadAll(path, bytes))
-    return bytes;
-  const DWORD error = GetLastError();
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-    return std::string();
-  return std::nullopt;
+  try {
+    ReadTextFile(path, [&](std::string_view chunk) {
+      bytes += chunk;
+      return true;
+    });
+  } catch (const EInOutError &error) {
+    if (error.ErrorCode() == ERROR_FILE_NOT_FOUND || error.ErrorCode() == ERROR_PATH_NOT_FOUND)
+      return std::string();
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view bytes) {
