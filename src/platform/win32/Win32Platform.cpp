@@ -200,6 +200,9 @@ bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view b
     else
       done = ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                           nullptr) != FALSE;
+    // The old file was moved aside but the new one not into its place: the name is free for it.
+    if (!done && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
   }
   if (!done)
     DeleteFileW(SystemPath(temporary).c_str());
