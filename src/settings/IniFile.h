@@ -48,9 +48,9 @@ public:
   // Changes the bytes held. A value that reads as `value` already keeps its bytes: Shift-JIS has
   // two codes for some characters, and the file keeps the one it has.
   void WriteText(const std::string &section, const std::string &key, const std::string &value) override;
-  // Writes the whole file, unless nothing changed. Throws EIniFileException "<path> に書き込めません" when the system
-  // cannot, and, writing nothing, when the file could not be read: a file rebuilt from nothing would lose its other
-  // lines.
+  // Writes the whole file, unless nothing changed. Throws EIniFileException
+  // "<path> に書き込めません" when the system cannot, and, writing nothing, when the file could not
+  // be read: a file rebuilt from nothing would lose its other lines.
   void UpdateFile();
 
 protected:
