@@ -13,6 +13,11 @@ bool IsLeadByte(char c) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+bool IsSecondByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1A'; }
 
 // Where the last character of `text` starts: a lead byte takes the byte after it.
@@ -30,6 +35,15 @@ bool Whole(std::string_view text) {
          (text.empty() || !IsLeadByte(text[LastCharacter(text)]) || LastCharacter(text) + 2 == text.size());
 }
 
+// Every lead byte is followed by a byte that can be its second byte: the system reads any other
+// pair as "・".
+bool NothingBroken(std::string_view text) {
+  for (std::size_t at = 0; at < text.size(); ++at)
+    if (IsLeadByte(text[at]) && (at + 1 == text.size() || !IsSecondByte(text[++at])))
+      return false;
+  return true;
+}
+
 // A name the reader finds again: something besides blanks, not a section header once the leading
 // blanks are skipped (as the reader skips them), no "=".
 bool Findable(std::string_view name) {
@@ -40,7 +54,7 @@ bool Findable(std::string_view name) {
 
 // A value that reads back unchanged: no blank at either end and not enclosed in quotes.
 bool KeptAsIs(std::string_view value) {
-  if (!Whole(value) || value.size() >= 2047)
+  if (!Whole(value) || !NothingBroken(value) || value.size() >= 2047)
     return false;
   if (value.empty())
     return true;

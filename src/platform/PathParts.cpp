@@ -9,6 +9,35 @@ bool IsSeparator(char c) { return c == '\\' || c == ':'; }
 
 std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\:"); }
 
+bool IsSlash(char c) { return c == '\\' || c == '/'; }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsDriveRelative(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
+
+std::string Below(std::string_view folder, std::string_view path) {
+  std::string joined(folder);
+  if (!path.empty() && !IsSlash(joined.back()))
+    joined += '\\';
+  return joined.append(path);
+}
+
+// "D:" of "D:\Lists", "\\server\share" of "\\server\share\Lists" (also in the "\\?\" forms).
+std::string_view Root(std::string_view folder) {
+  std::size_t start = 0;
+  if (folder.rfind("\\\\?\\UNC\\", 0) == 0)
+    start = 8;
+  else if (folder.rfind("\\\\?\\", 0) == 0)
+    return folder.substr(0, 6);
+  else if (folder.rfind("\\\\", 0) == 0)
+    start = 2;
+  else
+    return folder.substr(0, 2);
+  const auto server = folder.find('\\', start);
+  const auto share = server == kNone ? kNone : folder.find('\\', server + 1);
+  return folder.substr(0, share);
+}
+
 } // namespace
 
 std::string FileNamePart(std::string_view path) {
@@ -27,6 +56,22 @@ std::string FolderPart(std::string_view path) {
     return {};
   const bool keepsSeparator = path[separator] != '\\' || separator == 0 || IsSeparator(path[separator - 1]);
   return std::string(path.substr(0, keepsSeparator ? separator + 1 : separator));
+}
+
+std::string PathFrom(std::string_view folder, std::string_view path) {
+  if (folder.empty() || path.empty())
+    return std::string(path);
+  if (IsSlash(path[0]) && path.size() > 1 && IsSlash(path[1]))
+    return std::string(path);
+  if (IsSlash(path[0]))
+    return std::string(Root(folder)).append(path);
+  if (!IsDriveRelative(path))
+    return Below(folder, path);
+  if (path.size() > 2 && IsSlash(path[2]))
+    return std::string(path);
+  if (IsDriveRelative(folder) && UpperAscii(folder[0]) == UpperAscii(path[0]))
+    return Below(folder, path.substr(2));
+  return std::string(path);
 }
 
 std::string ExtensionPart(std::string_view path) {

@@ -11,7 +11,7 @@ namespace sf {
 
 // Everything the playlists, the copy run and the settings need of the operating system. Paths and
 // texts are UTF-8, whatever the system's own code page; relative paths resolve against the working
-// folder.
+// folder, which the program never changes. Paths of any length the file system allows work.
 class Platform {
 public:
   virtual ~Platform() = default;
@@ -21,6 +21,8 @@ public:
   // Shift-JIS (code page 932) bytes as UTF-8; a byte that starts no character becomes the code
   // page's default character.
   virtual std::string FromShiftJis(std::string_view bytes) const = 0;
+  // UTF-8 as Shift-JIS bytes; a character that Shift-JIS lacks becomes its default character.
+  virtual std::string ToShiftJis(std::string_view text) const = 0;
 
   // Hands the file's bytes to `consume` in order, a chunk at a time, until the end of the file or
   // until `consume` returns false. Throws EInOutError with the system's code when the file cannot
@@ -28,14 +30,13 @@ public:
   using ChunkConsumer = std::function<bool(std::string_view chunk)>;
   virtual void ReadTextFile(const std::string &path, const ChunkConsumer &consume) = 0;
 
-  // Profile (INI) files, kept in Shift-JIS, with the rules of the system's private-profile
-  // functions: the value as the system puts it into a buffer of `bufferSize` Shift-JIS bytes, or
-  // the default.
-  virtual std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                       const std::string &defaultValue, std::size_t bufferSize) = 0;
-  // False when the system could not write the value.
-  virtual bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                 const std::string &value) = 0;
+  // The whole file's bytes: empty for a file that does not exist, nothing for one that exists but
+  // cannot be read (another program holds it, access is denied).
+  virtual std::optional<std::string> ReadWholeFile(const std::string &path) = 0;
+  // Puts `bytes` in the file's place at once, creating it where there is none: a crash, a power cut
+  // or a full disk leaves the old file or the new one, never part of each. False when nothing was
+  // written; then no temporary file is left behind either.
+  virtual bool ReplaceWholeFile(const std::string &path, std::string_view bytes) = 0;
 
   // True when a directory search for `path` finds an entry and it is not a folder. The path is a
   // search pattern, so "*" and "?" match; only the first entry counts.
@@ -58,10 +59,8 @@ public:
   // run can clear or replace it.
   virtual CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                   const std::function<void()> &whileCopying) = 0;
-  // Throws EInOutError with the system's code when the folder cannot be made the working folder.
-  virtual void ChangeWorkingFolder(const std::string &path) = 0;
-  // The absolute, normalised form of `path` as the system forms it; the path itself when the system
-  // cannot form one.
+  // The absolute, normalised form of `path` (against the working folder, and for "D:x" against
+  // that drive's current folder); the path itself when the system cannot form one.
   virtual std::string FullPath(const std::string &path) = 0;
 
   struct FileFacts {

@@ -150,14 +150,18 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   TrackPaths[Count++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
 }
 
-void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destination, bool addMode, bool reverse) {
-  if (destination.empty())
+void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse) {
+  if (toDir.empty())
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(Count);
   progress.Show();
-  // The working folder changes before anything else so that a relative destination names the same
-  // folder for the clearing and the copies, and so that a failed change deletes nothing.
-  platform_.ChangeWorkingFolder(FolderPart(FileName));
+  // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
+  // here rather than by changing the working folder, which the system cannot set to a long path.
+  const std::string listFolder = FolderPart(platform_.FullPath(FileName));
+  const std::string destination = PathFrom(listFolder, toDir);
+  std::array<std::string, kMaxTracks> sourcePaths;
+  for (std::int32_t i = 0; i < Count; ++i)
+    sourcePaths[i] = PathFrom(listFolder, TrackPaths[i]);
 
   std::array<std::int32_t, kMaxTracks> order;
   for (std::int32_t k = 0; k < Count; ++k)
@@ -168,12 +172,12 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   // share): between them the queue is looked at, as during the copies.
   std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < Count; ++k) {
-    sources[order[k]] = platform_.QueryFile(TrackPaths[order[k]]);
+    sources[order[k]] = platform_.QueryFile(sourcePaths[order[k]]);
     progress.KeepResponsive();
     if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
   }
-  TrackIdentities tracks(platform_, *this, progress);
+  TrackIdentities tracks(platform_, sourcePaths, Count, progress);
   FolderNames present(platform_.ListNames(destination));
   progress.KeepResponsive();
   const auto targets = LookUpTargets(progress, destination, present);
@@ -194,11 +198,11 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
   }
 
   for (std::int32_t k = 0; k < Count; ++k) {
-    const std::string &source = TrackPaths[order[k]];
+    const std::string &source = sourcePaths[order[k]];
     const std::string name = FileNamePart(source);
     const std::string target = destination + "\\" + name;
     if (!platform_.FileExists(source))
-      throw ESFException(FormatText(messages::kTrackMissing, source));
+      throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
     progress.SetFileLabel(name);
     progress.SetPosition(k + 1);
     progress.Repaint();
@@ -210,9 +214,9 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
     // neither overwritten nor, once the copy fails, deleted.
     const auto copied = platform_.CopyFileOver(source, target, !before.exists, [&] { progress.KeepResponsive(); });
     if (copied == Platform::CopyResult::TargetExists)
-      throw ESFException(FormatText(messages::kCopyFailed, source));
+      throw ESFException(FormatText(messages::kCopyFailed, TrackPaths[order[k]]));
     if (copied == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
-      std::string message = FormatText(messages::kCopyFailed, source);
+      std::string message = FormatText(messages::kCopyFailed, TrackPaths[order[k]]);
       if (!RemovePartialCopy(target, before, tracks))
         message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
       throw ESFException(message);
@@ -225,7 +229,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &destinati
 const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
   auto &known = known_[static_cast<std::size_t>(track)];
   if (!known) {
-    known = platform_.FileIdentity(list_.TrackPaths[static_cast<std::size_t>(track)]);
+    known = platform_.FileIdentity(paths_[static_cast<std::size_t>(track)]);
     progress_.KeepResponsive();
   }
   return *known;
@@ -236,7 +240,7 @@ bool TPlayList::TrackIdentities::Is(std::int32_t track, const std::string &ident
 }
 
 bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
-  for (std::int32_t i = 0; i < list_.Count; ++i) {
+  for (std::int32_t i = 0; i < count_; ++i) {
     if (Is(i, identity))
       return true;
   }

@@ -49,9 +49,10 @@ public:
   void LoadPlst();
   void LoadM3u();
 
-  // Clears the destination's "wma" and "mp3" files unless `addMode`, then copies every track into
-  // it, flat, in playlist order or backwards, and reports the count with ShowInfo.
-  void CopyTracks(TCopyProgress &progress, const std::string &destination, bool addMode, bool reverse);
+  // Clears the destination folder `toDir`'s "wma" and "mp3" files unless `addMode`, then copies
+  // every track into it, flat, in playlist order or backwards, and reports the count with ShowInfo.
+  // Relative tracks and a relative `toDir` lie below the playlist's folder.
+  void CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse);
 
   std::uint8_t Kind;
   std::string FileName;
@@ -71,8 +72,9 @@ private:
   class TrackIdentities {
   public:
     // The queue is looked at through `progress` after each question.
-    TrackIdentities(Platform &platform, const TPlayList &list, TCopyProgress &progress)
-        : platform_(platform), list_(list), progress_(progress) {}
+    TrackIdentities(Platform &platform, const std::array<std::string, kMaxTracks> &paths, std::int32_t count,
+                    TCopyProgress &progress)
+        : platform_(platform), paths_(paths), count_(count), progress_(progress) {}
     // Whether `identity` is that of track `track`, or of any track; never for an empty one.
     bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
@@ -81,7 +83,8 @@ private:
     const std::string &Of(std::int32_t track);
 
     Platform &platform_;
-    const TPlayList &list_;
+    const std::array<std::string, kMaxTracks> &paths_;
+    std::int32_t count_;
     TCopyProgress &progress_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
   };

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "resources/MessageTexts.h"
+#include "settings/ProfileText.h"
 
 namespace sf {
 namespace {
@@ -82,13 +83,36 @@ void TCustomIniFile::WriteFlag(const std::string &section, const std::string &ke
   WriteText(section, key, value ? "1" : "0");
 }
 
+TIniFile::TIniFile(Platform &platform, std::string fileName)
+    : TCustomIniFile(std::move(fileName)), platform_(platform) {
+  Reload();
+}
+
+void TIniFile::Reload() {
+  bytes_ = platform_.ReadWholeFile(FileName);
+  changed_ = false;
+}
+
 std::string TIniFile::ReadText(const std::string &section, const std::string &key,
                                const std::string &defaultValue) const {
-  return platform_.ReadProfileValue(FileName, section, key, defaultValue, kValueBufferSize);
+  return platform_.FromShiftJis(ReadProfileText(bytes_.value_or(""), platform_.ToShiftJis(section),
+                                                platform_.ToShiftJis(key), platform_.ToShiftJis(defaultValue),
+                                                kValueBufferSize));
 }
 
 void TIniFile::WriteText(const std::string &section, const std::string &key, const std::string &value) {
-  if (!platform_.WriteProfileValue(FileName, section, key, value))
+  if (!bytes_)
+    return;
+  const std::string sjisSection = platform_.ToShiftJis(section), sjisKey = platform_.ToShiftJis(key);
+  const auto current = FindProfileText(*bytes_, sjisSection, sjisKey, kValueBufferSize);
+  if (current && platform_.FromShiftJis(*current) == value)
+    return;
+  bytes_ = WriteProfileText(*bytes_, sjisSection, sjisKey, platform_.ToShiftJis(value));
+  changed_ = true;
+}
+
+void TIniFile::UpdateFile() {
+  if (!bytes_ || (changed_ && !platform_.ReplaceWholeFile(FileName, *bytes_)))
     throw EIniFileException(FormatText(messages::kCannotWrite, FileName));
 }
 

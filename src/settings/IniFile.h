@@ -36,20 +36,32 @@ public:
   const std::string FileName;
 };
 
-// A profile file read and written through the system's private-profile functions, one call per
-// value: nothing is cached and no handle is kept.
+// A profile file, read once, whole, when created: reads and writes work on the bytes held, and
+// UpdateFile puts them in the file's place at once. Values are Shift-JIS in the file, UTF-8 here.
 class TIniFile : public TCustomIniFile {
 public:
-  TIniFile(Platform &platform, std::string fileName) : TCustomIniFile(std::move(fileName)), platform_(platform) {}
+  TIniFile(Platform &platform, std::string fileName);
 
   // At most 2047 bytes of the value, as the system returns it into a 2048-byte buffer.
   std::string ReadText(const std::string &section, const std::string &key,
                        const std::string &defaultValue) const override;
-  // Throws EIniFileException "<path> に書き込めません" when the system cannot write the value.
+  // Changes the bytes held. A value that reads as `value` already keeps its bytes: Shift-JIS has
+  // two codes for some characters, and the file keeps the one it has.
   void WriteText(const std::string &section, const std::string &key, const std::string &value) override;
+  // Writes the whole file, unless nothing changed. Throws EIniFileException
+  // "<path> に書き込めません" when the system cannot, and, writing nothing, when the file could not
+  // be read: a file rebuilt from nothing would lose its other lines.
+  void UpdateFile();
+
+protected:
+  // Reads the file again, as it is now.
+  void Reload();
+  bool Readable() const { return bytes_.has_value(); }
 
 private:
   Platform &platform_;
+  std::optional<std::string> bytes_; // nothing when the file exists but could not be read
+  bool changed_ = false;
 };
 
 } // namespace sf

@@ -13,11 +13,17 @@ bool IsLeadByte(char c) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// A lead byte takes the byte after it whatever that is, as the system's conversion does.
+bool IsSecondByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+// A lead byte takes the byte after it whatever that is, as the system's conversion does, except a
+// NUL, which stays a character of its own.
 Characters Split(std::string_view text) {
   Characters characters;
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length = IsLeadByte(text[at]) && at + 1 < text.size() ? 2 : 1;
+    const std::size_t length = IsLeadByte(text[at]) && at + 1 < text.size() && text[at + 1] != '\0' ? 2 : 1;
     characters.push_back(text.substr(at, length));
     at += length;
   }
@@ -38,6 +44,14 @@ std::string_view Join(const Characters &characters, std::size_t first, std::size
   return {characters[first].data(), static_cast<std::size_t>(characters[last - 1].data() + characters[last - 1].size() -
                                                              characters[first].data())};
 }
+
+// The system reads a lead byte without a second byte, or with one that cannot be a second byte, as
+// its default character "・" (0x81 0x45).
+constexpr std::string_view kDefaultCharacter = "\x81\x45";
+
+bool IsBroken(std::string_view c) { return IsLeadByte(c[0]) && (c.size() == 1 || !IsSecondByte(c[1])); }
+
+std::string_view AsRead(std::string_view c) { return IsBroken(c) ? kDefaultCharacter : c; }
 
 // ASCII white space and ^Z, an old end-of-file mark; not the ideographic space.
 bool IsBlank(std::string_view c) {
@@ -66,7 +80,7 @@ bool SameName(std::string_view a, std::string_view b) {
     return false;
   const auto folded = [](std::string_view c) {
     return c.size() == 1 && c[0] >= 'A' && c[0] <= 'Z' ? std::string(1, static_cast<char>(c[0] + 0x20))
-                                                       : std::string(c);
+                                                       : std::string(AsRead(c));
   };
   for (std::size_t i = 0; i < left.size(); ++i)
     if (folded(left[i]) != folded(right[i]))
@@ -183,36 +197,50 @@ std::string_view Unquoted(std::string_view text) {
   return text;
 }
 
-// The longest run of whole characters from the start of `text` within `size` bytes.
-std::string_view Prefix(std::string_view text, std::size_t size) {
-  std::size_t length = 0;
+// The longest run of whole characters from the start of `text` within `size` bytes, each as the
+// system reads it.
+std::string Prefix(std::string_view text, std::size_t size) {
+  std::string prefix;
   for (const std::string_view c : Split(text)) {
-    if (length + c.size() > size)
+    if (prefix.size() + AsRead(c).size() > size)
       break;
-    length += c.size();
+    prefix += AsRead(c);
   }
-  return text.substr(0, length);
+  return prefix;
+}
+
+// A name as it is written back in front of "=": up to its NUL, and a lead byte left at its end
+// written as the character the system reads, so that it cannot take the "=" for its second byte.
+std::string WrittenName(std::string_view name) {
+  const Characters characters = Split(UpToNul(name));
+  std::string written(Join(characters, 0, characters.size()));
+  if (!characters.empty() && IsBroken(characters.back()))
+    written.replace(written.size() - characters.back().size(), std::string::npos, kDefaultCharacter);
+  return written;
 }
 
 } // namespace
+
+std::optional<std::string> FindProfileText(std::string_view file, std::string_view section, std::string_view key,
+                                           std::size_t bufferSize) {
+  const std::vector<Line> lines = ParseLines(file);
+  const Place place = Find(lines, TrimBlanks(WholeCharacters(section)), TrimBlanks(WholeCharacters(key)));
+  if (!place.key || !lines[*place.key].value || bufferSize == 0)
+    return std::nullopt;
+  return Prefix(Unquoted(UpToNul(*lines[*place.key].value)), bufferSize - 1);
+}
 
 std::string ReadProfileText(std::string_view file, std::string_view section, std::string_view key,
                             std::string_view defaultValue, std::size_t bufferSize) {
   if (bufferSize == 0)
     return {};
-  std::optional<std::string_view> value;
-  const std::vector<Line> lines = ParseLines(file);
-  const Place place = Find(lines, TrimBlanks(WholeCharacters(section)), TrimBlanks(WholeCharacters(key)));
-  if (place.key)
-    value = lines[*place.key].value;
-  if (!value) {
-    defaultValue = WholeCharacters(defaultValue);
-    // The system drops the trailing spaces of a default, but not its first character.
-    while (defaultValue.size() > 1 && defaultValue.back() == ' ')
-      defaultValue.remove_suffix(1);
-    value = defaultValue;
-  }
-  return std::string(Prefix(Unquoted(UpToNul(*value)), bufferSize - 1));
+  if (auto value = FindProfileText(file, section, key, bufferSize))
+    return std::move(*value);
+  defaultValue = WholeCharacters(defaultValue);
+  // The system drops the trailing spaces of a default, but not its first character.
+  while (defaultValue.size() > 1 && defaultValue.back() == ' ')
+    defaultValue.remove_suffix(1);
+  return Prefix(Unquoted(UpToNul(defaultValue)), bufferSize - 1);
 }
 
 std::string WriteProfileText(std::string_view file, std::string_view section, std::string_view key,
@@ -229,7 +257,7 @@ std::string WriteProfileText(std::string_view file, std::string_view section, st
     const Line &line = lines[*place.key];
     if (line.value && UpToNul(*line.value) == value)
       return result;
-    std::string entry(line.name);
+    std::string entry = WrittenName(line.name);
     entry += '=';
     entry += value;
     return result.replace(line.begin, line.end - line.begin, entry);

@@ -1,6 +1,7 @@
 #include "settings/SFOption.h"
 
 #include "platform/PathParts.h"
+#include "resources/MessageTexts.h"
 
 namespace sf {
 namespace {
@@ -12,14 +13,20 @@ const std::string kSection = "Songferry";
 TSFOption::TSFOption(Platform &platform, std::string fileName)
     : TIniFile(platform, std::move(fileName)), ToDir(ReadText(kSection, "ToDir", "")),
       DefaultDir(ReadText(kSection, "DefaultDir", ".")), AddMode(ReadFlag(kSection, "AddMode", false)),
-      Reverse(ReadFlag(kSection, "Reverse", false)), StopAfterCopy(ReadFlag(kSection, "StopAfterCopy", true)) {}
+      Reverse(ReadFlag(kSection, "Reverse", false)), StopAfterCopy(ReadFlag(kSection, "StopAfterCopy", true)),
+      readAtCreation_(Readable()) {}
 
 void TSFOption::Save() {
+  // Settings read as defaults from a file that could not be read would replace the user's own.
+  if (!readAtCreation_)
+    throw EIniFileException(FormatText(messages::kCannotWrite, FileName));
+  Reload();
   WriteText(kSection, "ToDir", ToDir);
   WriteText(kSection, "DefaultDir", DefaultDir);
   WriteFlag(kSection, "AddMode", AddMode);
   WriteFlag(kSection, "Reverse", Reverse);
   WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
+  UpdateFile();
 }
 
 std::string SettingsFilePath(const std::string &programPath) {

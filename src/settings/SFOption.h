@@ -12,8 +12,9 @@ class TSFOption : public TIniFile {
 public:
   TSFOption(Platform &platform, std::string fileName);
 
-  // Writes the five settings in order. A failed write throws EIniFileException and leaves the
-  // settings after it unwritten.
+  // Writes the five settings into the file as it is now, all at once, keeping its other lines. A
+  // failed save throws EIniFileException and writes nothing; so does a save when the file could not
+  // be read, at creation or now.
   void Save();
 
   std::string ToDir;
@@ -21,6 +22,9 @@ public:
   bool AddMode;
   bool Reverse;
   bool StopAfterCopy;
+
+private:
+  bool readAtCreation_;
 };
 
 // "Songferry.ini" in the folder of the program at `programPath`.

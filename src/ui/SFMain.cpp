@@ -234,6 +234,10 @@ void TFrmSFMain::CopyButtonClick() {
   } catch (const ESFException &error) {
     CopyingForm->Close();
     ShowError(error.what());
+  } catch (...) {
+    // Every other error is shown by the top-level handler, over no progress window either.
+    CopyingForm->Close();
+    throw;
   }
 }
 
@@ -321,7 +325,7 @@ std::string HelpCommandLine(const std::string &programPath) {
 
 void OpenHelp(const std::string &windowsFolder, const std::string &programPath) {
   // By its full path: "hh" alone would be searched for in the program's folder first. The viewer
-  // runs in the Windows folder, not in the current one (a playlist's folder after a copy).
+  // runs in the Windows folder, not in the current one.
   if (windowsFolder.empty() ||
       !StartProgram(HelpViewerPath(windowsFolder), HelpCommandLine(programPath), windowsFolder))
     ShowError(messages::kHelpViewerMissing);

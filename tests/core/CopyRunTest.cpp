@@ -1,5 +1,4 @@
 #include "FakePlatform.h"
-#include "platform/InOutError.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
 
@@ -70,10 +69,9 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
   EXPECT_EQ(fake.Journal(), (Lines{
                                 "Maximum 2",
                                 "Show",
-                                "ChangeFolder C:\\Lists",
                                 "Query C:\\Music\\a.mp3",
                                 "Look",
-                                "Query ..\\Music\\b.wma",
+                                "Query C:\\Lists\\..\\Music\\b.wma",
                                 "Look",
                                 "Names E:\\Player",
                                 "Look",
@@ -98,11 +96,11 @@ TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
                                 "Copy C:\\Music\\a.mp3 -> E:\\Player\\a.mp3",
                                 "Look",
                                 "Exists E:\\Player\\a.mp3",
-                                "Exists ..\\Music\\b.wma",
+                                "Exists C:\\Lists\\..\\Music\\b.wma",
                                 "Label b.wma",
                                 "Position 2",
                                 "Repaint",
-                                "Copy ..\\Music\\b.wma -> E:\\Player\\b.wma",
+                                "Copy C:\\Lists\\..\\Music\\b.wma -> E:\\Player\\b.wma",
                                 "Look",
                                 "Exists E:\\Player\\b.wma",
                                 "Info mix.m3uより2曲をコピーしました",
@@ -178,7 +176,7 @@ TEST_F(CopyRunTest, ResolvesRelativeTracksAndDestinationInThePlayListsFolder) {
   auto names = fake.FilesIn("C:\\Lists\\Out");
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (Lines{"a.mp3", "local.mp3"}));
-  EXPECT_EQ(fake.WorkingFolder(), "C:\\Lists");
+  EXPECT_EQ(fake.WorkingFolder(), "C:\\") << "the working folder never changes";
 }
 
 TEST_F(CopyRunTest, AMissingTrackStopsTheRunBeforeAnythingIsDeleted) {
@@ -289,18 +287,18 @@ TEST_F(CopyRunTest, AMissingDestinationFailsAtTheFirstCopy) {
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "E:\\Gone"), "ファイルC:\\Music\\a.mp3のコピーに失敗しました");
 }
 
-TEST_F(CopyRunTest, AFailedFolderChangeIsAnInOutErrorBeforeAnythingIsDeleted) {
-  fake.AddFile("E:\\Player\\old.mp3");
-  fake.Fail("ChangeFolder", "C:\\Lists", 3);
-  try {
-    Copy({"C:\\Music\\a.mp3"});
-    FAIL();
-  } catch (const EInOutError &error) {
-    EXPECT_EQ(error.ErrorCode(), 3);
-  }
-  EXPECT_TRUE(Calls("Delete").empty());
-  EXPECT_EQ(Calls("Close"), Lines{});
-  EXPECT_EQ(Destination(), (Lines{"old.mp3"}));
+TEST_F(CopyRunTest, ResolvesTracksAsTheyWouldBeFromThePlayListsFolder) {
+  // Whatever the working folder: rooted on the playlist's drive, "C:x" in its folder, while "D:x"
+  // is left to the system, which knows drive D:'s current folder.
+  fake.SetWorkingFolder("D:\\Elsewhere");
+  fake.AddFile("C:\\Lists\\local.mp3", "local");
+  fake.AddFile("D:\\d.mp3", "on D:");
+  fake.AddFolder("C:\\Out");
+  Copy({"C:local.mp3", "\\Music\\c.mp3", "D:d.mp3"}, "..\\Out");
+  EXPECT_EQ(Calls("Copy"),
+            (Lines{"Copy C:\\Lists\\local.mp3 -> C:\\Lists\\..\\Out\\local.mp3",
+                   "Copy C:\\Music\\c.mp3 -> C:\\Lists\\..\\Out\\c.mp3", "Copy D:d.mp3 -> C:\\Lists\\..\\Out\\d.mp3"}));
+  EXPECT_EQ(fake.WorkingFolder(), "D:\\Elsewhere");
 }
 
 TEST_F(CopyRunTest, KnowsItsOwnTracksUnderAnyName) {

@@ -52,16 +52,19 @@ TEST(ConvertNumber, RefusesEverythingElse) {
 
 class IniFileTest : public ::testing::Test {
 protected:
+  IniFileTest() { fake.AddFolder("C:\\Lists"); }
+
   FakePlatform fake;
-  TIniFile ini{fake, "C:\\Lists\\a.plst"};
+  const std::string path = "C:\\Lists\\a.plst";
 };
 
 TEST_F(IniFileTest, ReadsNumbersAndFlagsWithTheirDefaults) {
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "Two", "2");
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "MinusOne", "-1");
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "Zero", "0");
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "Word", "abc");
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "Empty", "");
+  fake.SetProfileValue(path, "S", "Two", "2");
+  fake.SetProfileValue(path, "S", "MinusOne", "-1");
+  fake.SetProfileValue(path, "S", "Zero", "0");
+  fake.SetProfileValue(path, "S", "Word", "abc");
+  fake.SetProfileValue(path, "S", "Empty", "");
+  const TIniFile ini(fake, path);
 
   EXPECT_EQ(ini.ReadNumber("S", "Two", 9), 2);
   EXPECT_EQ(ini.ReadNumber("S", "Word", 9), 9);
@@ -77,20 +80,24 @@ TEST_F(IniFileTest, ReadsNumbersAndFlagsWithTheirDefaults) {
 }
 
 TEST_F(IniFileTest, ReadsAtMost2047BytesOfAValue) {
-  fake.SetProfileValue("C:\\Lists\\a.plst", "S", "Long", std::string(3000, 'v'));
+  fake.SetProfileValue(path, "S", "Long", std::string(3000, 'v'));
+  const TIniFile ini(fake, path);
   EXPECT_EQ(ini.ReadText("S", "Long", ""), std::string(2047, 'v'));
   EXPECT_EQ(ini.ReadText("S", "Missing", "fallback"), "fallback");
 }
 
 TEST_F(IniFileTest, WritesFlagsAsOneAndZeroAndReportsAFailedWrite) {
+  TIniFile ini(fake, path);
   ini.WriteFlag("S", "On", true);
   ini.WriteFlag("S", "Off", false);
-  EXPECT_EQ(fake.ProfileValue("C:\\Lists\\a.plst", "S", "On"), "1");
-  EXPECT_EQ(fake.ProfileValue("C:\\Lists\\a.plst", "S", "Off"), "0");
+  ini.UpdateFile();
+  EXPECT_EQ(fake.ProfileValue(path, "S", "On"), "1");
+  EXPECT_EQ(fake.ProfileValue(path, "S", "Off"), "0");
 
-  fake.Fail("Write", "C:\\Lists\\a.plst");
+  fake.Fail("Write", path);
+  ini.WriteText("S", "Key", "value");
   try {
-    ini.WriteText("S", "Key", "value");
+    ini.UpdateFile();
     FAIL() << "a failed write must throw";
   } catch (const EIniFileException &error) {
     EXPECT_STREQ(error.what(), "C:\\Lists\\a.plst に書き込めません");
@@ -123,25 +130,57 @@ TEST(SFOption, ReadsTheSettingsFile) {
   EXPECT_FALSE(option.StopAfterCopy);
 }
 
-TEST(SFOption, SavesInOrderAndStopsAtTheFirstFailedWrite) {
+TEST(SFOption, SavesTheWholeFileAtOnceKeepingItsOtherLines) {
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";
+  const std::string mine = "; mine\r\n[Songferry]\r\nAddMode=1\r\n[Other]\r\nx=1\r\n";
+  fake.AddFile(path, mine);
   TSFOption option(fake, path);
   option.ToDir = "E:\\";
   option.Reverse = true;
-  option.Save();
-  EXPECT_EQ(fake.Journal(), (std::vector<std::string>{
-                                "WriteProfile C:\\Tools\\Songferry.ini [Songferry] ToDir=E:\\",
-                                "WriteProfile C:\\Tools\\Songferry.ini [Songferry] DefaultDir=.",
-                                "WriteProfile C:\\Tools\\Songferry.ini [Songferry] AddMode=0",
-                                "WriteProfile C:\\Tools\\Songferry.ini [Songferry] Reverse=1",
-                                "WriteProfile C:\\Tools\\Songferry.ini [Songferry] StopAfterCopy=1",
-                            }));
-
   fake.Journal().clear();
+  option.Save();
+  EXPECT_EQ(fake.Journal(), (std::vector<std::string>{"ReadWhole " + path, "ReplaceWhole " + path}));
+  const std::string saved = "; mine\r\n[Songferry]\r\nAddMode=1\r\nToDir=E:\\\r\nDefaultDir=.\r\nReverse=1\r\n"
+                            "StopAfterCopy=1\r\n[Other]\r\nx=1\r\n";
+  EXPECT_EQ(fake.ContentOf(path), saved);
+
+  option.ToDir = "F:\\";
   fake.Fail("Write", path);
-  EXPECT_THROW(option.Save(), EIniFileException);
-  EXPECT_EQ(fake.Journal().size(), 1u);
+  try {
+    option.Save();
+    FAIL() << "a failed save must throw";
+  } catch (const EIniFileException &error) {
+    EXPECT_STREQ(error.what(), "C:\\Tools\\Songferry.ini に書き込めません");
+  }
+  EXPECT_EQ(fake.ContentOf(path), saved) << "a failed save writes nothing";
+}
+
+TEST(SFOption, NeverRebuildsAFileItCouldNotRead) {
+  FakePlatform fake;
+  const std::string path = "C:\\Tools\\Songferry.ini", mine = "[Songferry]\r\nToDir=E:\\\r\nmine=1\r\n";
+  fake.AddFile(path, mine);
+  TSFOption readable(fake, path);
+  fake.Fail("Read", path); // another program holds it open now
+  TSFOption unreadable(fake, path);
+  EXPECT_EQ(unreadable.ToDir, "") << "read as the defaults";
+  for (TSFOption *option : {&readable, &unreadable})
+    EXPECT_THROW(option->Save(), EIniFileException);
+  EXPECT_EQ(fake.ContentOf(path), mine);
+}
+
+TEST(SFOption, KeepsTheBytesOfValuesItWritesBackUnchanged) {
+  // Shift-JIS has two codes for some characters (NEC's and IBM's): a value read and written back
+  // keeps the code its file has, whichever the conversion would choose.
+  FakePlatform fake;
+  const std::string path = "C:\\Tools\\Songferry.ini";
+  const std::string mine = "[Songferry]\r\nToDir=E:\\\xED\x40\\\r\nDefaultDir=D:\\\x87\x90\xFA\x5C\\\r\n";
+  fake.AddFile(path, mine);
+  TSFOption option(fake, path);
+  ASSERT_EQ(option.ToDir, "E:\\纊\\");
+  option.AddMode = true;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "AddMode=1\r\nReverse=0\r\nStopAfterCopy=1\r\n");
 }
 
 TEST(SFOption, KeepsTheSettingsFileBesideTheProgram) {

@@ -1,5 +1,6 @@
 #include "platform/PathParts.h"
 #include "FakePlatform.h"
+#include "platform/FileIdentity.h"
 #include "platform/InOutError.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,63 @@ TEST(PathParts, ShiftJisNamesReadFromFilesSplitWhereTheirSeparatorsAre) {
   EXPECT_EQ(FolderPart(path), "C:\\表");
   // A lead byte with nothing after it starts no character.
   EXPECT_EQ(fake.FromShiftJis("a\\b\x81"), "a\\b・");
+}
+
+TEST(PathParts, ResolvesPathsFromAFolderAsTheWorkingFolderWould) {
+  const struct {
+    const char *folder, *path, *resolved;
+  } cases[] = {
+      {"D:\\Lists", "a.mp3", "D:\\Lists\\a.mp3"},
+      {"D:\\Lists", "..\\Music\\a.mp3", "D:\\Lists\\..\\Music\\a.mp3"},
+      {"D:\\", "a.mp3", "D:\\a.mp3"},
+      {"D:\\Lists", "\\Music\\a.mp3", "D:\\Music\\a.mp3"},
+      {"D:\\Lists", "d:a.mp3", "D:\\Lists\\a.mp3"},
+      {"D:\\Lists", "E:a.mp3", "E:a.mp3"},
+      {"D:\\Lists", "E:\\a.mp3", "E:\\a.mp3"},
+      {"D:\\Lists", "\\\\server\\share\\a.mp3", "\\\\server\\share\\a.mp3"},
+      {"\\\\server\\share\\Lists", "\\a.mp3", "\\\\server\\share\\a.mp3"},
+      {"\\\\server\\share\\Lists", "C:a.mp3", "C:a.mp3"},
+      {"\\\\?\\UNC\\server\\share\\Lists", "\\a.mp3", "\\\\?\\UNC\\server\\share\\a.mp3"},
+      {"\\\\?\\D:\\Lists", "\\a.mp3", "\\\\?\\D:\\a.mp3"},
+      {"D:\\表", "ソ\\表.mp3", "D:\\表\\ソ\\表.mp3"},
+      {"D:\\Lists", "", ""},
+      {"", "a.mp3", "a.mp3"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(PathFrom(c.folder, c.path), c.resolved) << c.folder << " + " << c.path;
+}
+
+TEST(FileIdentity, TrustsOnlyNumbersThatNameOneFile) {
+  FileNumbers ntfs;
+  ntfs.indexAnswered = true;
+  ntfs.volumeSerial = 0x1234;
+  ntfs.index = 42;
+  ntfs.fileSystem = "NTFS";
+  EXPECT_EQ(IdentityFromNumbers(ntfs), "4660:42");
+  FileNumbers unknown = ntfs;
+  unknown.index = 0;
+  EXPECT_EQ(IdentityFromNumbers(unknown), "") << "index 0 whatever the serial: the path stands in";
+  unknown.volumeSerial = 0;
+  EXPECT_EQ(IdentityFromNumbers(unknown), "");
+  EXPECT_EQ(IdentityFromNumbers(FileNumbers{}), "");
+
+  // ReFS: two files may share the 64-bit index; only the 128-bit identifier tells them apart.
+  FileNumbers refs = ntfs;
+  refs.fileSystem = "ReFS";
+  EXPECT_EQ(IdentityFromNumbers(refs), "") << "without the 128-bit identifier";
+  refs.idAnswered = true;
+  refs.idVolumeSerial = 0xABCD;
+  refs.id = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  EXPECT_EQ(IdentityFromNumbers(refs), "id:000000000000abcd:0102030405060708090a0b0c0d0e0f10");
+  FileNumbers other = refs;
+  other.id[0] = 0x11;
+  EXPECT_NE(IdentityFromNumbers(other), IdentityFromNumbers(refs)) << "same 64-bit index, other file";
+  refs.id.fill(0xFF);
+  EXPECT_EQ(IdentityFromNumbers(refs), "") << "FILE_INVALID_FILE_ID";
+  // Elsewhere the 64-bit form holds even when the 128-bit one is at hand.
+  ntfs.idAnswered = true;
+  ntfs.id = other.id;
+  EXPECT_EQ(IdentityFromNumbers(ntfs), "4660:42");
 }
 
 TEST(UpperCase, UpperCasesSingleAndFullWidthLetters) {

@@ -67,5 +67,16 @@ TEST(WriteProfileText, ChangesOnlyTheLineItWrites) {
   EXPECT_EQ(WriteProfileText("[S]\r\nk=\x81", "T", "k", "v"), "[S]\r\nk=\x81\r\n[T]\r\nk=v\r\n");
 }
 
+TEST(WriteProfileText, WritesANameThatReadsBackBeforeItsEquals) {
+  using namespace std::string_literals;
+  // The name of the line ends at its NUL, and the lead byte before it has no second byte: written
+  // back in front of "=", that byte would take the "=" for its own.
+  const std::string written = WriteProfileText("[so]\rir\0\x85"s, "So", "ir", "");
+  EXPECT_EQ(written, "[so]\rir=");
+  EXPECT_EQ(ReadProfileText(written, "So", "ir", "\x01", 2048), "");
+  EXPECT_EQ(WriteProfileText("[S]\r\nkey\x81\0=w\r\n"s, "S", "key\x81\x45", "v"), "[S]\r\nkey\x81\x45=v\r\n");
+  EXPECT_EQ(ReadProfileText("[S]\r\nk=\x81\x7F\x81\r\n", "S", "k", "", 2048), "\x81\x45\x81\x45");
+}
+
 } // namespace
 } // namespace sf

@@ -2,6 +2,7 @@
 
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
+#include "settings/ProfileText.h"
 
 #include <algorithm>
 
@@ -21,8 +22,6 @@ namespace {
 constexpr int kFileNotFound = 2;
 constexpr int kPathNotFound = 3;
 constexpr int kAccessDenied = 5;
-constexpr int kInvalidName = 123;
-constexpr int kNotAFolder = 267;
 
 bool Matches(std::string_view pattern, std::string_view name) {
   if (pattern.empty())
@@ -82,6 +81,8 @@ std::string ShiftJisBytes(std::string_view utf8) {
   return bytes;
 #endif
 }
+
+std::string FakePlatform::ToShiftJis(std::string_view text) const { return ShiftJisBytes(text); }
 
 std::string FakePlatform::FromShiftJis(std::string_view bytes) const {
 #ifdef _WIN32
@@ -187,7 +188,9 @@ void FakePlatform::AddFile(const std::string &path, std::string content, unsigne
 
 void FakePlatform::SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                    const std::string &value) {
-  profileValues_[Key(path) + "|" + UpperCase(section) + "|" + UpperCase(key)] = value;
+  const auto file = files_.find(Key(path));
+  AddFile(path, WriteProfileText(file == files_.end() ? "" : file->second.content, ToShiftJis(section), ToShiftJis(key),
+                                 ToShiftJis(value)));
 }
 
 void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {
@@ -206,18 +209,21 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
   }
 }
 
-std::string FakePlatform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                           const std::string &defaultValue, std::size_t bufferSize) {
-  const auto value = ProfileValue(path, section, key).value_or(defaultValue);
-  return value.substr(0, bufferSize - 1);
+std::optional<std::string> FakePlatform::ReadWholeFile(const std::string &path) {
+  Log("ReadWhole " + path);
+  if (FailureFor("Read", path) || folders_.count(Key(path)))
+    return std::nullopt;
+  const auto file = files_.find(Key(path));
+  return file == files_.end() ? "" : file->second.content;
 }
 
-bool FakePlatform::WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                     const std::string &value) {
-  Log("WriteProfile " + path + " [" + section + "] " + key + "=" + value);
-  if (FailureFor("Write", path))
+bool FakePlatform::ReplaceWholeFile(const std::string &path, std::string_view bytes) {
+  Log("ReplaceWhole " + path);
+  const auto file = files_.find(Key(path));
+  if (FailureFor("Write", path) || !folders_.count(Key(FolderPart(FullPath(path)))) ||
+      (file != files_.end() && (file->second.attributes & kReadOnly)))
     return false;
-  SetProfileValue(path, section, key, value);
+  AddFile(path, std::string(bytes), file == files_.end() ? kNormal : file->second.attributes);
   return true;
 }
 
@@ -345,19 +351,6 @@ void FakePlatform::SetFreeSpace(const std::string &drive, std::uint64_t freeByte
   freeSpace_[UpperCase(drive)] = {freeBytes, allocationUnit};
 }
 
-void FakePlatform::ChangeWorkingFolder(const std::string &path) {
-  Log("ChangeFolder " + path);
-  if (const auto code = FailureFor("ChangeFolder", path))
-    throw EInOutError(*code);
-  if (path.empty())
-    throw EInOutError(kInvalidName);
-  if (files_.count(Key(path)))
-    throw EInOutError(kNotAFolder);
-  if (!folders_.count(Key(path)))
-    throw EInOutError(folders_.count(Key(FolderPart(FullPath(path)))) ? kFileNotFound : kPathNotFound);
-  workingFolder_ = FullPath(path);
-}
-
 bool FakePlatform::HasFile(const std::string &path) { return files_.count(Key(path)) != 0; }
 
 std::optional<std::string> FakePlatform::ContentOf(const std::string &path) {
@@ -367,8 +360,11 @@ std::optional<std::string> FakePlatform::ContentOf(const std::string &path) {
 
 std::optional<std::string> FakePlatform::ProfileValue(const std::string &path, const std::string &section,
                                                       const std::string &key) {
-  const auto found = profileValues_.find(Key(path) + "|" + UpperCase(section) + "|" + UpperCase(key));
-  return found == profileValues_.end() ? std::nullopt : std::optional<std::string>(found->second);
+  const auto file = files_.find(Key(path));
+  if (file == files_.end())
+    return std::nullopt;
+  const auto value = FindProfileText(file->second.content, ToShiftJis(section), ToShiftJis(key), 2048);
+  return value ? std::optional<std::string>(FromShiftJis(*value)) : std::nullopt;
 }
 
 std::vector<std::string> FakePlatform::FilesIn(const std::string &folder) {

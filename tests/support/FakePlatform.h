@@ -24,19 +24,17 @@ public:
   // ASCII and full-width Latin letters, the letters a file extension can hold.
   std::string UpperCase(std::string_view text) const override;
   std::string FromShiftJis(std::string_view bytes) const override;
+  std::string ToShiftJis(std::string_view text) const override;
 
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
-  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                               const std::string &defaultValue, std::size_t bufferSize) override;
-  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                         const std::string &value) override;
+  std::optional<std::string> ReadWholeFile(const std::string &path) override;
+  bool ReplaceWholeFile(const std::string &path, std::string_view bytes) override;
   bool FileExists(const std::string &path) override;
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   std::optional<std::vector<std::string>> ListNames(const std::string &folder) override;
   bool RemoveFile(const std::string &path) override;
   CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                           const std::function<void()> &whileCopying) override;
-  void ChangeWorkingFolder(const std::string &path) override;
   std::string FullPath(const std::string &path) override;
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
@@ -45,6 +43,9 @@ public:
   // Setting up the fake file system.
   void AddFolder(const std::string &path);
   void AddFile(const std::string &path, std::string content = {}, unsigned attributes = kNormal);
+  // The working folder the program started in ("C:\" unless set).
+  void SetWorkingFolder(const std::string &path) { workingFolder_ = FullPath(path); }
+  // Writes the value into the profile file's content, as the program's own writer does.
   void SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                        const std::string &value);
   // Makes every path below `link` reach the same files as the same path below `target`, as a
@@ -53,8 +54,8 @@ public:
   // The free space that the drive ("E:") reports from now on, less what copies take there and more
   // what deletions free; without it the system cannot tell.
   void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
-  // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy", "ChangeFolder")
-  // fail for `path` (for Copy: the source). Read and ChangeFolder fail with `errorCode`.
+  // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy") fail for `path`
+  // (for Copy: the source). Read fails with `errorCode`; a failed ReadWholeFile reads nothing.
   // "CopyPartly" makes the copy fail after writing half of the file.
   void Fail(const std::string &operation, const std::string &path, int errorCode = 5);
   // Makes ReadTextFile hand the content over in chunks of this size.
@@ -82,13 +83,12 @@ private:
     std::uint64_t written; // when it was last written, counted in writes
   };
 
-  std::map<std::string, File> files_;                // by upper-cased full path
-  std::map<std::string, std::string> names_;         // upper-cased full path -> path as created
-  std::set<std::string> folders_;                    // upper-cased full paths
-  std::map<std::string, std::string> profileValues_; // "PATH|SECTION|KEY" upper-cased -> value
-  std::map<std::string, int> failures_;              // "Operation|PATH" -> code
-  std::map<std::string, std::string> links_;         // upper-cased full path -> key of its target
-  std::map<std::string, DiskSpace> freeSpace_;       // "E:" -> space
+  std::map<std::string, File> files_;          // by upper-cased full path
+  std::map<std::string, std::string> names_;   // upper-cased full path -> path as created
+  std::set<std::string> folders_;              // upper-cased full paths
+  std::map<std::string, int> failures_;        // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;   // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_; // "E:" -> space
   std::uint64_t writes_ = 0;
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";

@@ -1,6 +1,5 @@
 #include "FakePlatform.h"
 #include "ScratchFolder.h"
-#include "platform/InOutError.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFException.h"
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 namespace sf {
@@ -20,6 +20,102 @@ using testing::ReadWholeFile;
 using testing::RecordingProgress;
 using testing::ScratchFolder;
 using Names = std::vector<std::string>;
+
+// What reaches the system's file functions while a SystemPathRecorder lives: it takes their places
+// in this program's import table.
+std::vector<std::wstring> recordedPaths;
+struct Originals {
+  decltype(&CreateFileW) createFile;
+  decltype(&FindFirstFileW) findFirstFile;
+  decltype(&GetFileAttributesW) getFileAttributes;
+  decltype(&GetFileAttributesExW) getFileAttributesEx;
+  decltype(&DeleteFileW) deleteFile;
+  decltype(&CopyFileExW) copyFileEx;
+  decltype(&GetDiskFreeSpaceExW) getDiskFreeSpaceEx;
+} originals;
+
+HANDLE WINAPI RecordCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE model) {
+  recordedPaths.emplace_back(path);
+  return originals.createFile(path, access, share, security, disposition, flags, model);
+}
+HANDLE WINAPI RecordFindFirstFile(LPCWSTR path, LPWIN32_FIND_DATAW entry) {
+  recordedPaths.emplace_back(path);
+  return originals.findFirstFile(path, entry);
+}
+DWORD WINAPI RecordGetFileAttributes(LPCWSTR path) {
+  recordedPaths.emplace_back(path);
+  return originals.getFileAttributes(path);
+}
+BOOL WINAPI RecordGetFileAttributesEx(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data) {
+  recordedPaths.emplace_back(path);
+  return originals.getFileAttributesEx(path, level, data);
+}
+BOOL WINAPI RecordDeleteFile(LPCWSTR path) {
+  recordedPaths.emplace_back(path);
+  return originals.deleteFile(path);
+}
+BOOL WINAPI RecordCopyFileEx(LPCWSTR source, LPCWSTR target, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel,
+                             DWORD flags) {
+  recordedPaths.emplace_back(source);
+  recordedPaths.emplace_back(target);
+  return originals.copyFileEx(source, target, progress, data, cancel, flags);
+}
+BOOL WINAPI RecordGetDiskFreeSpaceEx(LPCWSTR path, PULARGE_INTEGER free, PULARGE_INTEGER total,
+                                     PULARGE_INTEGER totalFree) {
+  recordedPaths.emplace_back(path);
+  return originals.getDiskFreeSpaceEx(path, free, total, totalFree);
+}
+
+// Puts `replacement` into the import table's slot for `name`; returns what was there.
+template <typename Function> Function SwapImport(const char *name, Function replacement) {
+  auto *base = reinterpret_cast<BYTE *>(GetModuleHandleW(nullptr));
+  const auto *headers =
+      reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
+  const auto &imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto *dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + imports.VirtualAddress); dll->Name; ++dll) {
+    auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + dll->OriginalFirstThunk);
+    auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + dll->FirstThunk);
+    for (; names->u1.AddressOfData; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+          std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData)->Name, name) != 0)
+        continue;
+      DWORD protection;
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protection);
+      const auto original = reinterpret_cast<Function>(slots->u1.Function);
+      slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+      return original;
+    }
+  }
+  return nullptr;
+}
+
+class SystemPathRecorder {
+public:
+  SystemPathRecorder() {
+    recordedPaths.clear();
+    Swap(originals.createFile = &RecordCreateFile, originals.findFirstFile = &RecordFindFirstFile,
+         originals.getFileAttributes = &RecordGetFileAttributes,
+         originals.getFileAttributesEx = &RecordGetFileAttributesEx, originals.deleteFile = &RecordDeleteFile,
+         originals.copyFileEx = &RecordCopyFileEx, originals.getDiskFreeSpaceEx = &RecordGetDiskFreeSpaceEx);
+  }
+  ~SystemPathRecorder() {
+    Swap(originals.createFile, originals.findFirstFile, originals.getFileAttributes, originals.getFileAttributesEx,
+         originals.deleteFile, originals.copyFileEx, originals.getDiskFreeSpaceEx);
+  }
+  SystemPathRecorder(const SystemPathRecorder &) = delete;
+  SystemPathRecorder &operator=(const SystemPathRecorder &) = delete;
+
+private:
+  // Each argument holds the function to put in place and receives the one that was there.
+  template <typename... Functions> static void Swap(Functions &...functions) {
+    const char *names[] = {"CreateFileW", "FindFirstFileW", "GetFileAttributesW", "GetFileAttributesExW",
+                           "DeleteFileW", "CopyFileExW",    "GetDiskFreeSpaceExW"};
+    std::size_t i = 0;
+    ((functions = SwapImport(names[i++], functions)), ...);
+  }
+};
 
 class CopyRunOnDisk : public ::testing::Test {
 protected:
@@ -212,15 +308,46 @@ TEST_F(CopyRunOnDisk, NeverDeletesOrCopiesOverItsOwnTracks) {
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\mine.mp3"), "mine");
 }
 
-TEST_F(CopyRunOnDisk, AMissingPlayListFolderIsAnInOutErrorBeforeAnyDeletion) {
+TEST_F(CopyRunOnDisk, AMissingPlayListFolderStopsTheRunBeforeAnyDeletion) {
   scratch.Write("Player\\old.mp3");
   scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n");
   TPlayList list(platform, scratch / "Lists\\mix.m3u");
   list.Load();
-  list.FileName = scratch / "Gone\\mix.m3u";
+  list.FileName = scratch / "Gone\\Deeper\\mix.m3u";
   RecordingProgress progress(journal);
-  EXPECT_THROW(list.CopyTracks(progress, scratch / "Player", false, false), EInOutError);
+  try {
+    list.CopyTracks(progress, scratch / "Player", false, false);
+    FAIL() << "the track is not there";
+  } catch (const ESFException &error) {
+    EXPECT_STREQ(error.what(), "ファイル..\\Music\\a.mp3が存在しません");
+  }
   EXPECT_EQ(scratch.Names("Player"), Names{"old.mp3"});
+}
+
+TEST_F(CopyRunOnDisk, CopiesAlongPathsBeyond260CharactersInTheSystemsLongForm) {
+  const std::string deep = "Deep\\" + std::string(120, 'd') + "\\" + std::string(120, 'e');
+  const std::string track = std::string(30, 't') + ".mp3";
+  scratch.Write(deep + "\\Music\\" + track, "long");
+  scratch.Write(deep + "\\Player\\old.mp3");
+  scratch.Write(deep + "\\Lists\\mix.m3u", "..\\Music\\" + track + "\r\n");
+  ASSERT_GE((scratch / deep).size() + 40, 300u);
+  RecordingProgress progress(journal);
+  {
+    const SystemPathRecorder recorder;
+    TPlayList list(platform, scratch / (deep + "\\Lists\\mix.m3u"));
+    list.Load();
+    list.CopyTracks(progress, "..\\Player", false, false);
+  }
+  EXPECT_EQ(scratch.Names(deep + "\\Player"), Names{track});
+  int longOnes = 0;
+  for (const auto &path : recordedPaths) {
+    if (path.size() >= MAX_PATH) {
+      ++longOnes;
+      EXPECT_EQ(path.rfind(L"\\\\?\\", 0), 0u) << Narrow(path);
+    }
+    EXPECT_EQ(path.find(L"\\..\\"), std::wstring::npos) << Narrow(path) << " is not full";
+  }
+  EXPECT_GE(longOnes, 6) << "the playlist, the clearing, the checks and the copy";
 }
 
 TEST_F(CopyRunOnDisk, CopiesPlayListsOfCurrentPlayersWithNamesBeyondShiftJis) {

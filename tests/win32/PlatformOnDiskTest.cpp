@@ -18,15 +18,6 @@ using testing::ScratchFolder;
 
 class PlatformOnDisk : public ::testing::Test {
 protected:
-  int ChangeFolderError(const std::string &path) {
-    try {
-      platform.ChangeWorkingFolder(path);
-    } catch (const EInOutError &error) {
-      return error.ErrorCode();
-    }
-    return 0;
-  }
-
   std::string ReadAll(const std::string &path) {
     std::string content;
     platform.ReadTextFile(path, [&](std::string_view chunk) {
@@ -154,8 +145,7 @@ TEST_F(PlatformOnDisk, CopiesComeOutPlainThroughEitherCopy) {
     EXPECT_EQ(ReadWholeFile(target), "music");
     EXPECT_EQ(GetFileAttributesW(Widen(target).c_str()) & (kSourceAttributes | FILE_ATTRIBUTE_SYSTEM), 0u);
     // Asked to make the target new, either copy leaves one that is already there alone.
-    EXPECT_EQ(copier->CopyFileOver(scratch / "src\\a.mp3", target, true, [] {}),
-              Platform::CopyResult::TargetExists);
+    EXPECT_EQ(copier->CopyFileOver(scratch / "src\\a.mp3", target, true, [] {}), Platform::CopyResult::TargetExists);
     EXPECT_EQ(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", false, [] {}),
               Platform::CopyResult::Failed);
   }
@@ -177,17 +167,34 @@ TEST_F(PlatformOnDisk, TheSystemCopysRoutineCancelsOnAnExceptionAndKeepsIt) {
   EXPECT_THROW(std::rethrow_exception(failing.thrown), std::runtime_error);
 }
 
-TEST_F(PlatformOnDisk, ChangesTheWorkingFolderOrReportsTheSystemsCode) {
-  scratch.Write("表\\a.mp3");
-  platform.ChangeWorkingFolder(scratch / "表");
-  EXPECT_TRUE(platform.FileExists("a.mp3"));
-  EXPECT_EQ(platform.FullPath("..\\表\\a.mp3"), scratch / "表\\a.mp3");
-
-  EXPECT_EQ(ChangeFolderError(""), 123);
-  EXPECT_EQ(ChangeFolderError(scratch / "missing"), 2);
-  EXPECT_EQ(ChangeFolderError(scratch / "missing\\deeper"), 3);
-  EXPECT_EQ(ChangeFolderError(scratch / "表\\a.mp3"), 267);
-  EXPECT_TRUE(platform.FileExists("a.mp3")) << "a failed change leaves the working folder";
+TEST_F(PlatformOnDisk, HandsTheSystemFullPathsAndTheLongFormFrom260Characters) {
+  scratch.MakeFolder("表");
+  SetCurrentDirectoryW(Widen(scratch / "表").c_str());
+  const std::string here = scratch / "表", drive = here.substr(0, 2);
+  // The full path of a file directly in `here` that is exactly `length` characters long.
+  const auto ofLength = [&](std::size_t length) {
+    return here + "\\" + std::string(length - Widen(here).size() - 1, 'n');
+  };
+  const std::string longName(300, 'u');
+  const struct {
+    std::string path;
+    std::wstring system;
+  } conversions[] = {
+      {"a.mp3", Widen(here + "\\a.mp3")},
+      {drive + "a.mp3", Widen(here + "\\a.mp3")},
+      {"\\x\\a.mp3", Widen(drive + "\\x\\a.mp3")},
+      {".\\x\\..\\..\\表\\a.mp3", Widen(here + "\\a.mp3")},
+      {"a.mp3. . ", Widen(here + "\\a.mp3")},
+      {"\\\\server\\share\\a.mp3", L"\\\\server\\share\\a.mp3"},
+      {"\\\\server\\share\\x\\..\\" + longName, L"\\\\?\\UNC\\server\\share\\" + Widen(longName)},
+      {ofLength(259), Widen(ofLength(259))},
+      {ofLength(260), L"\\\\?\\" + Widen(ofLength(260))},
+      {".\\x\\..\\" + longName + ". ", L"\\\\?\\" + Widen(here + "\\" + longName)},
+      {"\\\\?\\" + here + "\\x\\..", Widen("\\\\?\\" + here + "\\x\\..")},
+      {"", L""},
+  };
+  for (const auto &c : conversions)
+    EXPECT_EQ(Narrow(SystemPath(c.path)), Narrow(c.system)) << c.path;
 }
 
 TEST_F(PlatformOnDisk, ReadsFilesByteForByteOrReportsTheSystemsCode) {
@@ -212,7 +219,7 @@ TEST_F(PlatformOnDisk, StopsReadingWhenAsked) {
 }
 
 TEST_F(PlatformOnDisk, FormsFullPaths) {
-  platform.ChangeWorkingFolder(scratch.Path());
+  SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
   EXPECT_EQ(platform.FullPath("a.mp3"), scratch / "a.mp3");
   EXPECT_EQ(platform.FullPath(".\\x\\..\\a.mp3"), scratch / "a.mp3");
   EXPECT_EQ(platform.FullPath("C:\\\\a.mp3"), "C:\\a.mp3");

@@ -4,7 +4,15 @@
 #include "playlist/SFPlayList.h"
 #include "settings/SFOption.h"
 
+#include "platform/win32/Utf16.h"
+
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace sf {
 namespace {
@@ -58,6 +66,72 @@ TEST_F(ProfileOnDisk, ReadsHandWrittenSettingsWithTheirDefaults) {
   EXPECT_FALSE(option.AddMode);
   EXPECT_TRUE(option.Reverse);
   EXPECT_FALSE(option.StopAfterCopy);
+}
+
+TEST_F(ProfileOnDisk, SavesOverTheOldFileKeepingItsLinesAndTheBytesOfUnchangedValues) {
+  // NEC's and IBM's codes of one character: 0x8790 and 0x81E0 for "≒", 0xED40 and 0xFA5C for "纊".
+  const std::string mine = "; mine\r\n[Songferry]\r\nToDir=E:\\\x87\x90\\\r\nDefaultDir=D:\\\xED\x40\\\r\n"
+                           "AddMode=0\r\n[Other]\r\nx=1\r\n";
+  scratch.Write("Tool\\Songferry.ini", mine);
+  TSFOption option(platform, scratch / "Tool\\Songferry.ini");
+  EXPECT_EQ(option.ToDir, "E:\\≒\\");
+  option.AddMode = true;
+  option.Save();
+  EXPECT_EQ(ReadWholeFile(scratch / "Tool\\Songferry.ini"),
+            "; mine\r\n[Songferry]\r\nToDir=E:\\\x87\x90\\\r\nDefaultDir=D:\\\xED\x40\\\r\nAddMode=1\r\nReverse=0\r\n"
+            "StopAfterCopy=1\r\n[Other]\r\nx=1\r\n");
+  EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"}) << "no temporary file stays";
+}
+
+TEST_F(ProfileOnDisk, ASettingsFileHeldOpenReadsAsDefaultsAndIsNeverRebuilt) {
+  const std::string mine = "[Songferry]\r\nToDir=E:\\\r\n; mine\r\n", path = scratch / "Songferry.ini";
+  scratch.Write("Songferry.ini", mine);
+  const HANDLE held = CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  TSFOption option(platform, path);
+  CloseHandle(held);
+  EXPECT_EQ(option.ToDir, "");
+  try {
+    option.Save();
+    FAIL() << "a file read as defaults must not be written over";
+  } catch (const EIniFileException &error) {
+    EXPECT_EQ(error.what(), path + " に書き込めません");
+  }
+  EXPECT_EQ(ReadWholeFile(path), mine);
+}
+
+TEST_F(ProfileOnDisk, ASaveThatFailsOnAFullDiskLeavesTheOldFileWholeAndNoTemporaryFile) {
+  const char *small = std::getenv("SONGFERRY_SMALL_FOLDER");
+  if (!small)
+    GTEST_SKIP() << "no small file system: mounting needs root and with-unix-fixtures.sh";
+  const std::string folder = std::string(small) + "\\Tool", path = folder + "\\Songferry.ini";
+  CreateDirectoryW(Widen(folder).c_str(), nullptr);
+  const std::string mine = "[Songferry]\r\nToDir=E:\\\r\n";
+  testing::WriteWholeFile(path, mine);
+  TSFOption option(platform, path);
+  option.ToDir = std::string(3000, 'x');
+  {
+    // Every byte of the file system taken.
+    std::ofstream filler(std::filesystem::path(Widen(folder + "\\filler")), std::ios::binary);
+    const std::string chunk(4096, 'f');
+    while (filler.write(chunk.data(), chunk.size()) && filler.flush())
+      ;
+  }
+  EXPECT_THROW(option.Save(), EIniFileException);
+  EXPECT_EQ(ReadWholeFile(path), mine);
+  WIN32_FIND_DATAW entry;
+  std::vector<std::string> names;
+  const HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &entry);
+  do {
+    if (entry.cFileName[0] != L'.')
+      names.push_back(Narrow(entry.cFileName));
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Songferry.ini", "filler"})) << "no temporary file stays";
+  for (const auto &name : names)
+    DeleteFileW(Widen(folder + "\\" + name).c_str());
+  RemoveDirectoryW(Widen(folder).c_str());
 }
 
 TEST_F(ProfileOnDisk, ReportsASettingsFileItCannotWrite) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace sf {
@@ -73,22 +74,51 @@ std::vector<Query> ShiftJis(const std::vector<Query> &queries) {
   return converted;
 }
 
+bool IsLeadByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// The longest run of whole Shift-JIS characters from the start of `text` within `size` bytes; with
+// `size` npos, the text less a lead byte left at its end.
+std::string WholeCharacters(std::string_view text, std::size_t size = std::string_view::npos) {
+  std::size_t length = 0;
+  for (std::size_t next = 0; length < text.size(); length = next) {
+    next = length + (IsLeadByte(text[length]) && length + 1 < text.size() && text[length + 1] != '\0' ? 2 : 1);
+    if (next > size || (IsLeadByte(text[length]) && next == length + 1 && next == text.size()))
+      break;
+  }
+  return std::string(text.substr(0, length));
+}
+
+std::wstring WideFromShiftJis(std::string_view bytes) { return Widen(FromCodePage(kShiftJis, bytes)); }
+
+// The system's functions are the reference: under code page 932 its ANSI ones on the Shift-JIS
+// file. Under another code page those would read the file with that page; there the file is given
+// in UTF-16 to its wide functions, which hold the grammar, and the ANSI layer is done here as the
+// system does it under 932: arguments less a lead byte left at their end, the value converted back
+// and cut to whole characters.
 class ProfileTextOnDisk : public ::testing::Test {
 protected:
-  void SetUp() override {
-    // The system's functions read Shift-JIS only under code page 932; elsewhere they are no reference.
-    if (GetACP() != kShiftJis)
-      GTEST_SKIP() << "compared under code page 932 only";
-  }
-
   // Each file gets a new name: the system keeps the profiles it has read in a cache.
   std::string NewFile(const std::string &content) {
     const std::string name = std::to_string(++files_) + ".ini";
-    scratch.Write(name, content);
+    if (wide_) {
+      const std::wstring text = L"\xFEFF" + WideFromShiftJis(content);
+      scratch.Write(name, std::string(reinterpret_cast<const char *>(text.data()), text.size() * sizeof(wchar_t)));
+    } else {
+      scratch.Write(name, content);
+    }
     return scratch / name;
   }
 
-  static std::string SystemRead(const std::string &path, const Query &q) {
+  std::string SystemRead(const std::string &path, const Query &q) const {
+    if (wide_) {
+      std::wstring buffer(q.bufferSize + 1, L'\0');
+      GetPrivateProfileStringW(Argument(q.section).c_str(), Argument(q.key).c_str(), Argument(q.defaultValue).c_str(),
+                               buffer.data(), static_cast<DWORD>(q.bufferSize), Widen(path).c_str());
+      return WholeCharacters(ToCodePage(kShiftJis, Narrow(buffer.c_str())), q.bufferSize - 1);
+    }
     std::string buffer(q.bufferSize + 1, '\0');
     GetPrivateProfileStringA(q.section.c_str(), q.key.c_str(), q.defaultValue.c_str(), buffer.data(),
                              static_cast<DWORD>(q.bufferSize), path.c_str());
@@ -97,12 +127,22 @@ protected:
     return buffer.c_str();
   }
 
-  static std::string SystemWrite(const std::string &path, const std::string &section, const std::string &key,
-                                 const std::string &value) {
+  std::string SystemWrite(const std::string &path, const std::string &section, const std::string &key,
+                          const std::string &value) const {
+    if (wide_) {
+      EXPECT_TRUE(WritePrivateProfileStringW(Argument(section).c_str(), Argument(key).c_str(), Argument(value).c_str(),
+                                             Widen(path).c_str()));
+      WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
+      const std::string bytes = ReadWholeFile(path);
+      const std::wstring text(reinterpret_cast<const wchar_t *>(bytes.data()), bytes.size() / sizeof(wchar_t));
+      return ToCodePage(kShiftJis, Narrow(text.substr(text.rfind(L'\xFEFF', 0) == 0 ? 1 : 0)));
+    }
     EXPECT_TRUE(WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()));
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     return ReadWholeFile(path);
   }
+
+  static std::wstring Argument(const std::string &bytes) { return WideFromShiftJis(WholeCharacters(bytes)); }
 
   // Compares every query on `content`; returns the number compared.
   int CompareReads(const std::string &utf8Content, const std::vector<Query> &utf8Queries) {
@@ -142,6 +182,7 @@ protected:
   }
 
   ScratchFolder scratch;
+  const bool wide_ = GetACP() != kShiftJis;
   int files_ = 0;
   int failures_ = 0;
 };
@@ -207,6 +248,41 @@ TEST_F(ProfileTextOnDisk, ReadsHandPickedFilesAsTheSystemDoes) {
   int compared = 0;
   for (const std::string &file : files)
     compared += CompareReads(file, queries);
+  std::printf("compared %d reads\n", compared);
+}
+
+TEST_F(ProfileTextOnDisk, ReadsStrayLeadBytesAndNulsAsTheSystemDoes) {
+  using namespace std::string_literals;
+  // A lead byte followed by a byte that cannot be a second byte ("=", "]", a line end, a blank, an
+  // unassigned row), and NULs inside names and values.
+  const std::vector<std::string> files = {
+      "[S]\r\nk\x81=v\r\nkey=after\r\n",
+      "[S]\r\nkey=\x81\r\nnext=1\r\n",
+      "[S]\r\nkey=\x81\nnext=1\r\n",
+      "[S]\r\nkey=\x81\x7Fx\r\nk2=\x81\x20y\r\nk3=\xFC\x3Dz\r\n",
+      "[S\x81]\r\nkey=1\r\n[S]\r\nkey=2\r\n",
+      "[S]\r\nk\x81 =v\r\nk\x81\x40=w\r\n",
+      "[S]\r\nk\0x=v\r\nkey=w\0tail\r\n"s,
+      "[S\0x]\r\nkey=v\r\n"s,
+      "[S]\r\nk\x85\0x=v\r\nkey\x81\0=w\r\n"s,
+      "[so]\rir\0\x85"s,
+      "[S]\r\n\0=v\r\nkey=\x81"s,
+  };
+  std::vector<Query> queries;
+  for (const char *section : {"S", "s", "so", "S\x81", "S\x81]"})
+    for (const char *key :
+         {"k", "key", "k\x81", "k\x81 ", "k\x81\x40", "k\x81=v", "ir", "next", "k2", "k3", "k\x85", "", "missing"})
+      queries.push_back({section, key});
+  int compared = 0;
+  for (const std::string &file : files)
+    compared += CompareReads(file, queries);
+  // A name that ends in such a lead byte, written back in front of "=".
+  for (const auto &[file, section, key] : {std::tuple{"[so]\rir\0\x85"s, "So", "ir"},
+                                           {"[S]\r\nkey\x81\0=w\r\n"s, "S", "key\x81\x45"},
+                                           {"[S]\r\nk\x81"s, "S", "k\x81\x45"}}) {
+    auto [expected, actual] = BothWrite(file, section, key, "");
+    CompareSystemReads(expected, actual, queries);
+  }
   std::printf("compared %d reads\n", compared);
 }
 

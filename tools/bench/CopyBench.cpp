@@ -41,13 +41,10 @@ public:
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override {
     system_.ReadTextFile(path, consume);
   }
-  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                               const std::string &defaultValue, std::size_t bufferSize) override {
-    return system_.ReadProfileValue(path, section, key, defaultValue, bufferSize);
-  }
-  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                         const std::string &value) override {
-    return system_.WriteProfileValue(path, section, key, value);
+  std::string ToShiftJis(std::string_view text) const override { return system_.ToShiftJis(text); }
+  std::optional<std::string> ReadWholeFile(const std::string &path) override { return system_.ReadWholeFile(path); }
+  bool ReplaceWholeFile(const std::string &path, std::string_view bytes) override {
+    return system_.ReplaceWholeFile(path, bytes);
   }
   bool FileExists(const std::string &path) override { return system_.FileExists(path); }
   std::vector<std::string> ListFiles(const std::string &pattern) override { return system_.ListFiles(pattern); }
@@ -61,7 +58,6 @@ public:
     copying += SecondsOf([&] { copied = system_.CopyFileOver(source, target, makeNew, whileCopying); });
     return copied;
   }
-  void ChangeWorkingFolder(const std::string &path) override { system_.ChangeWorkingFolder(path); }
   FileFacts QueryFile(const std::string &path) override { return system_.QueryFile(path); }
   std::string FileIdentity(const std::string &path) override { return system_.FileIdentity(path); }
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override { return system_.FreeSpace(folder); }

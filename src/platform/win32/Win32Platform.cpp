@@ -1,10 +1,10 @@
 #include "platform/win32/Win32Platform.h"
 
+#include "platform/FileIdentity.h"
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 #include "platform/win32/KernelHandle.h"
 #include "platform/win32/Utf16.h"
-#include "settings/ProfileText.h"
 
 #include <windows.h>
 
@@ -23,7 +23,7 @@ struct FindCloser {
 using FindHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser>;
 
 FindHandle FindFirst(const std::string &pattern, WIN32_FIND_DATAW &entry) {
-  HANDLE handle = FindFirstFileW(Widen(pattern).c_str(), &entry);
+  HANDLE handle = FindFirstFileW(SystemPath(pattern).c_str(), &entry);
   return FindHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
@@ -41,21 +41,31 @@ bool SystemCopyCallsBack() {
 
 // No access asked and every sharing allowed: this opens files that others hold open, too.
 KernelHandle OpenToAsk(const std::string &path) {
-  const HANDLE opened = CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   return KernelHandle(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
 }
 
-// The volume's serial number and the file's index on it; empty where the file system numbers no
-// files. One form for every file, so that two names of one file always compare equal.
+// The file's number on its volume; empty where the file system gives none that can be trusted.
 std::string NumberedIdentity(HANDLE file) {
+  FileNumbers numbers;
   BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information))
-    return {};
-  const std::uint64_t index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
-  if (information.dwVolumeSerialNumber == 0 && index == 0)
-    return {};
-  return std::to_string(information.dwVolumeSerialNumber) + ":" + std::to_string(index);
+  if (GetFileInformationByHandle(file, &information)) {
+    numbers.indexAnswered = true;
+    numbers.volumeSerial = information.dwVolumeSerialNumber;
+    numbers.index = (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow;
+  }
+  wchar_t fileSystem[MAX_PATH + 1] = L"";
+  if (GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
+    numbers.fileSystem = Narrow(fileSystem);
+  FILE_ID_INFO id;
+  // Asked only where it decides: elsewhere the 64-bit form stands for every file.
+  if (_wcsicmp(fileSystem, L"ReFS") == 0 && GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
+    numbers.idAnswered = true;
+    numbers.idVolumeSerial = id.VolumeSerialNumber;
+    std::copy(std::begin(id.FileId.Identifier), std::end(id.FileId.Identifier), numbers.id.begin());
+  }
+  return IdentityFromNumbers(numbers);
 }
 
 // The copy as Wine's CopyFileEx makes it (the same sharing, chunks, attributes and last-write
@@ -65,7 +75,7 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
                                   const std::function<void()> &whileCopying) {
   using Result = Platform::CopyResult;
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE opened = CreateFileW(Widen(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE opened = CreateFileW(SystemPath(source).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return Result::Failed;
   const KernelHandle in(opened);
@@ -80,7 +90,7 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
       return Result::Failed;
     }
   }
-  opened = CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, makeNew ? CREATE_NEW : CREATE_ALWAYS,
+  opened = CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, 0, nullptr, makeNew ? CREATE_NEW : CREATE_ALWAYS,
                        info.FileAttributes, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return makeNew && GetLastError() == ERROR_FILE_EXISTS ? Result::TargetExists : Result::Failed;
@@ -104,7 +114,7 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
 // hidden or system file: a copy left so could never be cleared or replaced by a later run.
 bool LeavePlain(const std::string &target) {
   constexpr DWORD kKeepsFromReplacing = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const std::wstring wide = Widen(target);
+  const std::wstring wide = SystemPath(target);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
     return false;
@@ -129,47 +139,19 @@ template <typename Fill> std::wstring GrowingText(Fill fill) {
   }
 }
 
-// The profile functions take the path in the system code page: where it cannot hold the name, the
-// short form, which it always can, stands in.
-std::string ProfilePath(const std::string &path) {
-  bool complete = false;
-  const std::string ansi = ToCodePage(CP_ACP, path, &complete);
-  if (complete)
-    return ansi;
-  const std::wstring wide = Widen(path);
-  const std::wstring shortPath =
-      GrowingText([&](wchar_t *buffer, DWORD size) { return GetShortPathNameW(wide.c_str(), buffer, size); });
-  return shortPath.empty() ? ansi : ToCodePage(CP_ACP, Narrow(shortPath));
-}
-
-// The system's profile functions decode a file with the system's code page: they read Shift-JIS
-// only where that is 932. Elsewhere (an English Windows, the UTF-8 option) the program reads and
-// writes the bytes itself, with the same rules.
-bool SystemReadsShiftJis() { return GetACP() == kShiftJis; }
-
-// The file's bytes; nothing for a file that cannot be read, as the profile functions see it.
-std::string WholeFile(const std::string &path) {
-  std::string bytes;
-  try {
-    Win32Platform().ReadTextFile(path, [&](std::string_view chunk) {
-      bytes += chunk;
-      return true;
-    });
-  } catch (const EInOutError &) {
-    bytes.clear();
+// A new file beside `path` for its next content, never one that exists already.
+std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    const std::string name =
+        path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+    const HANDLE created =
+        CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created != INVALID_HANDLE_VALUE)
+      return {name, KernelHandle(created)};
+    if (GetLastError() != ERROR_FILE_EXISTS)
+      break;
   }
-  return bytes;
-}
-
-bool ReplaceWholeFile(const std::string &path, const std::string &bytes) {
-  HANDLE opened =
-      CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE)
-    return false;
-  const KernelHandle file(opened);
-  DWORD written = 0;
-  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
+  return {};
 }
 
 } // namespace
@@ -183,8 +165,10 @@ std::string Win32Platform::UpperCase(std::string_view text) const {
 
 std::string Win32Platform::FromShiftJis(std::string_view bytes) const { return FromCodePage(kShiftJis, bytes); }
 
+std::string Win32Platform::ToShiftJis(std::string_view text) const { return ToCodePage(kShiftJis, text); }
+
 void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {
-  HANDLE opened = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     throw EInOutError(LastErrorCode());
@@ -199,39 +183,52 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
   }
 }
 
-std::string Win32Platform::ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                            const std::string &defaultValue, std::size_t bufferSize) {
-  const std::string sjisSection = ToCodePage(kShiftJis, section), sjisKey = ToCodePage(kShiftJis, key),
-                    sjisDefault = ToCodePage(kShiftJis, defaultValue);
-  if (!SystemReadsShiftJis())
-    return FromShiftJis(ReadProfileText(WholeFile(path), sjisSection, sjisKey, sjisDefault, bufferSize));
-  std::string value(bufferSize, '\0');
-  const DWORD length = GetPrivateProfileStringA(sjisSection.c_str(), sjisKey.c_str(), sjisDefault.c_str(), value.data(),
-                                                static_cast<DWORD>(bufferSize), ProfilePath(path).c_str());
-  // A value cut inside a double-byte character comes back one byte short of the length it claims.
-  value.resize(std::min<std::size_t>(length, value.find('\0')));
-  return FromShiftJis(value);
+std::optional<std::string> Win32Platform::ReadWholeFile(const std::string &path) {
+  std::string bytes;
+  try {
+    ReadTextFile(path, [&](std::string_view chunk) {
+      bytes += chunk;
+      return true;
+    });
+  } catch (const EInOutError &error) {
+    if (error.ErrorCode() == ERROR_FILE_NOT_FOUND || error.ErrorCode() == ERROR_PATH_NOT_FOUND)
+      return std::string();
+    return std::nullopt;
+  }
+  return bytes;
 }
 
-bool Win32Platform::WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                                      const std::string &value) {
-  const std::string sjisSection = ToCodePage(kShiftJis, section), sjisKey = ToCodePage(kShiftJis, key),
-                    sjisValue = ToCodePage(kShiftJis, value);
-  if (!SystemReadsShiftJis()) {
-    const auto file = WholeFile(path);
-    const auto written = WriteProfileText(file, sjisSection, sjisKey, sjisValue);
-    return written == file || ReplaceWholeFile(path, written);
+bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view bytes) {
+  auto [temporary, file] = CreateBeside(path);
+  if (!file)
+    return false;
+  DWORD written = 0;
+  bool done = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file.get());
+  file.reset();
+  if (done) {
+    const std::wstring target = SystemPath(path), replacement = SystemPath(temporary);
+    // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
+    // there yet is simply renamed into place, never over one that appeared meanwhile.
+    if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    else
+      done = ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr) != FALSE;
+    // The old file was moved aside but the new one not into its place: the name is free for it.
+    if (!done && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
   }
-  // Only the result counts: after a successful write the last-error code is often left at 87.
-  return WritePrivateProfileStringA(sjisSection.c_str(), sjisKey.c_str(), sjisValue.c_str(),
-                                    ProfilePath(path).c_str()) != FALSE;
+  if (!done)
+    DeleteFileW(SystemPath(temporary).c_str());
+  return done;
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
   // A name without wildcards finds the same entry as the directory search, at a fraction of the
   // cost: under Wine each search reads the whole folder.
   if (path.find_first_of("*?<>\"") == std::string::npos) {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
   WIN32_FIND_DATAW entry;
@@ -271,7 +268,7 @@ std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::stri
   return names;
 }
 
-bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Widen(path).c_str()) != FALSE; }
+bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(SystemPath(path).c_str()) != FALSE; }
 
 Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                                  const std::function<void()> &whileCopying) {
@@ -281,8 +278,8 @@ Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, cons
   if (systemCopy_ == SystemCopy::WhereItCallsBack && !SystemCopyCallsBack())
     return plain(CopyInChunks(source, target, makeNew, whileCopying));
   CopyCallback callback{whileCopying, nullptr};
-  const bool copied = CopyFileExW(Widen(source).c_str(), Widen(target).c_str(), CopyProgressRoutine, &callback, nullptr,
-                                  makeNew ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
+  const bool copied = CopyFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(), CopyProgressRoutine,
+                                  &callback, nullptr, makeNew ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
   const bool existed = !copied && makeNew && GetLastError() == ERROR_FILE_EXISTS;
   if (callback.thrown)
     std::rethrow_exception(callback.thrown);
@@ -301,11 +298,6 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
   }
 }
 
-void Win32Platform::ChangeWorkingFolder(const std::string &path) {
-  if (!SetCurrentDirectoryW(Widen(path).c_str()))
-    throw EInOutError(LastErrorCode());
-}
-
 std::string Win32Platform::FullPath(const std::string &path) {
   const std::wstring wide = Widen(path);
   const std::wstring full =
@@ -316,7 +308,7 @@ std::string Win32Platform::FullPath(const std::string &path) {
 Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
   // From the folder's entry: the file need not be opened, so one that others hold does not stop it.
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ||
+  if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return {};
   return {true,
@@ -335,14 +327,14 @@ std::string Win32Platform::FileIdentity(const std::string &path) {
   if (!numbered.empty())
     return numbered;
   // Where the file system numbers no files, the long spelling of the full path stands in.
-  const std::wstring full = Widen(FullPath(path));
+  const std::wstring full = SystemPath(path);
   const std::wstring longPath =
       GrowingText([&](wchar_t *buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
   return "path:" + UpperCase(Narrow(longPath.empty() ? full : longPath));
 }
 
 std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &folder) {
-  const std::wstring directory = Widen(FileNamePart(folder).empty() ? folder : folder + "\\");
+  const std::wstring directory = SystemPath(FileNamePart(folder).empty() ? folder : folder + "\\");
   ULARGE_INTEGER freeForUser;
   if (!GetDiskFreeSpaceExW(directory.c_str(), &freeForUser, nullptr, nullptr))
     return std::nullopt;
@@ -354,6 +346,21 @@ std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &f
       GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
     space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
   return space;
+}
+
+std::wstring SystemPath(const std::string &path) {
+  const std::wstring wide = Widen(path);
+  if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0)
+    return wide;
+  std::wstring full =
+      GrowingText([&](wchar_t *buffer, DWORD size) { return GetFullPathNameW(wide.c_str(), size, buffer, nullptr); });
+  if (full.empty())
+    return wide;
+  if (full.size() < MAX_PATH || full.rfind(L"\\\\.\\", 0) == 0)
+    return full;
+  if (full.rfind(L"\\\\", 0) == 0)
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 std::string ProgramPath() {

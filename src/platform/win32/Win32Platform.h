@@ -20,18 +20,17 @@ public:
   std::string UpperCase(std::string_view text) const override;
   std::string FromShiftJis(std::string_view bytes) const override;
 
+  std::string ToShiftJis(std::string_view text) const override;
+
   void ReadTextFile(const std::string &path, const ChunkConsumer &consume) override;
-  std::string ReadProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                               const std::string &defaultValue, std::size_t bufferSize) override;
-  bool WriteProfileValue(const std::string &path, const std::string &section, const std::string &key,
-                         const std::string &value) override;
+  std::optional<std::string> ReadWholeFile(const std::string &path) override;
+  bool ReplaceWholeFile(const std::string &path, std::string_view bytes) override;
   bool FileExists(const std::string &path) override;
   std::vector<std::string> ListFiles(const std::string &pattern) override;
   std::optional<std::vector<std::string>> ListNames(const std::string &folder) override;
   bool RemoveFile(const std::string &path) override;
   CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                           const std::function<void()> &whileCopying) override;
-  void ChangeWorkingFolder(const std::string &path) override;
   std::string FullPath(const std::string &path) override;
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
@@ -50,6 +49,11 @@ struct CopyCallback {
 // may cross the system's frames: one that it throws cancels the copy and waits in `thrown`.
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
                                    HANDLE, LPVOID callback);
+
+// `path` as the system's wide file functions take it at any length: made full, and from MAX_PATH
+// (260) characters on in the "\\?\" or "\\?\UNC\" form, which takes a path as it is spelt (so
+// it is made full first, with its "." and ".." and trailing dots and blanks resolved).
+std::wstring SystemPath(const std::string &path);
 
 // The full path of the running program.
 std::string ProgramPath();
