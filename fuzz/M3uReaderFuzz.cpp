@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto &track = list.TrackPaths[i];
     if (track.empty() || static_cast<unsigned char>(track.front()) <= 32 ||
         track.find_first_of("\r\n") != std::string::npos || !sf::IsValidUtf8(track) ||
-        (list.Kind == sf::TPlayList::kM3u8 && track.front() == '#'))
+        (list.Kind == sf::PlayListKind::M3u8 && track.front() == '#'))
       std::abort();
   }
   return 0;

@@ -52,20 +52,17 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
 TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(path)), platform_(platform) {
   const auto extension = platform_.UpperCase(ExtensionPart(FileName));
   if (extension == ".M3U")
-    Kind = kM3u;
+    Kind = PlayListKind::M3u;
   else if (extension == ".M3U8")
-    Kind = kM3u8;
+    Kind = PlayListKind::M3u8;
   else if (extension == ".PLST")
-    Kind = kPlst;
+    Kind = PlayListKind::Plst;
   else
     throw ESFException(FormatText(messages::kBadExtension, extension));
-  ExtCount = 2;
-  Exts[0] = "wma";
-  Exts[1] = "mp3";
 }
 
 void TPlayList::Load() {
-  if (Kind == kPlst)
+  if (Kind == PlayListKind::Plst)
     LoadPlst();
   else
     LoadM3u();
@@ -88,7 +85,7 @@ void TPlayList::LoadM3u() {
   // A byte-order mark makes the file UTF-8; it is looked for across the first chunks too.
   static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::size_t markMatched = 0;
-  bool utf8 = Kind == kM3u8, started = false;
+  bool utf8 = Kind == PlayListKind::M3u8, started = false;
   std::string line;
   bool inLine = false;
   const auto take = [&](char c) {
@@ -142,7 +139,7 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   // Extended-M3U directives ("#EXTM3U", "#EXTINF:...") describe tracks but name none; in a ".m3u8"
   // every line that begins with "#" is a comment. Other lines of an ".m3u" that begin with "#" stay
   // tracks: a file may be named "#1 Hit.mp3".
-  if (Kind == kM3u8 ? line.front() == '#'
+  if (Kind == PlayListKind::M3u8 ? line.front() == '#'
                     : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
   if (Count == kMaxTracks)
@@ -250,9 +247,9 @@ bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
 std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const std::string &destination,
                                                             TrackIdentities &tracks) {
   std::vector<ClearedFile> files;
-  for (std::int32_t e = 0; e < ExtCount; ++e) {
-    const std::string extension = platform_.UpperCase("." + Exts[e]);
-    const auto names = platform_.ListFiles(destination + "\\*." + Exts[e]);
+  for (const std::string_view cleared : kClearedExtensions) {
+    const std::string extension = platform_.UpperCase("." + std::string(cleared));
+    const auto names = platform_.ListFiles(destination + "\\*." + std::string(cleared));
     progress.KeepResponsive();
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").

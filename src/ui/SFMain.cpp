@@ -206,14 +206,14 @@ void TFrmSFMain::Command(int id) {
   case layouts::kMenuCopy:
     MenuCopyClick();
     break;
-  case layouts::kMenuO2:
-    O2Click();
+  case layouts::kMenuOptions:
+    MenuOptionsClick();
     break;
-  case layouts::kMenuAboutA1:
-    AboutA1Click();
+  case layouts::kMenuAbout:
+    MenuAboutClick();
     break;
-  case layouts::kMenuMiHelp:
-    MiHelpClick();
+  case layouts::kMenuHelp:
+    MenuHelpClick();
     break;
   }
 }
@@ -293,7 +293,7 @@ void TFrmSFMain::WMDropFiles(HDROP drop) {
   ChoosePlayList(Narrow(path));
 }
 
-void TFrmSFMain::O2Click() {
+void TFrmSFMain::MenuOptionsClick() {
   SFOptionDlg->SetText(layouts::kToDirEdit, Option->ToDir);
   SFOptionDlg->SetChecked(layouts::kStopCheck, Option->StopAfterCopy);
   if (SFOptionDlg->ShowModal() != IDOK)
@@ -302,9 +302,9 @@ void TFrmSFMain::O2Click() {
   Option->StopAfterCopy = SFOptionDlg->IsChecked(layouts::kStopCheck);
 }
 
-void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
+void TFrmSFMain::MenuAboutClick() { SFAbout->ShowModal(); }
 
-void TFrmSFMain::MiHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
+void TFrmSFMain::MenuHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
 
 void TFrmSFMain::ChoosePlayList(const std::string &path) {
   // Full at once: a bare name given in the playlist's folder must still name it when a run or the

@@ -27,9 +27,9 @@ public:
   void ReverseCheckClick();
   void MenuOpenClick();
   void WMDropFiles(HDROP drop);
-  void O2Click();
-  void AboutA1Click();
-  void MiHelpClick();
+  void MenuOptionsClick();
+  void MenuAboutClick();
+  void MenuHelpClick();
 
   std::unique_ptr<TSFOption> Option;
   std::string PlayListPath;

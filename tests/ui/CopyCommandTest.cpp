@@ -317,10 +317,10 @@ TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayLi
   std::thread other([&] {
     WaitUntil([&] { return LongTrackCopied() >= 0; });
     DWORD_PTR result = 0;
-    for (const UINT command : {layouts::kMenuO2, layouts::kMenuMiHelp})
+    for (const UINT command : {layouts::kMenuOptions, layouts::kMenuHelp})
       SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, &result);
     SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
-    for (const UINT command : {layouts::kMenuAboutA1, layouts::kMenuExit})
+    for (const UINT command : {layouts::kMenuAbout, layouts::kMenuExit})
       PostMessageW(main, WM_COMMAND, command, 0);
     PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(testing::MakeDrop({scratch / "Lists\\now.m3u8"})), 0);
     duringTheCopy = LongTrackCopied() < kLongTrack;

@@ -16,7 +16,7 @@ using testing::WindowAnswerer;
 
 class FolderPickerTest : public testing::WindowTest {
 protected:
-  HWND Tree() { return ui::ToDirDlg->Control(layouts::kShellTreeView1); }
+  HWND Tree() { return ui::ToDirDlg->Control(layouts::kFolderTree); }
 
   std::string OpenPicker(int command) { return ShowAnswered(*ui::ToDirDlg, command); }
 
@@ -123,7 +123,7 @@ TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
       testing::WaitUntil([&] { return !IsWindowVisible(picker); });
       picked = testing::ItemText(options, layouts::kToDirEdit);
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(picked, ui::ToDirDlg->SelectedFolderPath());
   EXPECT_NE(picked, "E:\\Old");
@@ -189,7 +189,7 @@ TEST_F(FolderPickerTest, KeepsItsBranchesAndSelectionBetweenOpenings) {
 TEST_F(FolderPickerTest, AnEmptiedDestinationMakesTheNextCopyFail) {
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [](HWND dialog) { SetItemText(dialog, layouts::kToDirEdit, ""); });
-    SendMessageA(Main().Handle(), WM_COMMAND, layouts::kMenuO2, 0);
+    SendMessageA(Main().Handle(), WM_COMMAND, layouts::kMenuOptions, 0);
   }
   EXPECT_EQ(Main().Option->ToDir, "");
   scratch.Write("Lists\\a.m3u", "");

@@ -73,7 +73,7 @@ TEST_F(WindowTest, EveryWindowFollowsItsLayoutAtTheDisplaysDpi) {
   ExpectLaidOut(*ui::SFAbout);
   ExpectLaidOut(*ui::SFOptionDlg);
   ExpectLaidOut(*ui::ToDirDlg);
-  EXPECT_EQ(TreeView_GetIndent(ui::ToDirDlg->Control(layouts::kShellTreeView1)), static_cast<UINT>(Scaled(19)));
+  EXPECT_EQ(TreeView_GetIndent(ui::ToDirDlg->Control(layouts::kFolderTree)), static_cast<UINT>(Scaled(19)));
 }
 
 TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSuggests) {
@@ -92,7 +92,7 @@ TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSug
   SetWindowPos(main, nullptr, 10, 20, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
   RECT suggested{10, 20, 10 + 750, 20 + 450};
   SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  const HWND tree = ui::ToDirDlg->Control(layouts::kShellTreeView1);
+  const HWND tree = ui::ToDirDlg->Control(layouts::kFolderTree);
   RECT pickerFrame;
   GetWindowRect(ui::ToDirDlg->Handle(), &pickerFrame);
   SendMessageA(ui::ToDirDlg->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&pickerFrame));

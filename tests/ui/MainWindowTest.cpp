@@ -120,7 +120,7 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
       product = ItemText(box, layouts::kProductName);
       version = ItemText(box, layouts::kVersion);
     });
-    Command(layouts::kMenuAboutA1);
+    Command(layouts::kMenuAbout);
     EXPECT_EQ(about.Seen().caption, "Songferryについて");
   }
   EXPECT_EQ(product, "Songferry");
@@ -137,7 +137,7 @@ TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBeside
   ASSERT_TRUE(WaitUntil([&] { return Exists(marker); }));
   DeleteFileW(Widen(marker).c_str());
 
-  Command(layouts::kMenuMiHelp);
+  Command(layouts::kMenuHelp);
   HWND viewer = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) && IsWindowVisible(viewer); }));
   // Songferry.CHM's title, "Songferry ヘルプ"; the viewer reads its Japanese in the system's code page.
@@ -207,7 +207,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
       shown = ItemText(dialog, layouts::kToDirEdit);
       SetItemText(dialog, layouts::kToDirEdit, "typed");
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(shown, "E:\\Old");
   EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
@@ -216,7 +216,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
   }
   EXPECT_EQ(Main().Option->ToDir, " F:\\表 ");
@@ -234,7 +234,7 @@ TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
       SendMessageW(dialog, WM_COMMAND, IDOK, 0);
       EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open to be mended";
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(error.Seen().caption, "エラー");
   EXPECT_EQ(error.Seen().text, "コピー先のフォルダー名にShift-JISで表せない文字があります");
