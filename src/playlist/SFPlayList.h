@@ -60,10 +60,11 @@ public:
   // Relative tracks and a relative `toDir` lie below the playlist's folder.
   void CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse);
 
-  PlayListKind Kind;
-  std::string FileName;
-  std::int32_t Count = 0;
-  std::array<std::string, kMaxTracks> TrackPaths;
+  PlayListKind Kind() const { return kind_; }
+  const std::string &FileName() const { return fileName_; }
+  // The tracks loaded, as the playlist names them.
+  std::int32_t Count() const { return count_; }
+  const std::string &TrackPath(std::int32_t track) const { return trackPaths_[static_cast<std::size_t>(track)]; }
 
 private:
   struct ClearedFile {
@@ -135,6 +136,10 @@ private:
   bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;
+  std::string fileName_;
+  PlayListKind kind_;
+  std::int32_t count_ = 0;
+  std::array<std::string, kMaxTracks> trackPaths_;
 };
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed

@@ -144,10 +144,14 @@ struct MenuEntry {
 };
 
 inline constexpr MenuEntry kMainMenu[] = {
-    {MenuKind::Popup, 0, "FileMenu", "ファイル(&F)"},       {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
-    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"}, {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
-    {MenuKind::Popup, 0, "OptionsMenu", "オプション(&O)"},        {MenuKind::Item, kMenuOptions, "MenuOptions", "環境設定(&O)"},
-    {MenuKind::Popup, 0, "HelpMenu", "ヘルプ(&H)"},         {MenuKind::Item, kMenuAbout, "MenuAbout", "About(&A)"},
+    {MenuKind::Popup, 0, "FileMenu", "ファイル(&F)"},
+    {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
+    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"},
+    {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
+    {MenuKind::Popup, 0, "OptionsMenu", "オプション(&O)"},
+    {MenuKind::Item, kMenuOptions, "MenuOptions", "環境設定(&O)"},
+    {MenuKind::Popup, 0, "HelpMenu", "ヘルプ(&H)"},
+    {MenuKind::Item, kMenuAbout, "MenuAbout", "About(&A)"},
     {MenuKind::Item, kMenuHelp, "MenuHelp", "Help(&H)"},
 };
 

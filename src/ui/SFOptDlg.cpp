@@ -2,9 +2,7 @@
 
 #include "platform/win32/Utf16.h"
 #include "resources/MessageTexts.h"
-#include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
-#include "ui/SFToDirDlg.h"
 
 namespace sf::ui {
 
@@ -24,8 +22,8 @@ bool TSFOptionDlg::OkConfirmed() {
 }
 
 void TSFOptionDlg::RefButtonClick() {
-  if (ToDirDlg->ShowModal() == IDOK)
-    SetText(layouts::kToDirEdit, ToDirDlg->SelectedFolderPath());
+  if (toDirDlg_.ShowModal() == IDOK)
+    SetText(layouts::kToDirEdit, toDirDlg_.SelectedFolderPath());
 }
 
 } // namespace sf::ui

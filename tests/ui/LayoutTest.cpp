@@ -69,11 +69,12 @@ void ExpectLaidOut(const ui::TWindow &window) {
 
 TEST_F(WindowTest, EveryWindowFollowsItsLayoutAtTheDisplaysDpi) {
   ExpectLaidOut(Main());
-  ExpectLaidOut(*ui::CopyingForm);
-  ExpectLaidOut(*ui::SFAbout);
-  ExpectLaidOut(*ui::SFOptionDlg);
-  ExpectLaidOut(*ui::ToDirDlg);
-  EXPECT_EQ(TreeView_GetIndent(ui::ToDirDlg->Control(layouts::kFolderTree)), static_cast<UINT>(Scaled(19)));
+  ExpectLaidOut(Main().CopyingForm());
+  ExpectLaidOut(Main().About());
+  ExpectLaidOut(Main().OptionDlg());
+  ExpectLaidOut(Main().OptionDlg().ToDirDlg());
+  EXPECT_EQ(TreeView_GetIndent(Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree)),
+            static_cast<UINT>(Scaled(19)));
 }
 
 TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSuggests) {
@@ -92,10 +93,11 @@ TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSug
   SetWindowPos(main, nullptr, 10, 20, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
   RECT suggested{10, 20, 10 + 750, 20 + 450};
   SendMessageA(main, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-  const HWND tree = ui::ToDirDlg->Control(layouts::kFolderTree);
+  const HWND tree = Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree);
   RECT pickerFrame;
-  GetWindowRect(ui::ToDirDlg->Handle(), &pickerFrame);
-  SendMessageA(ui::ToDirDlg->Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&pickerFrame));
+  GetWindowRect(Main().OptionDlg().ToDirDlg().Handle(), &pickerFrame);
+  SendMessageA(Main().OptionDlg().ToDirDlg().Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+               reinterpret_cast<LPARAM>(&pickerFrame));
 
   EXPECT_GT(fontsReplaced, 0);
   EXPECT_EQ(deadFontsReplaced, 0);
@@ -139,12 +141,12 @@ TEST_F(WindowTest, OnlyTheMainWindowShowsAndTheOthersAreOwnedByIt) {
   ShowWindow(Main().Handle(), SW_SHOW);
   EXPECT_TRUE(IsWindowVisible(Main().Handle()));
   for (const ui::TWindow *window :
-       {static_cast<ui::TWindow *>(ui::SFOptionDlg.get()), static_cast<ui::TWindow *>(ui::CopyingForm.get()),
-        static_cast<ui::TWindow *>(ui::SFAbout.get())}) {
+       {static_cast<ui::TWindow *>(&Main().OptionDlg()), static_cast<ui::TWindow *>(&Main().CopyingForm()),
+        static_cast<ui::TWindow *>(&Main().About())}) {
     EXPECT_FALSE(IsWindowVisible(window->Handle()));
     EXPECT_EQ(GetWindow(window->Handle(), GW_OWNER), Main().Handle());
   }
-  EXPECT_EQ(GetWindow(ui::ToDirDlg->Handle(), GW_OWNER), ui::SFOptionDlg->Handle());
+  EXPECT_EQ(GetWindow(Main().OptionDlg().ToDirDlg().Handle(), GW_OWNER), Main().OptionDlg().Handle());
 }
 
 TEST_F(WindowTest, TheMainWindowIsBlackWithAquaTextOnUnthemedCheckBoxes) {
@@ -199,7 +201,7 @@ TEST_F(WindowTest, TabMovesCopyCancelAddReverseAndEnterMeansCopy) {
 }
 
 TEST_F(WindowTest, TheProgressBarTakesItsPositionThemedOrNot) {
-  const HWND bar = ui::CopyingForm->Control(layouts::kCopyProgress);
+  const HWND bar = Main().CopyingForm().Control(layouts::kCopyProgress);
   for (const bool themed : {false, true}) {
     SCOPED_TRACE(themed);
     SendMessageA(bar, PBM_SETRANGE32, 0, 3);
@@ -212,7 +214,7 @@ TEST_F(WindowTest, TheProgressBarTakesItsPositionThemedOrNot) {
 }
 
 TEST_F(WindowTest, TheProgressBarCountsFromZeroToAHundredUntilARunSetsIt) {
-  const HWND bar = ui::CopyingForm->Control(layouts::kCopyProgress);
+  const HWND bar = Main().CopyingForm().Control(layouts::kCopyProgress);
   EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
   EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100);
 }
