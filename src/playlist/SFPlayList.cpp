@@ -197,7 +197,7 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &source = sourcePaths[order[k]];
     const std::string name = FileNamePart(source);
-    const std::string target = destination + "\\" + name;
+    const std::string target = JoinPath(destination, name);
     if (!platform_.FileExists(source))
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
     progress.SetFileLabel(name);
@@ -249,13 +249,13 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
   std::vector<ClearedFile> files;
   for (const std::string_view cleared : kClearedExtensions) {
     const std::string extension = platform_.UpperCase("." + std::string(cleared));
-    const auto names = platform_.ListFiles(destination + "\\*." + std::string(cleared));
+    const auto names = platform_.ListFiles(JoinPath(destination, "*." + std::string(cleared)));
     progress.KeepResponsive();
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(name)) != extension)
         continue;
-      ClearedFile file{destination + "\\" + name, {}, {}};
+      ClearedFile file{JoinPath(destination, name), {}, {}};
       file.facts = platform_.QueryFile(file.path);
       if (!file.facts.exists)
         continue;
@@ -279,9 +279,9 @@ TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::
     if (!added || !present.MayHold(name))
       continue;
     auto &target = entry->second;
-    target.facts = platform_.QueryFile(destination + "\\" + name);
+    target.facts = platform_.QueryFile(JoinPath(destination, name));
     if (target.facts.exists)
-      target.identity = platform_.FileIdentity(destination + "\\" + name);
+      target.identity = platform_.FileIdentity(JoinPath(destination, name));
     progress.KeepResponsive();
   }
   return targets;
@@ -295,7 +295,7 @@ void TPlayList::CheckTargetsReplaceable(const std::string &destination,
     const auto &target = targets.at(platform_.UpperCase(name));
     if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
         !tracks.AnyIs(target.identity))
-      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(destination + "\\" + name)));
+      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(JoinPath(destination, name))));
   }
 }
 
@@ -309,7 +309,7 @@ void TPlayList::CheckNamesakes(const std::string &destination, const std::array<
     // would destroy it.
     if (!identity.empty() && !tracks.Is(order[k], identity) && tracks.AnyIs(identity))
       throw ESFException(
-          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(destination + "\\" + name)));
+          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(JoinPath(destination, name))));
   }
 }
 

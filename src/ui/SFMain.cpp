@@ -1,8 +1,8 @@
 #include "ui/SFMain.h"
 
 #include "platform/PathParts.h"
+#include "platform/win32/SystemFolders.h"
 #include "platform/win32/Utf16.h"
-#include "platform/win32/Win32Platform.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
 #include "resources/MessageTexts.h"
@@ -35,13 +35,6 @@ HMENU BuildMainMenu() {
     }
   }
   return bar;
-}
-
-// Empty when the system cannot say.
-std::string WindowsFolder() {
-  std::wstring folder(GetWindowsDirectoryW(nullptr, 0), L'\0');
-  folder.resize(GetWindowsDirectoryW(folder.data(), static_cast<UINT>(folder.size())));
-  return Narrow(folder);
 }
 
 // Starts the program at the full path `application` (never searched for) with `commandLine`, in
@@ -319,7 +312,7 @@ void TFrmSFMain::ChoosePlayList(const std::string &path) {
 
 std::string HelpViewerPath(const std::string &windowsFolder) {
   // The system gives its folder with a final "\" only where that is a root ("C:\").
-  return windowsFolder + (FileNamePart(windowsFolder).empty() ? "" : "\\") + "hh.exe";
+  return JoinPath(windowsFolder, "hh.exe");
 }
 
 std::string HelpCommandLine(const std::string &programPath) {
@@ -336,16 +329,5 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath) 
 }
 
 void TerminateApplication() { PostQuitMessage(0); }
-
-int RunApplication() {
-  const ComApartment com;
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
-  Win32Platform platform;
-  // Inside the apartment: the windows go before COM does, however the program ends.
-  const TFrmSFMain main(platform, Narrow(GetCommandLineW()), SW_SHOW);
-  return RunMessageLoop();
-}
 
 } // namespace sf::ui

@@ -81,7 +81,4 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath);
 // Tells the application to end once the current message is handled.
 void TerminateApplication();
 
-// The program: creates its windows, runs until told to end, and destroys them.
-int RunApplication();
-
 } // namespace sf::ui

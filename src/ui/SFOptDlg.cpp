@@ -1,7 +1,5 @@
 #include "ui/SFOptDlg.h"
 
-#include "platform/win32/Utf16.h"
-#include "resources/MessageTexts.h"
 #include "ui/MessageBoxes.h"
 
 namespace sf::ui {
@@ -14,11 +12,8 @@ void TSFOptionDlg::Command(int id) {
 }
 
 bool TSFOptionDlg::OkConfirmed() {
-  // The settings file is Shift-JIS: a folder it cannot name is refused, and nothing is stored.
-  if (FitsShiftJis(Text(layouts::kToDirEdit)))
-    return true;
-  ShowError(messages::kFolderNotShiftJis, Handle());
-  return false;
+  // A folder the settings file cannot name is refused, and nothing is stored.
+  return ConfirmDestinationFitsSettings(Text(layouts::kToDirEdit), Handle());
 }
 
 void TSFOptionDlg::RefButtonClick() {

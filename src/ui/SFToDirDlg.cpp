@@ -221,11 +221,8 @@ bool TToDirDlg::OkConfirmed() {
     ShowError(messages::kNotADriveFolder, Handle());
     return false;
   }
-  // The settings file is Shift-JIS: a folder it cannot name is refused here, where it was picked.
-  if (FitsShiftJis(SelectedFolderPath()))
-    return true;
-  ShowError(messages::kFolderNotShiftJis, Handle());
-  return false;
+  // A folder the settings file cannot name is refused here, where it was picked.
+  return ConfirmDestinationFitsSettings(SelectedFolderPath(), Handle());
 }
 
 } // namespace sf::ui

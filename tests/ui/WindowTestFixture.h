@@ -3,10 +3,12 @@
 #include "Answerer.h"
 #include "ScratchFolder.h"
 #include "WindowHelpers.h"
+#include "platform/win32/SystemFolders.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/Layouts.h"
 #include "settings/SFOption.h"
+#include "ui/Application.h"
 #include "ui/SFMain.h"
 
 #include <gtest/gtest.h>
