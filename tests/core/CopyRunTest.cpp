@@ -327,11 +327,11 @@ TEST_F(CopyRunTest, NeverDeletesItsOwnTracks) {
   EXPECT_EQ(Calls("Info"), (Lines{"Info mix.m3uより2曲をコピーしました"}));
 }
 
-TEST_F(CopyRunTest, ADestinationRootDoublesTheSeparator) {
+TEST_F(CopyRunTest, ADestinationRootTakesNoSecondSeparator) {
   fake.AddFolder("F:\\");
   Copy({"C:\\Music\\a.mp3"}, "F:\\");
-  EXPECT_EQ(Calls("List"), (Lines{"List F:\\\\*.wma", "List F:\\\\*.mp3"}));
-  EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Music\\a.mp3 -> F:\\\\a.mp3"}));
+  EXPECT_EQ(Calls("List"), (Lines{"List F:\\*.wma", "List F:\\*.mp3"}));
+  EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Music\\a.mp3 -> F:\\a.mp3"}));
   EXPECT_TRUE(fake.HasFile("F:\\a.mp3"));
 }
 
