@@ -231,9 +231,8 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   std::string labelMeanwhile;
   // From another thread, while the long track copies: what the system would send, and a key.
   std::thread prober([&] {
-    for (int tries = 0; tries < 1000 && copied() < 0; ++tries)
-      Sleep(10);
-    Sleep(200);
+    // The run is inside the long track's copy once part of it is on the player.
+    testing::WaitUntil([&] { return copied() > 0; });
     DWORD_PTR result = 0;
     progressAnswered = SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
     mainAnswered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
