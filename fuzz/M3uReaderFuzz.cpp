@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   } catch (const sf::ESFException &) {
     return 0;
   }
-  if (list.Count < 0 || list.Count > sf::kMaxTracks)
+  if (list.Count() < 0 || list.Count() > sf::kMaxTracks)
     std::abort();
-  for (std::int32_t i = 0; i < list.Count; ++i) {
-    const auto &track = list.TrackPaths[i];
+  for (std::int32_t i = 0; i < list.Count(); ++i) {
+    const auto &track = list.TrackPath(i);
     if (track.empty() || static_cast<unsigned char>(track.front()) <= 32 ||
         track.find_first_of("\r\n") != std::string::npos || !sf::IsValidUtf8(track) ||
-        (list.Kind == sf::TPlayList::kM3u8 && track.front() == '#'))
+        (list.Kind() == sf::PlayListKind::M3u8 && track.front() == '#'))
       std::abort();
   }
   return 0;

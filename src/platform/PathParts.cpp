@@ -15,13 +15,6 @@ char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a
 
 bool IsDriveRelative(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
 
-std::string Below(std::string_view folder, std::string_view path) {
-  std::string joined(folder);
-  if (!path.empty() && !IsSlash(joined.back()))
-    joined += '\\';
-  return joined.append(path);
-}
-
 // "D:" of "D:\Lists", "\\server\share" of "\\server\share\Lists" (also in the "\\?\" forms).
 std::string_view Root(std::string_view folder) {
   std::size_t start = 0;
@@ -58,6 +51,13 @@ std::string FolderPart(std::string_view path) {
   return std::string(path.substr(0, keepsSeparator ? separator + 1 : separator));
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string joined(folder);
+  if (!name.empty() && (joined.empty() || !IsSlash(joined.back())))
+    joined += '\\';
+  return joined.append(name);
+}
+
 std::string PathFrom(std::string_view folder, std::string_view path) {
   if (folder.empty() || path.empty())
     return std::string(path);
@@ -66,11 +66,11 @@ std::string PathFrom(std::string_view folder, std::string_view path) {
   if (IsSlash(path[0]))
     return std::string(Root(folder)).append(path);
   if (!IsDriveRelative(path))
-    return Below(folder, path);
+    return JoinPath(folder, path);
   if (path.size() > 2 && IsSlash(path[2]))
     return std::string(path);
   if (IsDriveRelative(folder) && UpperAscii(folder[0]) == UpperAscii(path[0]))
-    return Below(folder, path.substr(2));
+    return JoinPath(folder, path.substr(2));
   return std::string(path);
 }
 

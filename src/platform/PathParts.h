@@ -16,6 +16,10 @@ std::string FolderPart(std::string_view path);
 // From the last "." after the last separator to the end, dot included; empty when there is none.
 std::string ExtensionPart(std::string_view path);
 
+// `name` in `folder`, with one "\" between them: none is added after a folder that ends in one, as
+// a drive's root ("E:\") does.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
 // The path that `path` names when the full path `folder` is the working folder: a relative path
 // below it, a rooted one ("\x") on its drive or share, "D:x" below it when it is on drive D:.
 // Full paths, and "E:x" for another drive (whose current folder only the system knows), stay as

@@ -38,8 +38,7 @@ public:
   // written; then no temporary file is left behind either.
   virtual bool ReplaceWholeFile(const std::string &path, std::string_view bytes) = 0;
 
-  // True when a directory search for `path` finds an entry and it is not a folder. The path is a
-  // search pattern, so "*" and "?" match; only the first entry counts.
+  // True when `path` names a file of any kind, not a folder.
   virtual bool FileExists(const std::string &path) = 0;
   // The names (without folder) of the files matching `pattern`; hidden and system files, folders
   // and volume labels are left out. The names are matched as the system matches them.

@@ -49,46 +49,43 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
 
 } // namespace
 
-TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(path)), platform_(platform) {
-  const auto extension = platform_.UpperCase(ExtensionPart(FileName));
+TPlayList::TPlayList(Platform &platform, std::string path) : platform_(platform), fileName_(std::move(path)) {
+  const auto extension = platform_.UpperCase(ExtensionPart(fileName_));
   if (extension == ".M3U")
-    Kind = kM3u;
+    kind_ = PlayListKind::M3u;
   else if (extension == ".M3U8")
-    Kind = kM3u8;
+    kind_ = PlayListKind::M3u8;
   else if (extension == ".PLST")
-    Kind = kPlst;
+    kind_ = PlayListKind::Plst;
   else
     throw ESFException(FormatText(messages::kBadExtension, extension));
-  ExtCount = 2;
-  Exts[0] = "wma";
-  Exts[1] = "mp3";
 }
 
 void TPlayList::Load() {
-  if (Kind == kPlst)
+  if (kind_ == PlayListKind::Plst)
     LoadPlst();
   else
     LoadM3u();
 }
 
 void TPlayList::LoadPlst() {
-  const TIniFile file(platform_, FileName);
+  const TIniFile file(platform_, fileName_);
   const std::int32_t tracks = file.ReadNumber(kPlstSection, "Tracks", 0);
   if (tracks <= 0)
     throw ESFException(messages::kPlayListEmpty);
   if (tracks > kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
-  Count = tracks;
+  count_ = tracks;
   for (std::int32_t number = 1; number <= tracks; ++number)
-    TrackPaths[number - 1] = ParsePlstEntry(file.ReadText(kPlstSection, std::to_string(number), ""), number);
+    trackPaths_[number - 1] = ParsePlstEntry(file.ReadText(kPlstSection, std::to_string(number), ""), number);
 }
 
 void TPlayList::LoadM3u() {
-  Count = 0;
+  count_ = 0;
   // A byte-order mark makes the file UTF-8; it is looked for across the first chunks too.
   static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   std::size_t markMatched = 0;
-  bool utf8 = Kind == kM3u8, started = false;
+  bool utf8 = kind_ == PlayListKind::M3u8, started = false;
   std::string line;
   bool inLine = false;
   const auto take = [&](char c) {
@@ -109,7 +106,7 @@ void TPlayList::LoadM3u() {
     }
     return true;
   };
-  platform_.ReadTextFile(FileName, [&](std::string_view chunk) {
+  platform_.ReadTextFile(fileName_, [&](std::string_view chunk) {
     for (const char c : chunk) {
       if (!started) {
         if (c == kByteOrderMark[markMatched]) {
@@ -142,42 +139,42 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   // Extended-M3U directives ("#EXTM3U", "#EXTINF:...") describe tracks but name none; in a ".m3u8"
   // every line that begins with "#" is a comment. Other lines of an ".m3u" that begin with "#" stay
   // tracks: a file may be named "#1 Hit.mp3".
-  if (Kind == kM3u8 ? line.front() == '#'
-                    : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
+  if (kind_ == PlayListKind::M3u8 ? line.front() == '#'
+                                  : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
-  if (Count == kMaxTracks)
+  if (count_ == kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
-  TrackPaths[Count++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
+  trackPaths_[count_++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
 }
 
 void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse) {
   if (toDir.empty())
     throw ESFException(messages::kNoDestination);
-  progress.SetMaximum(Count);
+  progress.SetMaximum(count_);
   progress.Show();
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
   // here rather than by changing the working folder, which the system cannot set to a long path.
-  const std::string listFolder = FolderPart(platform_.FullPath(FileName));
+  const std::string listFolder = FolderPart(platform_.FullPath(fileName_));
   const std::string destination = PathFrom(listFolder, toDir);
   std::array<std::string, kMaxTracks> sourcePaths;
-  for (std::int32_t i = 0; i < Count; ++i)
-    sourcePaths[i] = PathFrom(listFolder, TrackPaths[i]);
+  for (std::int32_t i = 0; i < count_; ++i)
+    sourcePaths[i] = PathFrom(listFolder, trackPaths_[i]);
 
   std::array<std::int32_t, kMaxTracks> order;
-  for (std::int32_t k = 0; k < Count; ++k)
-    order[k] = reverse ? Count - 1 - k : k;
+  for (std::int32_t k = 0; k < count_; ++k)
+    order[k] = reverse ? count_ - 1 - k : k;
 
   // Nothing is deleted before every track is known to be there, to be able to replace its target, to
   // overwrite none of the others and to fit. Any file-system call may block (a drive spinning up, a
   // share): between them the queue is looked at, as during the copies.
   std::array<Platform::FileFacts, kMaxTracks> sources;
-  for (std::int32_t k = 0; k < Count; ++k) {
+  for (std::int32_t k = 0; k < count_; ++k) {
     sources[order[k]] = platform_.QueryFile(sourcePaths[order[k]]);
     progress.KeepResponsive();
     if (!sources[order[k]].exists)
-      throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
+      throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
-  TrackIdentities tracks(platform_, sourcePaths, Count, progress);
+  TrackIdentities tracks(platform_, sourcePaths, count_, progress);
   FolderNames present(platform_.ListNames(destination));
   progress.KeepResponsive();
   const auto targets = LookUpTargets(progress, destination, present);
@@ -197,12 +194,12 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
     CheckRoom(destination, sources, {}, LookUpTargets(progress, destination, present), tracks);
   }
 
-  for (std::int32_t k = 0; k < Count; ++k) {
+  for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &source = sourcePaths[order[k]];
     const std::string name = FileNamePart(source);
-    const std::string target = destination + "\\" + name;
+    const std::string target = JoinPath(destination, name);
     if (!platform_.FileExists(source))
-      throw ESFException(FormatText(messages::kTrackMissing, TrackPaths[order[k]]));
+      throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
     progress.SetFileLabel(name);
     progress.SetPosition(k + 1);
     progress.Repaint();
@@ -214,15 +211,15 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
     // neither overwritten nor, once the copy fails, deleted.
     const auto copied = platform_.CopyFileOver(source, target, !before.exists, [&] { progress.KeepResponsive(); });
     if (copied == Platform::CopyResult::TargetExists)
-      throw ESFException(FormatText(messages::kCopyFailed, TrackPaths[order[k]]));
+      throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[order[k]]));
     if (copied == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
-      std::string message = FormatText(messages::kCopyFailed, TrackPaths[order[k]]);
+      std::string message = FormatText(messages::kCopyFailed, trackPaths_[order[k]]);
       if (!RemovePartialCopy(target, before, tracks))
         message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
       throw ESFException(message);
     }
   }
-  progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(FileName), Count));
+  progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(fileName_), count_));
   progress.Close();
 }
 
@@ -250,15 +247,15 @@ bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
 std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const std::string &destination,
                                                             TrackIdentities &tracks) {
   std::vector<ClearedFile> files;
-  for (std::int32_t e = 0; e < ExtCount; ++e) {
-    const std::string extension = platform_.UpperCase("." + Exts[e]);
-    const auto names = platform_.ListFiles(destination + "\\*." + Exts[e]);
+  for (const std::string_view cleared : kClearedExtensions) {
+    const std::string extension = platform_.UpperCase("." + std::string(cleared));
+    const auto names = platform_.ListFiles(JoinPath(destination, "*." + std::string(cleared)));
     progress.KeepResponsive();
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(name)) != extension)
         continue;
-      ClearedFile file{destination + "\\" + name, {}, {}};
+      ClearedFile file{JoinPath(destination, name), {}, {}};
       file.facts = platform_.QueryFile(file.path);
       if (!file.facts.exists)
         continue;
@@ -276,15 +273,15 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
 TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::string &destination,
                                             const FolderNames &present) {
   Targets targets;
-  for (std::int32_t i = 0; i < Count; ++i) {
-    const std::string name = FileNamePart(TrackPaths[i]);
+  for (std::int32_t i = 0; i < count_; ++i) {
+    const std::string name = FileNamePart(trackPaths_[i]);
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
     if (!added || !present.MayHold(name))
       continue;
     auto &target = entry->second;
-    target.facts = platform_.QueryFile(destination + "\\" + name);
+    target.facts = platform_.QueryFile(JoinPath(destination, name));
     if (target.facts.exists)
-      target.identity = platform_.FileIdentity(destination + "\\" + name);
+      target.identity = platform_.FileIdentity(JoinPath(destination, name));
     progress.KeepResponsive();
   }
   return targets;
@@ -293,26 +290,26 @@ TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::
 void TPlayList::CheckTargetsReplaceable(const std::string &destination,
                                         const std::array<std::int32_t, kMaxTracks> &order, const Targets &targets,
                                         TrackIdentities &tracks) {
-  for (std::int32_t k = 0; k < Count; ++k) {
-    const std::string name = FileNamePart(TrackPaths[order[k]]);
+  for (std::int32_t k = 0; k < count_; ++k) {
+    const std::string name = FileNamePart(trackPaths_[order[k]]);
     const auto &target = targets.at(platform_.UpperCase(name));
     if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
         !tracks.AnyIs(target.identity))
-      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(destination + "\\" + name)));
+      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(JoinPath(destination, name))));
   }
 }
 
 void TPlayList::CheckNamesakes(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
                                const Targets &targets, TrackIdentities &tracks) {
-  for (std::int32_t k = 0; k < Count; ++k) {
-    const std::string &track = TrackPaths[order[k]];
+  for (std::int32_t k = 0; k < count_; ++k) {
+    const std::string &track = trackPaths_[order[k]];
     const std::string name = FileNamePart(track);
     const auto &identity = targets.at(platform_.UpperCase(name)).identity;
     // A track that lies there under its own name is its own copy; another track of that name
     // would destroy it.
     if (!identity.empty() && !tracks.Is(order[k], identity) && tracks.AnyIs(identity))
       throw ESFException(
-          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(destination + "\\" + name)));
+          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(JoinPath(destination, name))));
   }
 }
 
@@ -326,8 +323,8 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
 
   // One target per name: of several tracks with one name, the largest is what must fit.
   std::map<std::string, std::uint64_t> neededFor;
-  for (std::int32_t i = 0; i < Count; ++i) {
-    const std::string key = platform_.UpperCase(FileNamePart(TrackPaths[i]));
+  for (std::int32_t i = 0; i < count_; ++i) {
+    const std::string key = platform_.UpperCase(FileNamePart(trackPaths_[i]));
     auto &needed = neededFor[key];
     if (!tracks.Is(i, targets.at(key).identity))
       needed = std::max(needed, onDisk(sources[i].size));

@@ -34,13 +34,19 @@ public:
 
 inline constexpr std::int32_t kMaxTracks = 101;
 
+// The kinds of playlist file, by extension.
+enum class PlayListKind {
+  Plst, // a profile file
+  M3u,  // Shift-JIS, or UTF-8 after a byte-order mark
+  M3u8, // UTF-8
+};
+
+// The extensions of the files a run clears from the destination unless in add mode.
+inline constexpr std::array<std::string_view, 2> kClearedExtensions = {"wma", "mp3"};
+
 // The tracks of one playlist file (".m3u" or ".plst") and the run that copies them into a folder.
 class TPlayList {
 public:
-  static constexpr std::uint8_t kPlst = 0;
-  static constexpr std::uint8_t kM3u = 1;  // Shift-JIS, or UTF-8 after a byte-order mark
-  static constexpr std::uint8_t kM3u8 = 2; // UTF-8
-
   // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u", ".m3u8" or ".plst"
   // (any case).
   TPlayList(Platform &platform, std::string path);
@@ -54,12 +60,11 @@ public:
   // Relative tracks and a relative `toDir` lie below the playlist's folder.
   void CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse);
 
-  std::uint8_t Kind;
-  std::string FileName;
-  std::int32_t Count = 0;
-  std::array<std::string, kMaxTracks> TrackPaths;
-  std::array<std::string, 10> Exts;
-  std::int32_t ExtCount;
+  PlayListKind Kind() const { return kind_; }
+  const std::string &FileName() const { return fileName_; }
+  // The tracks loaded, as the playlist names them.
+  std::int32_t Count() const { return count_; }
+  const std::string &TrackPath(std::int32_t track) const { return trackPaths_[static_cast<std::size_t>(track)]; }
 
 private:
   struct ClearedFile {
@@ -131,6 +136,10 @@ private:
   bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;
+  std::string fileName_;
+  PlayListKind kind_;
+  std::int32_t count_ = 0;
+  std::array<std::string, kMaxTracks> trackPaths_;
 };
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed

@@ -63,15 +63,15 @@ enum Id : int {
   kReverseCheck,
   kCopyLabel,
   kCopyProgress,
-  kPanel1,
+  kAboutFrame,
   kProductName,
   kVersion,
   kCopyright,
-  kLabel1,
+  kToDirCaption,
   kToDirEdit,
   kRefButton,
   kStopCheck,
-  kShellTreeView1,
+  kFolderTree,
 };
 
 inline constexpr Control kMainControls[] = {
@@ -91,14 +91,14 @@ inline constexpr Control kCopyingControls[] = {
 inline constexpr Window kCopying{"CopyingForm",           "ファイルのコピー中", 374, 95, false, true, Background::Black,
                                  {"ＭＳ Ｐゴシック", 12}, kCopyingControls};
 
-// The labels stand inside Panel1, whose corner is at 8, 8; a label of size 0 takes its text's size.
+// The labels stand inside the bevelled frame, whose corner is at 8, 8; a label of size 0 takes its text's size.
 inline constexpr Control kAboutControls[] = {
     {Kind::Button, kIdOk, "OKButton", 111, 140, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Label, kProductName, "ProductName", 94 + 8, 16 + 8, 0, 0, "Songferry", &kPGothic19Bold, kAqua, -1},
     {Kind::Label, kVersion, "Version", 120 + 8, 40 + 8, 0, 0, "Ver1.0", &kPGothic15, kAqua, -1},
     {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "(C) 2026 Songferry developers", &kPGothic13, kAqua,
      -1},
-    {Kind::Panel, kPanel1, "Panel1", 8, 8, 281, 121, "", nullptr, kBevelled, -1},
+    {Kind::Panel, kAboutFrame, "AboutFrame", 8, 8, 281, 121, "", nullptr, kBevelled, -1},
 };
 inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     298,           179, true, false,
                                Background::Black, {"ＭＳ Ｐゴシック", 12}, kAboutControls};
@@ -109,7 +109,7 @@ inline constexpr Control kOptionControls[] = {
     {Kind::Edit, kToDirEdit, "ToDirEdit", 72, 16, 137, 20, "ToDirEdit", nullptr, kPlain, 2},
     {Kind::Button, kRefButton, "RefButton", 224, 16, 65, 25, "参照", nullptr, kPlain, 3},
     {Kind::CheckBox, kStopCheck, "StopCheck", 8, 48, 137, 25, "コピー後すぐに終了", nullptr, kPlain, 4},
-    {Kind::Label, kLabel1, "Label1", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
+    {Kind::Label, kToDirCaption, "ToDirCaption", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
 };
 inline constexpr Window kOption{
     "SFOptionDlg",           "Songferry環境設定", 301, 131, true, false, Background::ButtonFace,
@@ -118,7 +118,7 @@ inline constexpr Window kOption{
 inline constexpr Control kToDirControls[] = {
     {Kind::Button, kIdOk, "OKBtn", 51, 148, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Button, kIdCancel, "CancelBtn", 131, 148, 75, 25, "Cancel", nullptr, kPlain, 1},
-    {Kind::FolderTree, kShellTreeView1, "ShellTreeView1", 16, 8, 225, 121, "", nullptr, kPlain, 2},
+    {Kind::FolderTree, kFolderTree, "FolderTree", 16, 8, 225, 121, "", nullptr, kPlain, 2},
 };
 inline constexpr Window kToDir{
     "ToDirDlg",    "コピー先の選択", 257, 190, true, false, Background::ButtonFace, {"ＭＳ Ｐゴシック", 12},
@@ -131,9 +131,9 @@ enum MenuId : int {
   kMenuOpen = 200,
   kMenuExit,
   kMenuCopy,
-  kMenuO2,
-  kMenuAboutA1,
-  kMenuMiHelp,
+  kMenuOptions,
+  kMenuAbout,
+  kMenuHelp,
 };
 
 struct MenuEntry {
@@ -144,11 +144,15 @@ struct MenuEntry {
 };
 
 inline constexpr MenuEntry kMainMenu[] = {
-    {MenuKind::Popup, 0, "File1", "ファイル(&F)"},       {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
-    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"}, {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
-    {MenuKind::Popup, 0, "O1", "オプション(&O)"},        {MenuKind::Item, kMenuO2, "O2", "環境設定(&O)"},
-    {MenuKind::Popup, 0, "Help1", "ヘルプ(&H)"},         {MenuKind::Item, kMenuAboutA1, "AboutA1", "About(&A)"},
-    {MenuKind::Item, kMenuMiHelp, "MiHelp", "Help(&H)"},
+    {MenuKind::Popup, 0, "FileMenu", "ファイル(&F)"},
+    {MenuKind::Item, kMenuOpen, "MenuOpen", "開く(&O)"},
+    {MenuKind::Item, kMenuExit, "MenuExit", "終了(&X)"},
+    {MenuKind::TopCommand, kMenuCopy, "MenuCopy", "コピー(&C)"},
+    {MenuKind::Popup, 0, "OptionsMenu", "オプション(&O)"},
+    {MenuKind::Item, kMenuOptions, "MenuOptions", "環境設定(&O)"},
+    {MenuKind::Popup, 0, "HelpMenu", "ヘルプ(&H)"},
+    {MenuKind::Item, kMenuAbout, "MenuAbout", "About(&A)"},
+    {MenuKind::Item, kMenuHelp, "MenuHelp", "Help(&H)"},
 };
 
 } // namespace sf::layouts

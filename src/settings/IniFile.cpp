@@ -70,26 +70,24 @@ std::optional<std::int32_t> ConvertNumber(std::string_view text) {
   return ConvertDecimal(text, negative);
 }
 
-std::int32_t TCustomIniFile::ReadNumber(const std::string &section, const std::string &key,
-                                        std::int32_t defaultValue) const {
+std::int32_t TIniFile::ReadNumber(const std::string &section, const std::string &key, std::int32_t defaultValue) const {
   return ConvertNumber(ReadText(section, key, "")).value_or(defaultValue);
 }
 
-bool TCustomIniFile::ReadFlag(const std::string &section, const std::string &key, bool defaultValue) const {
+bool TIniFile::ReadFlag(const std::string &section, const std::string &key, bool defaultValue) const {
   return ReadNumber(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void TCustomIniFile::WriteFlag(const std::string &section, const std::string &key, bool value) {
+void TIniFile::WriteFlag(const std::string &section, const std::string &key, bool value) {
   WriteText(section, key, value ? "1" : "0");
 }
 
-TIniFile::TIniFile(Platform &platform, std::string fileName)
-    : TCustomIniFile(std::move(fileName)), platform_(platform) {
+TIniFile::TIniFile(Platform &platform, std::string fileName) : platform_(platform), fileName_(std::move(fileName)) {
   Reload();
 }
 
 void TIniFile::Reload() {
-  bytes_ = platform_.ReadWholeFile(FileName);
+  bytes_ = platform_.ReadWholeFile(fileName_);
   changed_ = false;
 }
 
@@ -112,8 +110,8 @@ void TIniFile::WriteText(const std::string &section, const std::string &key, con
 }
 
 void TIniFile::UpdateFile() {
-  if (!bytes_ || (changed_ && !platform_.ReplaceWholeFile(FileName, *bytes_)))
-    throw EIniFileException(FormatText(messages::kCannotWrite, FileName));
+  if (!bytes_ || (changed_ && !platform_.ReplaceWholeFile(fileName_, *bytes_)))
+    throw EIniFileException(FormatText(messages::kCannotWrite, fileName_));
 }
 
 } // namespace sf

@@ -11,22 +11,25 @@ const std::string kSection = "Songferry";
 } // namespace
 
 TSFOption::TSFOption(Platform &platform, std::string fileName)
-    : TIniFile(platform, std::move(fileName)), ToDir(ReadText(kSection, "ToDir", "")),
-      DefaultDir(ReadText(kSection, "DefaultDir", ".")), AddMode(ReadFlag(kSection, "AddMode", false)),
-      Reverse(ReadFlag(kSection, "Reverse", false)), StopAfterCopy(ReadFlag(kSection, "StopAfterCopy", true)),
-      readAtCreation_(Readable()) {}
+    : file_(platform, std::move(fileName)), readAtCreation_(file_.Readable()) {
+  ToDir = file_.ReadText(kSection, "ToDir", "");
+  DefaultDir = file_.ReadText(kSection, "DefaultDir", ".");
+  AddMode = file_.ReadFlag(kSection, "AddMode", false);
+  Reverse = file_.ReadFlag(kSection, "Reverse", false);
+  StopAfterCopy = file_.ReadFlag(kSection, "StopAfterCopy", true);
+}
 
 void TSFOption::Save() {
   // Settings read as defaults from a file that could not be read would replace the user's own.
   if (!readAtCreation_)
-    throw EIniFileException(FormatText(messages::kCannotWrite, FileName));
-  Reload();
-  WriteText(kSection, "ToDir", ToDir);
-  WriteText(kSection, "DefaultDir", DefaultDir);
-  WriteFlag(kSection, "AddMode", AddMode);
-  WriteFlag(kSection, "Reverse", Reverse);
-  WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
-  UpdateFile();
+    throw EIniFileException(FormatText(messages::kCannotWrite, file_.FileName()));
+  file_.Reload();
+  file_.WriteText(kSection, "ToDir", ToDir);
+  file_.WriteText(kSection, "DefaultDir", DefaultDir);
+  file_.WriteFlag(kSection, "AddMode", AddMode);
+  file_.WriteFlag(kSection, "Reverse", Reverse);
+  file_.WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
+  file_.UpdateFile();
 }
 
 std::string SettingsFilePath(const std::string &programPath) {

@@ -8,7 +8,7 @@ namespace sf {
 
 // The user's settings, kept in the settings file beside the program. Read once when created and
 // written by Save; in between only the fields change.
-class TSFOption : public TIniFile {
+class TSFOption {
 public:
   TSFOption(Platform &platform, std::string fileName);
 
@@ -24,6 +24,7 @@ public:
   bool StopAfterCopy;
 
 private:
+  TIniFile file_;
   bool readAtCreation_;
 };
 

@@ -82,6 +82,13 @@ std::string UnhandledErrorText(const std::string &message) {
   return message;
 }
 
+bool ConfirmDestinationFitsSettings(const std::string &folder, HWND owner) {
+  if (FitsShiftJis(folder))
+    return true;
+  ShowError(messages::kFolderNotShiftJis, owner);
+  return false;
+}
+
 void ReportUnhandled(std::exception_ptr error) {
   std::string message;
   try {

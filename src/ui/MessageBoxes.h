@@ -17,6 +17,10 @@ HWND FrontWindow();
 void ShowError(const std::string &text, HWND owner = FrontWindow());
 void ShowInfo(const std::string &text, HWND owner = FrontWindow());
 
+// Whether the settings file, which is Shift-JIS, can name the destination folder `folder`; when it
+// cannot, an error box over `owner` says so.
+bool ConfirmDestinationFitsSettings(const std::string &folder, HWND owner);
+
 // Shows an error that no handler caught, in a box titled "Songferry"; the program goes on.
 void ReportUnhandled(std::exception_ptr error);
 

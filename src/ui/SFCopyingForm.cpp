@@ -9,14 +9,16 @@
 namespace sf::ui {
 namespace {
 
-// Milliseconds. About 20 pictures a second is all the eye uses; on fast media a track takes a few
-// milliseconds, and painting each would cost more than copying it.
-constexpr ULONGLONG kPaintEvery = 50;
+using namespace std::chrono_literals;
+
+// About 20 pictures a second is all the eye uses; on fast media a track takes a few milliseconds,
+// and painting each would cost more than copying it.
+constexpr auto kPaintEvery = 50ms;
 // The most of a run's time that painting may take. Where painting is dear (a remote or emulated
 // display) the run paints less often rather than copy more slowly; elsewhere it never binds.
 constexpr int kPaintPercent = 2;
 // Well within the time after which the system takes a window for hung, and what a user notices.
-constexpr ULONGLONG kLookEvery = 100;
+constexpr auto kLookEvery = 100ms;
 
 // Takes the next message of the range for `window` and its children (for any window: nullptr) from
 // the queue. PeekMessage may hand out WM_QUIT whatever the filter: that one is put back for the
@@ -45,8 +47,7 @@ void TCopyingForm::Show() {
   RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   // The theme can change between runs.
   themedBar_ = IsThemed(Control(layouts::kCopyProgress));
-  lookedAt_ = GetTickCount64();
-  shownAt_ = std::chrono::steady_clock::now();
+  lookedAt_ = shownAt_ = Clock::now();
   painting_ = {};
 }
 
@@ -68,15 +69,15 @@ void TCopyingForm::Repaint() {
 }
 
 bool TCopyingForm::PaintDue() const {
-  return GetTickCount64() - paintedAt_ >= kPaintEvery &&
-         painting_ * 100 <= (std::chrono::steady_clock::now() - shownAt_) * kPaintPercent;
+  const auto now = Clock::now();
+  return now - paintedAt_ >= kPaintEvery && painting_ * 100 <= (now - shownAt_) * kPaintPercent;
 }
 
 void TCopyingForm::PaintCounted() {
-  const auto started = std::chrono::steady_clock::now();
+  const auto started = Clock::now();
   PaintProgress();
-  paintedAt_ = GetTickCount64();
-  painting_ += std::chrono::steady_clock::now() - started;
+  paintedAt_ = Clock::now();
+  painting_ += paintedAt_ - started;
 }
 
 void TCopyingForm::PaintProgress() {
@@ -104,7 +105,7 @@ void TCopyingForm::KeepResponsive() {
   // A track that takes long is shown while it copies, not only once the next one starts.
   if (pending_ && PaintDue())
     PaintCounted();
-  const ULONGLONG now = GetTickCount64();
+  const auto now = Clock::now();
   if (now - lookedAt_ < kLookEvery)
     return;
   lookedAt_ = now;

@@ -42,10 +42,11 @@ private:
   std::int32_t maximum_ = 100;
   bool pending_ = false; // label or position set but not yet shown
   bool themedBar_ = false;
-  ULONGLONG paintedAt_ = 0;
-  ULONGLONG lookedAt_ = 0;
-  std::chrono::steady_clock::time_point shownAt_;
-  std::chrono::steady_clock::duration painting_{}; // spent painting since shown
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point paintedAt_;
+  Clock::time_point lookedAt_;
+  Clock::time_point shownAt_;
+  Clock::duration painting_{}; // spent painting since shown
 };
 
 // Moves the progress bar `bar` of range 0 to `maximum` to `position`, to be drawn at once, also

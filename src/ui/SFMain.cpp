@@ -1,15 +1,13 @@
 #include "ui/SFMain.h"
 
 #include "platform/PathParts.h"
+#include "platform/win32/SystemFolders.h"
 #include "platform/win32/Utf16.h"
 #include "playlist/SFException.h"
+#include "playlist/SFPlayList.h"
 #include "resources/MessageTexts.h"
 #include "ui/CommandLine.h"
-#include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
-#include "ui/SFAboutBox.h"
-#include "ui/SFCopyingForm.h"
-#include "ui/SFOptDlg.h"
 #include "ui/SystemDlls.h"
 
 #include <commctrl.h>
@@ -37,13 +35,6 @@ HMENU BuildMainMenu() {
     }
   }
   return bar;
-}
-
-// Empty when the system cannot say.
-std::string WindowsFolder() {
-  std::wstring folder(GetWindowsDirectoryW(nullptr, 0), L'\0');
-  folder.resize(GetWindowsDirectoryW(folder.data(), static_cast<UINT>(folder.size())));
-  return Narrow(folder);
 }
 
 // Starts the program at the full path `application` (never searched for) with `commandLine`, in
@@ -121,15 +112,30 @@ private:
 
 } // namespace
 
-TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
+TFrmSFMain::TFrmSFMain(Platform &platform, const std::string &commandLine, int show)
+    : TWindow(layouts::kMain, nullptr, Modality::Modeless), platform_(platform) {
   SetMenu(Handle(), BuildMainMenu());
   FormCreate(commandLine);
+  ShowWindow(Handle(), show);
+  // A failure from here on leaves this constructor unfinished: the destructor, which saves the
+  // settings, does not run, and the user has changed nothing yet.
+  optionDlg_ = std::make_unique<TSFOptionDlg>(Handle());
+  copyingForm_ = std::make_unique<TCopyingForm>(Handle());
+  about_ = std::make_unique<TSFAbout>(Handle());
 }
 
 TFrmSFMain::~TFrmSFMain() {
-  // Destroyed here, while this is still a TFrmSFMain, so that WM_DESTROY reaches FormDestroy.
-  if (Handle())
-    DestroyWindow(Handle());
+  // The owned windows go first, in the reverse order of their creation.
+  about_.reset();
+  copyingForm_.reset();
+  optionDlg_.reset();
+  if (settingsSaved_)
+    return;
+  try {
+    option_->Save();
+  } catch (...) {
+    ReportUnhandled(std::current_exception());
+  }
 }
 
 void TFrmSFMain::FormCreate(const std::string &commandLine) {
@@ -138,21 +144,15 @@ void TFrmSFMain::FormCreate(const std::string &commandLine) {
   const auto arguments = SplitCommandLine(commandLine);
   if (arguments.size() > 1)
     ChoosePlayList(arguments[1]);
-  Option = std::make_unique<TSFOption>(platform_, SettingsFilePath(ProgramPath()));
-  SetChecked(layouts::kAddCheck, Option->AddMode);
-  SetChecked(layouts::kReverseCheck, Option->Reverse);
-}
-
-void TFrmSFMain::FormDestroy() {
-  if (Option && !settingsSaved_)
-    Option->Save();
+  option_ = std::make_unique<TSFOption>(platform_, SettingsFilePath(ProgramPath()));
+  SetChecked(layouts::kAddCheck, option_->AddMode);
+  SetChecked(layouts::kReverseCheck, option_->Reverse);
 }
 
 void TFrmSFMain::SessionEnding() {
   settingsSaved_ = true;
   try {
-    if (Option)
-      Option->Save();
+    option_->Save();
   } catch (const EIniFileException &) {
     // No box: the session is ending, and no one would see it.
   }
@@ -166,9 +166,6 @@ LRESULT TFrmSFMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_CLOSE:
     if (!running_)
       TerminateApplication();
-    return 0;
-  case WM_DESTROY:
-    FormDestroy();
     return 0;
   case WM_QUERYENDSESSION:
     return copying_ ? FALSE : TRUE;
@@ -206,14 +203,14 @@ void TFrmSFMain::Command(int id) {
   case layouts::kMenuCopy:
     MenuCopyClick();
     break;
-  case layouts::kMenuO2:
-    O2Click();
+  case layouts::kMenuOptions:
+    MenuOptionsClick();
     break;
-  case layouts::kMenuAboutA1:
-    AboutA1Click();
+  case layouts::kMenuAbout:
+    MenuAboutClick();
     break;
-  case layouts::kMenuMiHelp:
-    MiHelpClick();
+  case layouts::kMenuHelp:
+    MenuHelpClick();
     break;
   }
 }
@@ -226,17 +223,17 @@ void TFrmSFMain::CopyButtonClick() {
   try {
     const DisabledWhileCopying disabled(Handle());
     const SessionEndRefused sessionEnd(Handle(), copying_);
-    TPlayList playList(platform_, PlayListPath);
+    TPlayList playList(platform_, playListPath_);
     playList.Load();
-    playList.CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);
-    if (Option->StopAfterCopy)
+    playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse);
+    if (option_->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {
-    CopyingForm->Close();
+    copyingForm_->Close();
     ShowError(error.what());
   } catch (...) {
     // Every other error is shown by the top-level handler, over no progress window either.
-    CopyingForm->Close();
+    copyingForm_->Close();
     throw;
   }
 }
@@ -247,14 +244,14 @@ void TFrmSFMain::CancelButtonClick() { TerminateApplication(); }
 
 void TFrmSFMain::MenuExitClick() { TerminateApplication(); }
 
-void TFrmSFMain::AddCheckClick() { Option->AddMode = IsChecked(layouts::kAddCheck); }
+void TFrmSFMain::AddCheckClick() { option_->AddMode = IsChecked(layouts::kAddCheck); }
 
-void TFrmSFMain::ReverseCheckClick() { Option->Reverse = IsChecked(layouts::kReverseCheck); }
+void TFrmSFMain::ReverseCheckClick() { option_->Reverse = IsChecked(layouts::kReverseCheck); }
 
 void TFrmSFMain::MenuOpenClick() {
   std::wstring path(32 * 1024, L'\0');
   const std::wstring filter = Widen(std::string_view(messages::kOpenDialogFilter, sizeof messages::kOpenDialogFilter));
-  const std::wstring initialFolder = Widen(Option->DefaultDir);
+  const std::wstring initialFolder = Widen(option_->DefaultDir);
   const std::wstring title = Widen(messages::kOpenDialogTitle);
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -274,7 +271,7 @@ void TFrmSFMain::MenuOpenClick() {
   // The settings file is Shift-JIS: a folder it cannot name leaves the starting folder as it was.
   const std::string folder = FolderPartWithSeparator(Narrow(path));
   if (FitsShiftJis(folder))
-    Option->DefaultDir = folder;
+    option_->DefaultDir = folder;
 }
 
 void TFrmSFMain::WMDropFiles(HDROP drop) {
@@ -293,29 +290,29 @@ void TFrmSFMain::WMDropFiles(HDROP drop) {
   ChoosePlayList(Narrow(path));
 }
 
-void TFrmSFMain::O2Click() {
-  SFOptionDlg->SetText(layouts::kToDirEdit, Option->ToDir);
-  SFOptionDlg->SetChecked(layouts::kStopCheck, Option->StopAfterCopy);
-  if (SFOptionDlg->ShowModal() != IDOK)
+void TFrmSFMain::MenuOptionsClick() {
+  optionDlg_->SetText(layouts::kToDirEdit, option_->ToDir);
+  optionDlg_->SetChecked(layouts::kStopCheck, option_->StopAfterCopy);
+  if (optionDlg_->ShowModal() != IDOK)
     return;
-  Option->ToDir = SFOptionDlg->Text(layouts::kToDirEdit);
-  Option->StopAfterCopy = SFOptionDlg->IsChecked(layouts::kStopCheck);
+  option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
+  option_->StopAfterCopy = optionDlg_->IsChecked(layouts::kStopCheck);
 }
 
-void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
+void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }
 
-void TFrmSFMain::MiHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
+void TFrmSFMain::MenuHelpClick() { OpenHelp(WindowsFolder(), ProgramPath()); }
 
 void TFrmSFMain::ChoosePlayList(const std::string &path) {
   // Full at once: a bare name given in the playlist's folder must still name it when a run or the
   // open dialog has changed the working folder.
-  PlayListPath = platform_.FullPath(path);
-  SetText(layouts::kPLNameLabel, FileNamePart(PlayListPath));
+  playListPath_ = platform_.FullPath(path);
+  SetText(layouts::kPLNameLabel, FileNamePart(playListPath_));
 }
 
 std::string HelpViewerPath(const std::string &windowsFolder) {
   // The system gives its folder with a final "\" only where that is a root ("C:\").
-  return windowsFolder + (FileNamePart(windowsFolder).empty() ? "" : "\\") + "hh.exe";
+  return JoinPath(windowsFolder, "hh.exe");
 }
 
 std::string HelpCommandLine(const std::string &programPath) {
@@ -332,15 +329,5 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath) 
 }
 
 void TerminateApplication() { PostQuitMessage(0); }
-
-int RunApplication() {
-  const ComApartment com;
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
-  // Inside the apartment: the windows go before COM does, however the program ends.
-  const FormsLifetime forms(Narrow(GetCommandLineW()), SW_SHOW);
-  return RunMessageLoop();
-}
 
 } // namespace sf::ui

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "platform/win32/Win32Platform.h"
-#include "playlist/SFPlayList.h"
+#include "platform/Platform.h"
 #include "settings/SFOption.h"
 #include "ui/Owners.h"
+#include "ui/SFAboutBox.h"
+#include "ui/SFCopyingForm.h"
+#include "ui/SFOptDlg.h"
 #include "ui/Window.h"
 
 #include <memory>
@@ -12,11 +14,16 @@
 namespace sf::ui {
 
 // The main window: choose a playlist (command line, open dialog or drop), set add mode and reverse
-// order, copy. It owns the settings and is where a copy run's errors are shown.
+// order, copy. It owns the settings and the program's other windows (options with their folder
+// picker, progress, about), and is where a copy run's errors are shown.
 class TFrmSFMain final : public TWindow {
 public:
-  // `commandLine` is the program's own, as the system gives it, in UTF-8.
-  explicit TFrmSFMain(const std::string &commandLine);
+  // `commandLine` is the program's own, as the system gives it, in UTF-8. The window is shown
+  // (`show`, as ShowWindow takes it) as soon as it exists; the others are created hidden after it,
+  // so that the user need not wait for them. When one cannot be created, the error goes on to the
+  // caller and the settings file stays as it was.
+  TFrmSFMain(Platform &platform, const std::string &commandLine, int show = SW_HIDE);
+  // Destroys the other windows, then saves the settings.
   ~TFrmSFMain() override;
 
   void CopyButtonClick();
@@ -27,12 +34,18 @@ public:
   void ReverseCheckClick();
   void MenuOpenClick();
   void WMDropFiles(HDROP drop);
-  void O2Click();
-  void AboutA1Click();
-  void MiHelpClick();
+  void MenuOptionsClick();
+  void MenuAboutClick();
+  void MenuHelpClick();
 
-  std::unique_ptr<TSFOption> Option;
-  std::string PlayListPath;
+  TSFOption &Option() { return *option_; }
+  const std::string &PlayListPath() const { return playListPath_; }
+  // Takes `path`, made full, as the playlist to copy, and shows its name.
+  void ChoosePlayList(const std::string &path);
+
+  TSFOptionDlg &OptionDlg() { return *optionDlg_; }
+  TCopyingForm &CopyingForm() { return *copyingForm_; }
+  TSFAbout &About() { return *about_; }
 
 protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -40,12 +53,15 @@ protected:
 
 private:
   void FormCreate(const std::string &commandLine);
-  void FormDestroy();
   // The session ends: Windows may end the process without destroying any window.
   void SessionEnding();
-  void ChoosePlayList(const std::string &path);
 
-  Win32Platform platform_;
+  Platform &platform_;
+  std::unique_ptr<TSFOption> option_;
+  std::string playListPath_;
+  std::unique_ptr<TSFOptionDlg> optionDlg_;
+  std::unique_ptr<TCopyingForm> copyingForm_;
+  std::unique_ptr<TSFAbout> about_;
   // While a copy command runs, to its last box: nothing may then open another window, end the
   // program or choose another playlist.
   bool running_ = false;
@@ -64,8 +80,5 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath);
 
 // Tells the application to end once the current message is handled.
 void TerminateApplication();
-
-// The program: creates the windows, runs until told to end, and destroys them.
-int RunApplication();
 
 } // namespace sf::ui

@@ -1,10 +1,6 @@
 #include "ui/SFOptDlg.h"
 
-#include "platform/win32/Utf16.h"
-#include "resources/MessageTexts.h"
-#include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
-#include "ui/SFToDirDlg.h"
 
 namespace sf::ui {
 
@@ -16,16 +12,13 @@ void TSFOptionDlg::Command(int id) {
 }
 
 bool TSFOptionDlg::OkConfirmed() {
-  // The settings file is Shift-JIS: a folder it cannot name is refused, and nothing is stored.
-  if (FitsShiftJis(Text(layouts::kToDirEdit)))
-    return true;
-  ShowError(messages::kFolderNotShiftJis, Handle());
-  return false;
+  // A folder the settings file cannot name is refused, and nothing is stored.
+  return ConfirmDestinationFitsSettings(Text(layouts::kToDirEdit), Handle());
 }
 
 void TSFOptionDlg::RefButtonClick() {
-  if (ToDirDlg->ShowModal() == IDOK)
-    SetText(layouts::kToDirEdit, ToDirDlg->SelectedFolderPath());
+  if (toDirDlg_.ShowModal() == IDOK)
+    SetText(layouts::kToDirEdit, toDirDlg_.SelectedFolderPath());
 }
 
 } // namespace sf::ui

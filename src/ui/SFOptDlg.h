@@ -1,13 +1,17 @@
 #pragma once
 
+#include "ui/SFToDirDlg.h"
 #include "ui/Window.h"
 
 namespace sf::ui {
 
 // Edits the destination folder and the end-after-copy choice; the main window loads and stores them.
+// It owns the folder picker that its "参照" button opens over it.
 class TSFOptionDlg final : public TWindow {
 public:
   explicit TSFOptionDlg(HWND owner);
+
+  TToDirDlg &ToDirDlg() { return toDirDlg_; }
 
 protected:
   void Command(int id) override;
@@ -15,6 +19,8 @@ protected:
 
 private:
   void RefButtonClick();
+
+  TToDirDlg toDirDlg_{Handle()};
 };
 
 } // namespace sf::ui

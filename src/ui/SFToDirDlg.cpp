@@ -186,7 +186,7 @@ std::string TToDirDlg::SelectedFolderPath() const {
   return selected && IsDriveFolder(selected) ? Narrow(NameOf(selected, SHGDN_FORPARSING)) : std::string();
 }
 
-void TToDirDlg::ShellTreeView1RightClick() {
+void TToDirDlg::FolderTreeRightClick() {
   TVHITTESTINFO hit{};
   GetCursorPos(&hit.pt);
   ScreenToClient(Tree(), &hit.pt);
@@ -197,7 +197,7 @@ void TToDirDlg::ShellTreeView1RightClick() {
 LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NOTIFY) {
     const auto *header = reinterpret_cast<const NMHDR *>(lParam);
-    if (header->idFrom == layouts::kShellTreeView1) {
+    if (header->idFrom == layouts::kFolderTree) {
       if (header->code == TVN_ITEMEXPANDINGA || header->code == TVN_ITEMEXPANDINGW) {
         const auto *change = reinterpret_cast<const NMTREEVIEWW *>(lParam);
         if (change->action & TVE_EXPAND)
@@ -205,7 +205,7 @@ LRESULT TToDirDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
       }
       if (header->code == NM_RCLICK) {
-        ShellTreeView1RightClick();
+        FolderTreeRightClick();
         return TRUE;
       }
     }
@@ -221,11 +221,8 @@ bool TToDirDlg::OkConfirmed() {
     ShowError(messages::kNotADriveFolder, Handle());
     return false;
   }
-  // The settings file is Shift-JIS: a folder it cannot name is refused here, where it was picked.
-  if (FitsShiftJis(SelectedFolderPath()))
-    return true;
-  ShowError(messages::kFolderNotShiftJis, Handle());
-  return false;
+  // A folder the settings file cannot name is refused here, where it was picked.
+  return ConfirmDestinationFitsSettings(SelectedFolderPath(), Handle());
 }
 
 } // namespace sf::ui

@@ -45,7 +45,7 @@ private:
     bool listed = false;
   };
 
-  HWND Tree() const { return Control(layouts::kShellTreeView1); }
+  HWND Tree() const { return Control(layouts::kFolderTree); }
   // The selected folder, relative to the desktop; null when none is.
   const ITEMIDLIST *SelectedFolder() const;
   // Whether the folder has a path: This PC, libraries, the network, a zip file or a player connected
@@ -55,7 +55,7 @@ private:
   HTREEITEM AddFolder(HTREEITEM parent, Pidl absolute);
   // Fills in the subfolders of `item` the first time its branch opens.
   void ListSubfolders(HTREEITEM item);
-  void ShellTreeView1RightClick();
+  void FolderTreeRightClick();
   std::wstring NameOf(const ITEMIDLIST *absolute, SHGDNF flags) const;
   static std::optional<Shell> LoadShell();
 

@@ -1,5 +1,5 @@
+#include "ui/Application.h"
 #include "ui/MessageBoxes.h"
-#include "ui/SFMain.h"
 #include "ui/SystemDlls.h"
 
 #include <windows.h>

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace sf::ui {
 namespace {
@@ -104,8 +105,11 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) :
 }
 
 TWindow::~TWindow() {
-  if (handle_)
-    DestroyWindow(handle_);
+  if (!handle_)
+    return;
+  // The derived parts are gone by now: the window's last messages go to no handler of this object.
+  SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+  DestroyWindow(std::exchange(handle_, nullptr));
 }
 
 LRESULT CALLBACK TWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

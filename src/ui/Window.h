@@ -22,7 +22,8 @@ enum class Modality { Modeless, Modal };
 
 // One top-level window built from its layout. The window procedure binds the object at
 // WM_NCCREATE and hands every message to HandleMessage; an exception never leaves it, but goes to
-// ReportUnhandled. The object owns its window and fonts.
+// ReportUnhandled. The object owns its window and fonts: the window ends with the object, and no
+// HandleMessage sees its WM_DESTROY, so a derived window does its last work in its own destructor.
 class TWindow {
 public:
   TWindow(const layouts::Window &layout, HWND owner, Modality modality);

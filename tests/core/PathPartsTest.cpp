@@ -82,6 +82,13 @@ TEST(PathParts, ResolvesPathsFromAFolderAsTheWorkingFolderWould) {
     EXPECT_EQ(PathFrom(c.folder, c.path), c.resolved) << c.folder << " + " << c.path;
 }
 
+TEST(PathParts, JoinsANameToAFolderWithOneSeparator) {
+  EXPECT_EQ(JoinPath("E:\\Player", "表.mp3"), "E:\\Player\\表.mp3");
+  EXPECT_EQ(JoinPath("E:\\", "a.mp3"), "E:\\a.mp3");
+  EXPECT_EQ(JoinPath("E:", "a.mp3"), "E:\\a.mp3");
+  EXPECT_EQ(JoinPath("\\\\server\\share\\", "*.mp3"), "\\\\server\\share\\*.mp3");
+}
+
 TEST(FileIdentity, TrustsOnlyNumbersThatNameOneFile) {
   FileNumbers ntfs;
   ntfs.indexAnswered = true;

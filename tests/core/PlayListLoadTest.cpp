@@ -22,28 +22,26 @@ std::string MessageOf(const std::function<void()> &action) {
 }
 
 std::vector<std::string> TracksOf(const TPlayList &list) {
-  return {list.TrackPaths.begin(), list.TrackPaths.begin() + list.Count};
+  std::vector<std::string> tracks;
+  for (std::int32_t i = 0; i < list.Count(); ++i)
+    tracks.push_back(list.TrackPath(i));
+  return tracks;
 }
 
 TEST(PlayListConstruction, ClassifiesByExtensionInAnyCase) {
   FakePlatform fake;
   for (const char *path : {"mix.m3u", "LIST.M3U", "C:\\表\\mix.m3u"}) {
     const TPlayList list(fake, path);
-    EXPECT_EQ(list.Kind, TPlayList::kM3u) << path;
-    EXPECT_EQ(list.FileName, path);
+    EXPECT_EQ(list.Kind(), PlayListKind::M3u) << path;
+    EXPECT_EQ(list.FileName(), path);
   }
   for (const char *path : {"C:\\Lists\\mix.PLST", "a.Plst"})
-    EXPECT_EQ(TPlayList(fake, path).Kind, TPlayList::kPlst) << path;
+    EXPECT_EQ(TPlayList(fake, path).Kind(), PlayListKind::Plst) << path;
   for (const char *path : {"mix.m3u8", "C:\\Lists\\Beyoncé.M3U8"})
-    EXPECT_EQ(TPlayList(fake, path).Kind, TPlayList::kM3u8) << path;
+    EXPECT_EQ(TPlayList(fake, path).Kind(), PlayListKind::M3u8) << path;
 
   const TPlayList list(fake, "..\\x.m3u");
-  EXPECT_EQ(list.FileName, "..\\x.m3u");
-  EXPECT_EQ(list.ExtCount, 2);
-  EXPECT_EQ(list.Exts[0], "wma");
-  EXPECT_EQ(list.Exts[1], "mp3");
-  for (int i = 2; i < 10; ++i)
-    EXPECT_EQ(list.Exts[i], "");
+  EXPECT_EQ(list.FileName(), "..\\x.m3u");
   EXPECT_TRUE(fake.Journal().empty()) << "construction reads nothing";
 }
 

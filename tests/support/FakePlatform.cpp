@@ -232,9 +232,9 @@ bool FakePlatform::FileExists(const std::string &path) {
   if (FailureFor("Exists", path))
     return false;
   const auto folder = Key(FolderPart(FullPath(path)));
-  const auto pattern = UpperCase(FileNamePart(path));
+  const auto name = UpperCase(FileNamePart(path));
   for (const auto &[key, file] : files_) {
-    if (UpperCase(FolderPart(key)) == folder && Matches(pattern, FileNamePart(key)))
+    if (UpperCase(FolderPart(key)) == folder && UpperCase(FileNamePart(key)) == name)
       return true;
   }
   return false;

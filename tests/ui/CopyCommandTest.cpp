@@ -62,12 +62,12 @@ protected:
     scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\b.wma\r\n..\\Music\\c.mp3\r\n");
     // The same in UTF-8, after a name that Shift-JIS lacks and that is missing.
     scratch.Write("Lists\\now.m3u8", "#EXTM3U\n..\\Music\\a.mp3\nBeyoncé - Halo.mp3\n");
-    Main().Option->ToDir = scratch / "Player";
-    Main().Option->StopAfterCopy = false;
-    Main().PlayListPath = scratch / "Lists\\mix.m3u";
+    Main().Option().ToDir = scratch / "Player";
+    Main().Option().StopAfterCopy = false;
+    Main().ChoosePlayList(scratch / "Lists\\mix.m3u");
   }
 
-  HWND Bar() { return ui::CopyingForm->Control(layouts::kCopyProgress); }
+  HWND Bar() { return Main().CopyingForm().Control(layouts::kCopyProgress); }
   // A sparse track that takes seconds to copy, next to nothing on disk until copied, between a.mp3
   // and c.mp3 in mix.m3u.
   static constexpr LONGLONG kLongTrack = 1LL << 30;
@@ -91,7 +91,7 @@ protected:
     DeleteFileW(Widen(scratch / "Music\\long.mp3").c_str());
     WindowTest::TearDown();
   }
-  bool ProgressShown() { return IsWindowVisible(ui::CopyingForm->Handle()) != FALSE; }
+  bool ProgressShown() { return IsWindowVisible(Main().CopyingForm().Handle()) != FALSE; }
 };
 
 TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
@@ -106,14 +106,14 @@ TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
       shownDuringBox = ProgressShown();
       position = static_cast<int>(SendMessageA(Bar(), PBM_GETPOS, 0, 0));
       maximum = static_cast<int>(SendMessageA(Bar(), PBM_GETRANGE, FALSE, 0));
-      label = ui::CopyingForm->Text(layouts::kCopyLabel);
+      label = Main().CopyingForm().Text(layouts::kCopyLabel);
     });
     Click(Main().Handle(), layouts::kIdOk);
     EXPECT_EQ(info.Seen().caption, "情報");
     EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
   }
   EXPECT_TRUE(shownDuringBox);
-  EXPECT_EQ(owner, ui::CopyingForm->Handle());
+  EXPECT_EQ(owner, Main().CopyingForm().Handle());
   EXPECT_EQ(GetActiveWindow(), Main().Handle()) << "activation comes back to the program";
   EXPECT_EQ(position, 3);
   EXPECT_EQ(maximum, 3);
@@ -124,7 +124,7 @@ TEST_F(CopyCommandTest, CopiesAndReportsWithTheBarFullWhileTheBoxIsUp) {
 }
 
 TEST_F(CopyCommandTest, EndsTheProgramAfterASuccessfulRunWhenAsked) {
-  Main().Option->StopAfterCopy = true;
+  Main().Option().StopAfterCopy = true;
   {
     WindowAnswerer info;
     Command(layouts::kMenuCopy);
@@ -134,8 +134,8 @@ TEST_F(CopyCommandTest, EndsTheProgramAfterASuccessfulRunWhenAsked) {
 }
 
 TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
-  Main().Option->StopAfterCopy = true;
-  Main().PlayListPath.clear();
+  Main().Option().StopAfterCopy = true;
+  Main().ChoosePlayList("");
   {
     WindowAnswerer error;
     Click(Main().Handle(), layouts::kIdOk);
@@ -143,14 +143,14 @@ TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
     EXPECT_EQ(error.Seen().text, "拡張子が不正です");
   }
   scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n..\\Music\\gone.mp3\r\n");
-  Main().PlayListPath = scratch / "Lists\\mix.m3u";
+  Main().ChoosePlayList(scratch / "Lists\\mix.m3u");
   bool shownDuringBox = true;
   {
     WindowAnswerer error("#32770", IDOK, [&](HWND) { shownDuringBox = ProgressShown(); });
     Click(Main().Handle(), layouts::kIdOk);
     EXPECT_EQ(error.Seen().text, "ファイル..\\Music\\gone.mp3が存在しません");
   }
-  Main().PlayListPath = scratch / "Lists\\now.m3u8";
+  Main().ChoosePlayList(scratch / "Lists\\now.m3u8");
   {
     WindowAnswerer error;
     Click(Main().Handle(), layouts::kIdOk);
@@ -158,7 +158,7 @@ TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
   }
   EXPECT_FALSE(shownDuringBox) << "the progress window goes before the error shows";
   EXPECT_FALSE(testing::QuitRequested());
-  Main().Option->ToDir.clear();
+  Main().Option().ToDir.clear();
   {
     WindowAnswerer error;
     Click(Main().Handle(), layouts::kIdOk);
@@ -188,12 +188,12 @@ TEST_F(CopyCommandTest, RefusesToEndTheSessionDuringARunAndSavesTheSettingsAsItE
   EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
 
   // Windows may end the process after this without destroying a window.
-  Main().Option->ToDir = "E:\\";
+  Main().Option().ToDir = "E:\\";
   SendMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
   EXPECT_EQ(ReadWholeFile(settingsPath),
             "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=0\r\n");
   DeleteFileW(Widen(settingsPath).c_str());
-  ui::DestroyForms();
+  this->main.reset();
   EXPECT_EQ(GetFileAttributesW(Widen(settingsPath).c_str()), INVALID_FILE_ATTRIBUTES) << "saved once only";
 }
 
@@ -210,9 +210,9 @@ TEST_F(CopyCommandTest, ASettingsFileThatCannotBeWrittenAsTheSessionEndsShowsNoB
 }
 
 TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
-  Main().PlayListPath = scratch / "Lists\\gone.m3u";
+  Main().ChoosePlayList(scratch / "Lists\\gone.m3u");
   // As a run that failed with an error other than the program's own would have left it.
-  ui::CopyingForm->Show();
+  Main().CopyingForm().Show();
   {
     WindowAnswerer failure;
     Click(Main().Handle(), layouts::kIdOk);
@@ -226,14 +226,13 @@ TEST_F(CopyCommandTest, ShowsOtherFailuresInTheTopLevelBox) {
 TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWindowMeanwhile) {
   MakeLongTrack();
   const auto copied = [&] { return LongTrackCopied(); };
-  const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
+  const HWND main = Main().Handle(), progress = Main().CopyingForm().Handle();
   bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
   std::string labelMeanwhile;
   // From another thread, while the long track copies: what the system would send, and a key.
   std::thread prober([&] {
-    for (int tries = 0; tries < 1000 && copied() < 0; ++tries)
-      Sleep(10);
-    Sleep(200);
+    // The run is inside the long track's copy once part of it is on the player.
+    testing::WaitUntil([&] { return copied() > 0; });
     DWORD_PTR result = 0;
     progressAnswered = SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
     mainAnswered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
@@ -270,7 +269,7 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
 
 TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopies) {
   MakeLongTrack();
-  const HWND progress = ui::CopyingForm->Handle();
+  const HWND progress = Main().CopyingForm().Handle();
   // A click on the close box, a click and a key: left waiting, each would make Windows ghost the
   // window within seconds.
   const std::vector<UINT> posted{WM_NCLBUTTONDOWN, WM_KEYDOWN, WM_LBUTTONDOWN}; // in ascending order
@@ -302,12 +301,12 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
 TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayListDuringARun) {
   MakeLongTrack();
   const HWND main = Main().Handle();
-  const std::string chosen = Main().PlayListPath;
+  const std::string chosen = Main().PlayListPath(), shown = Main().Text(layouts::kPLNameLabel);
   // A window that opens all the same is noted and closed, so that the run can end.
   std::vector<std::string> opened;
   const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
     if (sent.message == WM_SHOWWINDOW && sent.wParam &&
-        (sent.hwnd == ui::SFOptionDlg->Handle() || sent.hwnd == ui::SFAbout->Handle())) {
+        (sent.hwnd == Main().OptionDlg().Handle() || sent.hwnd == Main().About().Handle())) {
       opened.push_back(testing::WindowText(sent.hwnd));
       PostMessageW(sent.hwnd, WM_COMMAND, IDCANCEL, 0);
     }
@@ -317,10 +316,10 @@ TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayLi
   std::thread other([&] {
     WaitUntil([&] { return LongTrackCopied() >= 0; });
     DWORD_PTR result = 0;
-    for (const UINT command : {layouts::kMenuO2, layouts::kMenuMiHelp})
+    for (const UINT command : {layouts::kMenuOptions, layouts::kMenuHelp})
       SendMessageTimeoutW(main, WM_COMMAND, command, 0, SMTO_NORMAL, 5000, &result);
     SendMessageTimeoutW(main, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result);
-    for (const UINT command : {layouts::kMenuAboutA1, layouts::kMenuExit})
+    for (const UINT command : {layouts::kMenuAbout, layouts::kMenuExit})
       PostMessageW(main, WM_COMMAND, command, 0);
     PostMessageW(main, WM_DROPFILES, reinterpret_cast<WPARAM>(testing::MakeDrop({scratch / "Lists\\now.m3u8"})), 0);
     duringTheCopy = LongTrackCopied() < kLongTrack;
@@ -342,8 +341,8 @@ TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayLi
   EXPECT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
   EXPECT_EQ(opened, std::vector<std::string>{});
   EXPECT_FALSE(quit || testing::QuitRequested());
-  EXPECT_EQ(Main().PlayListPath, chosen);
-  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "(未登録)");
+  EXPECT_EQ(Main().PlayListPath(), chosen);
+  EXPECT_EQ(Main().Text(layouts::kPLNameLabel), shown);
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
   HWND viewer = nullptr;
   EXPECT_FALSE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) != nullptr; }, 3));

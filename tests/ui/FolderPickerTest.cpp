@@ -16,9 +16,9 @@ using testing::WindowAnswerer;
 
 class FolderPickerTest : public testing::WindowTest {
 protected:
-  HWND Tree() { return ui::ToDirDlg->Control(layouts::kShellTreeView1); }
+  HWND Tree() { return Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree); }
 
-  std::string OpenPicker(int command) { return ShowAnswered(*ui::ToDirDlg, command); }
+  std::string OpenPicker(int command) { return ShowAnswered(Main().OptionDlg().ToDirDlg(), command); }
 
   // The items under `item` as they stand; Children opens its branch first.
   std::vector<HTREEITEM> Listed(HTREEITEM item) {
@@ -34,7 +34,7 @@ protected:
 
   std::string PathOf(HTREEITEM item) {
     TreeView_SelectItem(Tree(), item);
-    return ui::ToDirDlg->SelectedFolderPath();
+    return Main().OptionDlg().ToDirDlg().SelectedFolderPath();
   }
 
   // The computer: the folder under the desktop that holds the drive C:.
@@ -85,11 +85,11 @@ protected:
 };
 
 TEST_F(FolderPickerTest, ConfirmedAtOnceGivesTheDesktopsPath) {
-  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), "") << "nothing is selected before the tree is built";
+  EXPECT_EQ(Main().OptionDlg().ToDirDlg().SelectedFolderPath(), "") << "nothing is selected before the tree is built";
   EXPECT_EQ(OpenPicker(IDOK), "コピー先の選択");
   wchar_t desktop[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
-  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), Narrow(desktop));
+  EXPECT_EQ(Main().OptionDlg().ToDirDlg().SelectedFolderPath(), Narrow(desktop));
   const HTREEITEM root = TreeView_GetRoot(Tree());
   EXPECT_EQ(TreeView_GetSelection(Tree()), root);
   EXPECT_EQ(TreeView_GetNextSibling(Tree(), root), nullptr) << "the desktop is the one root";
@@ -97,22 +97,22 @@ TEST_F(FolderPickerTest, ConfirmedAtOnceGivesTheDesktopsPath) {
 }
 
 TEST_F(FolderPickerTest, TheBrowseButtonFillsInThePickedFolderOnlyOnOk) {
-  SetItemText(ui::SFOptionDlg->Handle(), layouts::kToDirEdit, "typed");
+  SetItemText(Main().OptionDlg().Handle(), layouts::kToDirEdit, "typed");
   {
     WindowAnswerer cancel("ToDirDlg", IDCANCEL);
-    SendMessageA(ui::SFOptionDlg->Handle(), WM_COMMAND, layouts::kRefButton, 0);
+    SendMessageA(Main().OptionDlg().Handle(), WM_COMMAND, layouts::kRefButton, 0);
   }
-  EXPECT_EQ(ui::SFOptionDlg->Text(layouts::kToDirEdit), "typed");
+  EXPECT_EQ(Main().OptionDlg().Text(layouts::kToDirEdit), "typed");
   {
     WindowAnswerer ok("ToDirDlg", IDOK);
-    SendMessageA(ui::SFOptionDlg->Handle(), WM_COMMAND, layouts::kRefButton, 0);
+    SendMessageA(Main().OptionDlg().Handle(), WM_COMMAND, layouts::kRefButton, 0);
   }
-  EXPECT_EQ(ui::SFOptionDlg->Text(layouts::kToDirEdit), ui::ToDirDlg->SelectedFolderPath());
-  EXPECT_NE(ui::SFOptionDlg->Text(layouts::kToDirEdit), "typed");
+  EXPECT_EQ(Main().OptionDlg().Text(layouts::kToDirEdit), Main().OptionDlg().ToDirDlg().SelectedFolderPath());
+  EXPECT_NE(Main().OptionDlg().Text(layouts::kToDirEdit), "typed");
 }
 
 TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
-  Main().Option->ToDir = "E:\\Old";
+  Main().Option().ToDir = "E:\\Old";
   std::string picked;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND options) {
@@ -123,11 +123,11 @@ TEST_F(FolderPickerTest, AFolderPickedInCancelledOptionsIsForgotten) {
       testing::WaitUntil([&] { return !IsWindowVisible(picker); });
       picked = testing::ItemText(options, layouts::kToDirEdit);
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
-  EXPECT_EQ(picked, ui::ToDirDlg->SelectedFolderPath());
+  EXPECT_EQ(picked, Main().OptionDlg().ToDirDlg().SelectedFolderPath());
   EXPECT_NE(picked, "E:\\Old");
-  EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
+  EXPECT_EQ(Main().Option().ToDir, "E:\\Old");
 }
 
 TEST_F(FolderPickerTest, TheComputerListsTheDrivesButIsNoDestination) {
@@ -144,11 +144,11 @@ TEST_F(FolderPickerTest, TheComputerListsTheDrivesButIsNoDestination) {
       SendMessageW(dialog, WM_COMMAND, IDOK, 0);
       stayedOpen = IsWindowVisible(dialog);
     });
-    ui::ToDirDlg->ShowModal();
+    Main().OptionDlg().ToDirDlg().ShowModal();
   }
   EXPECT_EQ(error.Seen().caption, "エラー");
   EXPECT_EQ(error.Seen().text, "コピー先にはドライブ上のフォルダーを選んでください");
-  EXPECT_EQ(owner, ui::ToDirDlg->Handle());
+  EXPECT_EQ(owner, Main().OptionDlg().ToDirDlg().Handle());
   EXPECT_TRUE(stayedOpen);
 }
 
@@ -156,14 +156,14 @@ TEST_F(FolderPickerTest, ADriveRootIsPickedAsItsRootAndCopiedInto) {
   OpenPicker(IDOK);
   const HTREEITEM drive = Drive("Y:\\");
   ASSERT_NE(drive, nullptr);
-  Main().Option->ToDir = PathOf(drive);
-  EXPECT_EQ(Main().Option->ToDir, "Y:\\");
+  Main().Option().ToDir = PathOf(drive);
+  EXPECT_EQ(Main().Option().ToDir, "Y:\\");
 
   scratch.Write("Music\\ソ.mp3", "so");
   scratch.Write("Lists\\y.m3u", testing::ShiftJisBytes("..\\Music\\ソ.mp3\r\n"));
-  Main().PlayListPath = scratch / "Lists\\y.m3u";
-  Main().Option->StopAfterCopy = false;
-  Main().Option->AddMode = true;
+  Main().ChoosePlayList(scratch / "Lists\\y.m3u");
+  Main().Option().StopAfterCopy = false;
+  Main().Option().AddMode = true;
   DeleteFileW(L"Y:\\ソ.mp3");
   {
     WindowAnswerer info;
@@ -183,17 +183,17 @@ TEST_F(FolderPickerTest, KeepsItsBranchesAndSelectionBetweenOpenings) {
   OpenPicker(IDOK);
   EXPECT_EQ(TreeView_GetSelection(Tree()), drive);
   EXPECT_TRUE(IsExpanded(computer));
-  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), "C:\\");
+  EXPECT_EQ(Main().OptionDlg().ToDirDlg().SelectedFolderPath(), "C:\\");
 }
 
 TEST_F(FolderPickerTest, AnEmptiedDestinationMakesTheNextCopyFail) {
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [](HWND dialog) { SetItemText(dialog, layouts::kToDirEdit, ""); });
-    SendMessageA(Main().Handle(), WM_COMMAND, layouts::kMenuO2, 0);
+    SendMessageA(Main().Handle(), WM_COMMAND, layouts::kMenuOptions, 0);
   }
-  EXPECT_EQ(Main().Option->ToDir, "");
+  EXPECT_EQ(Main().Option().ToDir, "");
   scratch.Write("Lists\\a.m3u", "");
-  Main().PlayListPath = scratch / "Lists\\a.m3u";
+  Main().ChoosePlayList(scratch / "Lists\\a.m3u");
   WindowAnswerer error;
   Click(Main().Handle(), layouts::kIdOk);
   EXPECT_EQ(error.Seen().text, "コピー先フォルダが未指定です。オプション-環境設定で設定してください。");
@@ -253,7 +253,7 @@ TEST_F(FolderPickerTest, AFolderThatCannotBeListedShowsNoSubfoldersAndThePickerG
   EXPECT_FALSE(ShowsExpandButton(folder));
   TreeView_SelectItem(Tree(), folder);
   EXPECT_EQ(OpenPicker(IDOK), "コピー先の選択");
-  EXPECT_EQ(ui::ToDirDlg->SelectedFolderPath(), "Y:\\消えた");
+  EXPECT_EQ(Main().OptionDlg().ToDirDlg().SelectedFolderPath(), "Y:\\消えた");
 }
 
 } // namespace

@@ -27,51 +27,49 @@ using testing::WindowTest;
 bool Exists(const std::string &path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST_F(WindowTest, StartsWithTheSettingsDefaults) {
-  EXPECT_EQ(Main().PlayListPath, "");
+  EXPECT_EQ(Main().PlayListPath(), "");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "(未登録)");
   EXPECT_FALSE(Main().IsChecked(layouts::kAddCheck));
   EXPECT_FALSE(Main().IsChecked(layouts::kReverseCheck));
-  EXPECT_EQ(Main().Option->DefaultDir, ".");
-  EXPECT_TRUE(Main().Option->StopAfterCopy);
+  EXPECT_EQ(Main().Option().DefaultDir, ".");
+  EXPECT_TRUE(Main().Option().StopAfterCopy);
 }
 
 TEST_F(WindowTest, TakesThePlayListFromTheCommandLine) {
-  ui::DestroyForms();
-  ui::CreateForms("\"C:\\Program Files\\Songferry.exe\" \"C:\\My Lists\\表.m3u\" second.m3u");
-  EXPECT_EQ(Main().PlayListPath, "C:\\My Lists\\表.m3u");
+  Start("\"C:\\Program Files\\Songferry.exe\" \"C:\\My Lists\\表.m3u\" second.m3u");
+  EXPECT_EQ(Main().PlayListPath(), "C:\\My Lists\\表.m3u");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "表.m3u");
-  ui::DestroyForms();
-  ui::CreateForms("Songferry.exe \"D:\\Sigur Rós\\한국어 🎵.m3u8\"");
+  Start("Songferry.exe \"D:\\Sigur Rós\\한국어 🎵.m3u8\"");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "한국어 🎵.m3u8");
   // A bare name is the playlist in the folder Songferry started in, wherever later runs go.
-  ui::DestroyForms();
+  main.reset();
   std::wstring started(MAX_PATH, L'\0');
   started.resize(GetCurrentDirectoryW(MAX_PATH, started.data()));
   SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
-  ui::CreateForms("Songferry.exe mix.m3u");
+  Start("Songferry.exe mix.m3u");
   SetCurrentDirectoryW(started.c_str());
-  EXPECT_EQ(Main().PlayListPath, scratch / "mix.m3u");
+  EXPECT_EQ(Main().PlayListPath(), scratch / "mix.m3u");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.m3u");
 }
 
 TEST_F(WindowTest, TakesTheCheckBoxesFromTheSettingsAndBack) {
-  ui::DestroyForms();
+  main.reset();
   std::ofstream(settingsPath) << "[Songferry]\r\nAddMode=1\r\nReverse=1\r\n";
-  ui::CreateForms("songferry_ui_tests.exe");
+  Start("songferry_ui_tests.exe");
   EXPECT_TRUE(Main().IsChecked(layouts::kAddCheck));
   EXPECT_TRUE(Main().IsChecked(layouts::kReverseCheck));
   Click(Main().Handle(), layouts::kAddCheck);
-  EXPECT_FALSE(Main().Option->AddMode);
+  EXPECT_FALSE(Main().Option().AddMode);
   Click(Main().Handle(), layouts::kReverseCheck);
-  EXPECT_FALSE(Main().Option->Reverse);
+  EXPECT_FALSE(Main().Option().Reverse);
   Click(Main().Handle(), layouts::kReverseCheck);
-  EXPECT_TRUE(Main().Option->Reverse);
+  EXPECT_TRUE(Main().Option().Reverse);
 }
 
 TEST_F(WindowTest, SavesTheSettingsWhenTheMainWindowGoes) {
   Click(Main().Handle(), layouts::kReverseCheck);
-  Main().Option->ToDir = "E:\\";
-  ui::DestroyForms();
+  Main().Option().ToDir = "E:\\";
+  main.reset();
   EXPECT_EQ(ReadWholeFile(settingsPath),
             "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=1\r\nStopAfterCopy=1\r\n");
 }
@@ -80,25 +78,25 @@ TEST_F(WindowTest, TakesTheFirstDroppedFileWholeWithoutCheckingIt) {
   EXPECT_TRUE(GetWindowLongPtrW(Main().Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES) << "the system offers it drops";
   const std::string longPath = "C:\\" + std::string(300, 'x') + "\\表\\ソ.m3u";
   SendMessageA(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({longPath, "D:\\b.m3u"})), 0);
-  EXPECT_EQ(Main().PlayListPath, longPath);
+  EXPECT_EQ(Main().PlayListPath(), longPath);
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "ソ.m3u");
   SendMessageA(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"D:\\notes.txt"})), 0);
-  EXPECT_EQ(Main().PlayListPath, "D:\\notes.txt");
-  EXPECT_EQ(Main().Option->DefaultDir, ".");
+  EXPECT_EQ(Main().PlayListPath(), "D:\\notes.txt");
+  EXPECT_EQ(Main().Option().DefaultDir, ".");
   SendMessageW(Main().Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({"D:\\Motörhead\\🎵.m3u8"})), 0);
-  EXPECT_EQ(Main().PlayListPath, "D:\\Motörhead\\🎵.m3u8");
+  EXPECT_EQ(Main().PlayListPath(), "D:\\Motörhead\\🎵.m3u8");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "🎵.m3u8");
 }
 
 TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
   scratch.Write("表\\mix.plst");
-  Main().Option->DefaultDir = scratch / "表\\";
+  Main().Option().DefaultDir = scratch / "表\\";
   {
     WindowAnswerer cancel("#32770", IDCANCEL);
     Command(layouts::kMenuOpen);
     EXPECT_EQ(cancel.Seen().caption, "プレイリストを開く");
   }
-  EXPECT_EQ(Main().PlayListPath, "");
+  EXPECT_EQ(Main().PlayListPath(), "");
   {
     WindowAnswerer open("#32770", IDOK, [&](HWND dialog) {
       // The file name box: a combo box in the explorer-style dialog.
@@ -107,9 +105,9 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
     });
     Command(layouts::kMenuOpen);
   }
-  EXPECT_EQ(Main().PlayListPath, scratch / "表\\mix.plst");
+  EXPECT_EQ(Main().PlayListPath(), scratch / "表\\mix.plst");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.plst");
-  EXPECT_EQ(Main().Option->DefaultDir, scratch / "表\\");
+  EXPECT_EQ(Main().Option().DefaultDir, scratch / "表\\");
 }
 
 TEST_F(WindowTest, ShowsTheAboutBoxModally) {
@@ -120,13 +118,13 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
       product = ItemText(box, layouts::kProductName);
       version = ItemText(box, layouts::kVersion);
     });
-    Command(layouts::kMenuAboutA1);
+    Command(layouts::kMenuAbout);
     EXPECT_EQ(about.Seen().caption, "Songferryについて");
   }
   EXPECT_EQ(product, "Songferry");
   EXPECT_EQ(version, "Ver1.0");
   EXPECT_TRUE(IsWindowEnabled(Main().Handle()));
-  EXPECT_FALSE(IsWindowVisible(ui::SFAbout->Handle()));
+  EXPECT_FALSE(IsWindowVisible(Main().About().Handle()));
 }
 
 TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBesideTheProgram) {
@@ -137,7 +135,7 @@ TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBeside
   ASSERT_TRUE(WaitUntil([&] { return Exists(marker); }));
   DeleteFileW(Widen(marker).c_str());
 
-  Command(layouts::kMenuMiHelp);
+  Command(layouts::kMenuHelp);
   HWND viewer = nullptr;
   ASSERT_TRUE(WaitUntil([&] { return (viewer = FindWindowW(L"HH Parent", nullptr)) && IsWindowVisible(viewer); }));
   // Songferry.CHM's title, "Songferry ヘルプ"; the viewer reads its Japanese in the system's code page.
@@ -158,7 +156,7 @@ TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBeside
 }
 
 TEST_F(WindowTest, ABoxIsOwnedByTheWindowInFrontModalToTheProgramAndGivesActivationAndFocusBack) {
-  const HWND main = Main().Handle(), progress = ui::CopyingForm->Handle();
+  const HWND main = Main().Handle(), progress = Main().CopyingForm().Handle();
   ShowWindow(progress, SW_SHOWNA);
   // In a corner: the box is centred on the screen all the same.
   SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -200,31 +198,31 @@ TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
 }
 
 TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
-  Main().Option->ToDir = "E:\\Old";
+  Main().Option().ToDir = "E:\\Old";
   std::string shown;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
       shown = ItemText(dialog, layouts::kToDirEdit);
       SetItemText(dialog, layouts::kToDirEdit, "typed");
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(shown, "E:\\Old");
-  EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
+  EXPECT_EQ(Main().Option().ToDir, "E:\\Old");
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [&](HWND dialog) {
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
   }
-  EXPECT_EQ(Main().Option->ToDir, " F:\\表 ");
-  EXPECT_FALSE(Main().Option->StopAfterCopy);
+  EXPECT_EQ(Main().Option().ToDir, " F:\\表 ");
+  EXPECT_FALSE(Main().Option().StopAfterCopy);
 }
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
-  Main().Option->ToDir = "E:\\Old";
+  Main().Option().ToDir = "E:\\Old";
   HWND owner = nullptr, dialogShown = nullptr;
   WindowAnswerer error("#32770", IDOK, [&](HWND box) { owner = GetWindow(box, GW_OWNER); });
   {
@@ -234,12 +232,12 @@ TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
       SendMessageW(dialog, WM_COMMAND, IDOK, 0);
       EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog stays open to be mended";
     });
-    Command(layouts::kMenuO2);
+    Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(error.Seen().caption, "エラー");
   EXPECT_EQ(error.Seen().text, "コピー先のフォルダー名にShift-JISで表せない文字があります");
   EXPECT_EQ(owner, dialogShown);
-  EXPECT_EQ(Main().Option->ToDir, "E:\\Old");
+  EXPECT_EQ(Main().Option().ToDir, "E:\\Old");
 }
 
 LRESULT CALLBACK RefuseToBeCreated(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -247,7 +245,7 @@ LRESULT CALLBACK RefuseToBeCreated(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 TEST_F(WindowTest, AStartThatCannotCreateAWindowLeavesNoWindowAndWritesNoSettings) {
-  ui::DestroyForms();
+  main.reset();
   DeleteFileW(Widen(settingsPath).c_str());
   // The last window to be created cannot be: its class is taken by one that refuses.
   const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -262,10 +260,6 @@ TEST_F(WindowTest, AStartThatCannotCreateAWindowLeavesNoWindowAndWritesNoSetting
   EXPECT_THROW(ui::RunApplication(), std::runtime_error);
   UnregisterClassW(aboutClass.c_str(), instance);
 
-  EXPECT_EQ(ui::FrmSFMain, nullptr);
-  EXPECT_EQ(ui::SFOptionDlg, nullptr);
-  EXPECT_EQ(ui::ToDirDlg, nullptr);
-  EXPECT_EQ(ui::CopyingForm, nullptr);
   for (const auto *layout : {&layouts::kMain, &layouts::kOption, &layouts::kToDir, &layouts::kCopying})
     EXPECT_EQ(FindWindowW(Widen(layout->name).c_str(), nullptr), nullptr) << layout->name;
   EXPECT_EQ(GetFileAttributesW(Widen(settingsPath).c_str()), INVALID_FILE_ATTRIBUTES);

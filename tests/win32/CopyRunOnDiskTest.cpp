@@ -310,10 +310,11 @@ TEST_F(CopyRunOnDisk, NeverDeletesOrCopiesOverItsOwnTracks) {
 
 TEST_F(CopyRunOnDisk, AMissingPlayListFolderStopsTheRunBeforeAnyDeletion) {
   scratch.Write("Player\\old.mp3");
-  scratch.Write("Lists\\mix.m3u", "..\\Music\\a.mp3\r\n");
-  TPlayList list(platform, scratch / "Lists\\mix.m3u");
+  scratch.Write("Deeper\\Lists\\mix.m3u", "..\\Music\\a.mp3\r\n");
+  TPlayList list(platform, scratch / "Deeper\\Lists\\mix.m3u");
   list.Load();
-  list.FileName = scratch / "Gone\\Deeper\\mix.m3u";
+  // The playlist's folder goes once the list is read.
+  ASSERT_TRUE(MoveFileW(Widen(scratch / "Deeper").c_str(), Widen(scratch / "Gone").c_str()));
   RecordingProgress progress(journal);
   try {
     list.CopyTracks(progress, scratch / "Player", false, false);

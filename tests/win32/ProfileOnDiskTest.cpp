@@ -155,11 +155,11 @@ TEST_F(ProfileOnDisk, LoadsAPlstThroughTheSystemsProfileRules) {
                                                   "[Other]\r\n5=ignored\r\n"));
   TPlayList list(platform, scratch / "表.plst");
   list.Load();
-  ASSERT_EQ(list.Count, 4);
-  EXPECT_EQ(list.TrackPaths[0], "C:\\My Music\\a.mp3");
-  EXPECT_EQ(list.TrackPaths[1], "D:\\b.wma");
-  EXPECT_EQ(list.TrackPaths[2], "C:\\quoted alone.mp3");
-  EXPECT_EQ(list.TrackPaths[3], "C:\\ソ\\表.mp3");
+  ASSERT_EQ(list.Count(), 4);
+  EXPECT_EQ(list.TrackPath(0), "C:\\My Music\\a.mp3");
+  EXPECT_EQ(list.TrackPath(1), "D:\\b.wma");
+  EXPECT_EQ(list.TrackPath(2), "C:\\quoted alone.mp3");
+  EXPECT_EQ(list.TrackPath(3), "C:\\ソ\\表.mp3");
 }
 
 TEST_F(ProfileOnDisk, ReadsAtMost2047BytesOfAValue) {

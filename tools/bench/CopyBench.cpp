@@ -100,8 +100,8 @@ int main(int argc, char **argv) {
     sf::TPlayList list(platform, folder + "\\Lists\\bench.m3u");
     list.Load();
     std::vector<std::string> sources;
-    for (std::int32_t i = 0; i < list.Count; ++i)
-      sources.push_back(platform.FullPath(folder + "\\Lists\\" + list.TrackPaths[i]));
+    for (std::int32_t i = 0; i < list.Count(); ++i)
+      sources.push_back(platform.FullPath(folder + "\\Lists\\" + list.TrackPath(i)));
 
     const auto empty = [&](const std::string &destination) {
       for (const auto &name : platform.ListFiles(destination + "\\*"))
@@ -144,7 +144,7 @@ int main(int argc, char **argv) {
       }
     }
     const double run = Median(runTimes), loop = Median(loopTimes);
-    std::printf("tracks: %d, runs: %d each, interleaved\n", list.Count, runs);
+    std::printf("tracks: %d, runs: %d each, interleaved\n", list.Count(), runs);
     std::printf("CopyTracks median: %.3f s\n", run);
     std::printf("CopyFileA loop median: %.3f s\n", loop);
     std::printf("ratio of medians: %.3f\n", run / loop);

@@ -108,12 +108,12 @@ int main(int argc, char **argv) {
   PostMessageA(info, WM_COMMAND, IDOK, 0);
   Sleep(500);
 
-  if (const HWND about = Open(main, sf::layouts::kMenuAboutA1, "SFAbout")) {
+  if (const HWND about = Open(main, sf::layouts::kMenuAbout, "SFAbout")) {
     SaveWindow(about, out + "4-about.bmp");
     PostMessageA(about, WM_COMMAND, IDOK, 0);
   }
   Sleep(300);
-  if (const HWND options = Open(main, sf::layouts::kMenuO2, "SFOptionDlg")) {
+  if (const HWND options = Open(main, sf::layouts::kMenuOptions, "SFOptionDlg")) {
     SaveWindow(options, out + "5-options.bmp");
     if (const HWND picker = Open(options, sf::layouts::kRefButton, "ToDirDlg")) {
       SaveWindow(picker, out + "6-folder-picker.bmp");
@@ -125,7 +125,7 @@ int main(int argc, char **argv) {
   }
   Sleep(300);
   // The help viewer opens larger than the demonstration's desktop: the desktop shows what is seen.
-  if (const HWND help = Open(main, sf::layouts::kMenuMiHelp, "HH Parent", 20)) {
+  if (const HWND help = Open(main, sf::layouts::kMenuHelp, "HH Parent", 20)) {
     Sleep(1000);
     SaveDesktop(out + "8-help.bmp");
     PostMessageA(help, WM_CLOSE, 0, 0);

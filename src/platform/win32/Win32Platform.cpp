@@ -122,23 +122,6 @@ bool LeavePlain(const std::string &target) {
   return plain == attributes || SetFileAttributesW(wide.c_str(), plain ? plain : FILE_ATTRIBUTE_NORMAL);
 }
 
-// Asks a function that fills a buffer of wide characters for its text, growing the buffer until
-// the text fits. `fill` returns the length it wrote, or the size it needs when the buffer is too
-// small, or 0 on failure.
-template <typename Fill> std::wstring GrowingText(Fill fill) {
-  std::wstring text(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = fill(text.data(), static_cast<DWORD>(text.size()));
-    if (length == 0)
-      return {};
-    if (length < text.size()) {
-      text.resize(length);
-      return text;
-    }
-    text.resize(std::max<std::size_t>(length, text.size() * 2));
-  }
-}
-
 // A new file beside `path` for its next content, never one that exists already.
 std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -225,15 +208,9 @@ bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view b
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
-  // A name without wildcards finds the same entry as the directory search, at a fraction of the
-  // cost: under Wine each search reads the whole folder.
-  if (path.find_first_of("*?<>\"") == std::string::npos) {
-    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  }
-  WIN32_FIND_DATAW entry;
-  const auto found = FindFirst(path, entry);
-  return found && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  // The attributes rather than a directory search: under Wine each search reads the whole folder.
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
@@ -253,7 +230,7 @@ std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
 std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::string &folder) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW entry;
-  const auto search = FindFirst(folder + "\\*", entry);
+  const auto search = FindFirst(JoinPath(folder, "*"), entry);
   if (!search)
     return std::nullopt;
   do {
@@ -361,19 +338,6 @@ std::wstring SystemPath(const std::string &path) {
   if (full.rfind(L"\\\\", 0) == 0)
     return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-std::string ProgramPath() {
-  // The path can be longer than MAX_PATH: grow the buffer until the name fits.
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return Narrow(path);
-    }
-    path.resize(path.size() * 2);
-  }
 }
 
 } // namespace sf

@@ -55,7 +55,4 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, 
 // it is made full first, with its "." and ".." and trailing dots and blanks resolved).
 std::wstring SystemPath(const std::string &path);
 
-// The full path of the running program.
-std::string ProgramPath();
-
 } // namespace sf
