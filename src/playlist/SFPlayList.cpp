@@ -2,7 +2,9 @@
 
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
+#include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
+#include "playlist/XmlPlayLists.h"
 #include "resources/MessageTexts.h"
 #include "settings/IniFile.h"
 
@@ -57,6 +59,12 @@ TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(
     Kind = kM3u8;
   else if (extension == ".PLST")
     Kind = kPlst;
+  else if (extension == ".PLS")
+    Kind = kPls;
+  else if (extension == ".WPL")
+    Kind = kWpl;
+  else if (extension == ".XSPF")
+    Kind = kXspf;
   else
     throw ESFException(FormatText(messages::kBadExtension, extension));
   ExtCount = 2;
@@ -66,9 +74,18 @@ TPlayList::TPlayList(Platform &platform, std::string path) : FileName(std::move(
 
 void TPlayList::Load() {
   if (Kind == kPlst)
-    LoadPlst();
-  else
-    LoadM3u();
+    return LoadPlst();
+  if (Kind == kM3u || Kind == kM3u8)
+    return LoadM3u();
+  // The other formats are read whole; their tracks are then checked in order, as an ".m3u"'s lines.
+  const auto tracks = Kind == kPls
+                          ? ReadPlsTracks(platform_, FileName)
+                          : ReadXmlTracks(platform_, FileName, Kind == kWpl ? XmlPlayList::Wpl : XmlPlayList::Xspf);
+  if (tracks.empty())
+    throw ESFException(messages::kPlayListEmpty);
+  Count = 0;
+  for (const auto &track : tracks)
+    AddTrack(track, Kind == kXspf ? TrackSyntax::UriReference : TrackSyntax::PathOrUri);
 }
 
 void TPlayList::LoadPlst() {
@@ -145,9 +162,16 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   if (Kind == kM3u8 ? line.front() == '#'
                     : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
+  AddTrack(utf8 ? line : platform_.FromShiftJis(line), TrackSyntax::PathOrUri);
+}
+
+void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
   if (Count == kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
-  TrackPaths[Count++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
+  auto path = TrackPathOf(written, syntax);
+  if (!path)
+    throw ESFException(FormatText(messages::kTrackNameInvalid, Count + 1));
+  TrackPaths[Count++] = std::move(*path);
 }
 
 void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse) {
