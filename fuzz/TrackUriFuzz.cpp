@@ -1,9 +1,10 @@
 // A track's text as a path, for arbitrary texts: a file URI becomes a drive's or a share's path in
-// well-formed UTF-8 without "/", NUL, query or fragment; and any such path written as a file URI,
+// well-formed UTF-8 without "/", control characters, query or fragment; and any such path written as a file URI,
 // every byte beyond the unreserved ones escaped ("/" too), comes back as itself.
 #include "platform/Utf8.h"
 #include "playlist/TrackUri.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -41,10 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                        (text[2] | 0x20) == 'l' && (text[3] | 0x20) == 'e' && text[4] == ':';
   if (path && fileUri &&
       ((!IsDrivePath(*path) && path->compare(0, 2, "\\\\") != 0) ||
-       path->find_first_of(std::string("/?#\0", 4)) != std::string::npos || !sf::IsValidUtf8(*path)))
+       std::any_of(path->begin(), path->end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }) ||
+       path->find_first_of("/?#") != std::string::npos || !sf::IsValidUtf8(*path)))
     std::abort();
-  if (IsDrivePath(text) && text.find('\0') == std::string::npos && sf::IsValidUtf8(text) &&
-      sf::TrackPathOf(AsFileUri(text), syntax) != text)
+  const bool plain =
+      std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (IsDrivePath(text) && plain && sf::IsValidUtf8(text) && sf::TrackPathOf(AsFileUri(text), syntax) != text)
     std::abort();
   return 0;
 }

@@ -41,7 +41,8 @@ std::size_t SchemeLength(std::string_view text) {
 }
 
 // A URI's path as a Windows path: up to its query or fragment, "/" as "\", escapes as bytes of
-// UTF-8. Nothing for a broken escape, a NUL or bytes that are no UTF-8.
+// UTF-8. Nothing for a broken escape, a control character (no file name holds one, and a NUL
+// would end the name) or bytes that are no UTF-8.
 std::optional<std::string> DecodedPath(std::string_view path) {
   path = path.substr(0, path.find_first_of("?#"));
   std::string decoded;
@@ -58,7 +59,7 @@ std::optional<std::string> DecodedPath(std::string_view path) {
     } else if (c == '/') {
       c = '\\';
     }
-    if (c == '\0')
+    if (static_cast<unsigned char>(c) < 0x20)
       return std::nullopt;
     decoded += c;
   }

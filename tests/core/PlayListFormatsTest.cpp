@@ -63,6 +63,7 @@ TEST(TrackUri, TurnsFileUrisIntoPathsAndRefusesTheRest) {
       {"rtsp://host/a", P, refused},
       {"file:///C:/a%C0%AF.mp3", P, refused}, // no UTF-8
       {"file:///C:/a%00.mp3", P, refused},
+      {"file:///C:/a%0A.mp3", P, refused},
       {"file:///C:/a%2.mp3", P, refused},
       {"file:///Music/a.mp3", P, refused}, // no drive
       {"file:C:/a.mp3", P, refused},
