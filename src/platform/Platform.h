@@ -95,7 +95,8 @@ public:
   };
   // The file's elements in document order. Nothing when it is not well-formed XML in UTF-8 or UTF-16,
   // holds a document type declaration, or goes beyond the system reader's limits (elements nested
-  // more than 256 deep, a name, value or text of more than 65,536 characters). Throws EInOutError
+  // more than 256 deep, a name, value or text of more than 65,536 characters, more than 1,048,576
+  // elements). Throws EInOutError
   // as ReadTextFile does.
   virtual std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) = 0;
 };

@@ -16,6 +16,7 @@ namespace {
 
 constexpr UINT kMaxDepth = 256; // XmlLite's own default, set where a system's reader has none
 constexpr UINT kMaxLength = 65536;
+constexpr std::size_t kMaxElements = 1 << 20; // far beyond any playlist, and within memory
 
 struct ComReleaser {
   void operator()(IUnknown *object) const { object->Release(); }
@@ -125,7 +126,7 @@ std::optional<std::vector<Platform::XmlElement>> ReadXmlDocument(std::string_vie
       }
       break;
     case XmlNodeType_Element: {
-      if (open.size() >= kMaxDepth)
+      if (open.size() >= kMaxDepth || elements.size() == kMaxElements)
         return std::nullopt;
       Platform::XmlElement element;
       element.depth = static_cast<std::int32_t>(open.size());
