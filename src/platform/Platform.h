@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sf {
@@ -82,6 +83,21 @@ public:
   };
   // Nothing when the system cannot tell (a missing folder, a share that does not say).
   virtual std::optional<DiskSpace> FreeSpace(const std::string &folder) = 0;
+
+  // One element of an XML file: what the playlists need of it.
+  struct XmlElement {
+    std::int32_t depth = 0; // 0 for the root
+    std::string name;       // local name
+    std::string namespaceUri;
+    std::vector<std::pair<std::string, std::string>> attributes; // local names, namespace declarations left out
+    std::string text;                                            // its own text and CDATA, joined, entities replaced
+  };
+  // The file's elements in document order. Nothing when it is not well-formed XML in UTF-8 or UTF-16,
+  // holds a document type declaration, or goes beyond the system reader's limits (elements nested
+  // more than 256 deep, a name, value or text of more than 65,536 characters, more than 1,048,576
+  // elements). Throws EInOutError
+  // as ReadTextFile does.
+  virtual std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) = 0;
 };
 
 } // namespace sf

@@ -2,7 +2,9 @@
 
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
+#include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
+#include "playlist/XmlPlayLists.h"
 #include "resources/MessageTexts.h"
 #include "settings/IniFile.h"
 
@@ -57,15 +59,31 @@ TPlayList::TPlayList(Platform &platform, std::string path) : platform_(platform)
     kind_ = PlayListKind::M3u8;
   else if (extension == ".PLST")
     kind_ = PlayListKind::Plst;
+  else if (extension == ".PLS")
+    kind_ = PlayListKind::Pls;
+  else if (extension == ".WPL")
+    kind_ = PlayListKind::Wpl;
+  else if (extension == ".XSPF")
+    kind_ = PlayListKind::Xspf;
   else
     throw ESFException(FormatText(messages::kBadExtension, extension));
 }
 
 void TPlayList::Load() {
   if (kind_ == PlayListKind::Plst)
-    LoadPlst();
-  else
-    LoadM3u();
+    return LoadPlst();
+  if (kind_ == PlayListKind::M3u || kind_ == PlayListKind::M3u8)
+    return LoadM3u();
+  // The other formats are read whole; their tracks are then checked in order, as an ".m3u"'s lines.
+  const auto tracks =
+      kind_ == PlayListKind::Pls
+          ? ReadPlsTracks(platform_, fileName_)
+          : ReadXmlTracks(platform_, fileName_, kind_ == PlayListKind::Wpl ? XmlPlayList::Wpl : XmlPlayList::Xspf);
+  if (tracks.empty())
+    throw ESFException(messages::kPlayListEmpty);
+  count_ = 0;
+  for (const auto &track : tracks)
+    AddTrack(track, kind_ == PlayListKind::Xspf ? TrackSyntax::UriReference : TrackSyntax::PathOrUri);
 }
 
 void TPlayList::LoadPlst() {
@@ -142,9 +160,16 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   if (kind_ == PlayListKind::M3u8 ? line.front() == '#'
                                   : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
+  AddTrack(utf8 ? line : platform_.FromShiftJis(line), TrackSyntax::PathOrUri);
+}
+
+void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
   if (count_ == kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
-  trackPaths_[count_++] = utf8 ? std::move(line) : platform_.FromShiftJis(line);
+  auto path = TrackPathOf(written, syntax);
+  if (!path)
+    throw ESFException(FormatText(messages::kTrackNameInvalid, count_ + 1));
+  trackPaths_[count_++] = std::move(*path);
 }
 
 void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse) {

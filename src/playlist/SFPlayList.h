@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "playlist/TrackUri.h"
 
 #include <array>
 #include <cstdint>
@@ -39,16 +40,20 @@ enum class PlayListKind {
   Plst, // a profile file
   M3u,  // Shift-JIS, or UTF-8 after a byte-order mark
   M3u8, // UTF-8
+  Pls,  // a profile file in UTF-8 or Shift-JIS
+  Wpl,  // Windows Media Player's XML
+  Xspf, // XML Shareable Playlist Format
 };
 
 // The extensions of the files a run clears from the destination unless in add mode.
 inline constexpr std::array<std::string_view, 2> kClearedExtensions = {"wma", "mp3"};
 
-// The tracks of one playlist file (".m3u" or ".plst") and the run that copies them into a folder.
+// The tracks of one playlist file (".m3u", ".m3u8", ".pls", ".plst", ".wpl" or ".xspf") and the run
+// that copies them into a folder.
 class TPlayList {
 public:
-  // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u", ".m3u8" or ".plst"
-  // (any case).
+  // Throws ESFException "拡張子<EXT>が不正です" unless the path ends in ".m3u", ".m3u8", ".pls",
+  // ".plst", ".wpl" or ".xspf" (any case).
   TPlayList(Platform &platform, std::string path);
 
   void Load();
@@ -118,6 +123,9 @@ private:
   using Targets = std::map<std::string, Target>;
 
   void AddM3uLine(std::string line, bool utf8);
+  // Adds the next track as the playlist writes it (UTF-8). Throws ESFException past the 101st track
+  // and for a name that is no path of a file (a URI of another scheme, a malformed file URI).
+  void AddTrack(std::string_view written, TrackSyntax syntax);
   Targets LookUpTargets(TCopyProgress &progress, const std::string &destination, const FolderNames &present);
   // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
   // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.

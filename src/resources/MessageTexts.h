@@ -57,7 +57,8 @@ inline constexpr char kUnknownError[] = "予期しないエラーが発生しま
 
 inline constexpr char kOpenDialogTitle[] = "プレイリストを開く";
 // Description and patterns, each ended by a NUL, as the open dialog takes them.
-inline constexpr char kOpenDialogFilter[] = "プレイリスト(*.m3u;*.m3u8;*.plst)\0*.m3u;*.m3u8;*.plst\0";
+inline constexpr char kOpenDialogFilter[] =
+    "プレイリスト(*.m3u;*.m3u8;*.pls;*.plst;*.wpl;*.xspf)\0*.m3u;*.m3u8;*.pls;*.plst;*.wpl;*.xspf\0";
 
 } // namespace sf::messages
 

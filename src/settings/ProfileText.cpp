@@ -243,6 +243,25 @@ std::string ReadProfileText(std::string_view file, std::string_view section, std
   return Prefix(Unquoted(UpToNul(defaultValue)), bufferSize - 1);
 }
 
+std::optional<std::vector<std::pair<std::string, std::string>>>
+ReadProfileSection(std::string_view file, std::string_view section, std::size_t bufferSize) {
+  section = TrimBlanks(WholeCharacters(section));
+  const std::vector<Line> lines = ParseLines(file);
+  std::optional<std::vector<std::pair<std::string, std::string>>> keys;
+  for (const Line &line : lines) {
+    if (keys) {
+      if (line.section)
+        break;
+      if (!line.blank && bufferSize > 0)
+        keys->emplace_back(UpToNul(line.name),
+                           line.value ? Prefix(Unquoted(UpToNul(*line.value)), bufferSize - 1) : "");
+    } else if (line.section && SameName(line.name, section)) {
+      keys.emplace();
+    }
+  }
+  return keys;
+}
+
 std::string WriteProfileText(std::string_view file, std::string_view section, std::string_view key,
                              std::string_view value) {
   // Names are looked up without their blanks, but a new one is written with those after it, as the

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace sf {
 
@@ -30,6 +32,12 @@ std::string ReadProfileText(std::string_view file, std::string_view section, std
 // "key=..." for it.
 std::optional<std::string> FindProfileText(std::string_view file, std::string_view section, std::string_view key,
                                            std::size_t bufferSize);
+
+// Every key of the first section named `section`, in file order, duplicates included, each with its
+// value as ReadProfileText gives it with an empty default; nothing when there is no such section.
+// `section` is a name: the lines before the first header are not listed.
+std::optional<std::vector<std::pair<std::string, std::string>>>
+ReadProfileSection(std::string_view file, std::string_view section, std::size_t bufferSize);
 
 // The file after WritePrivateProfileStringA(section, key, value) on a file holding `file` (empty for
 // a missing file). Every other line stays as it was, byte for byte.

@@ -19,11 +19,14 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$zip")
 folder=$unpacked/$(basename "$zip" .zip)
-for file in Songferry.exe Songferry.CHM はじめにお読みください.txt README.txt sample.m3u sample.plst LICENSE; do
+for file in Songferry.exe Songferry.CHM はじめにお読みください.txt README.txt sample.m3u sample.pls sample.plst sample.wpl \
+    LICENSE; do
   [ -s "$folder/$file" ] || fail "$file is missing from the zip"
 done
-for text in はじめにお読みください.txt README.txt sample.m3u sample.plst; do
-  iconv -f CP932 -t UTF-8 "$folder/$text" >/dev/null || fail "$text is not Shift-JIS"
+for text in はじめにお読みください.txt README.txt sample.m3u sample.pls sample.plst sample.wpl; do
+  encoding=CP932
+  [ "$text" != sample.wpl ] || encoding=UTF-8
+  iconv -f $encoding -t UTF-8 "$folder/$text" >/dev/null || fail "$text is not $encoding"
   [ "$(grep -c $'\r$' "$folder/$text")" -eq "$(wc -l <"$folder/$text")" ] || fail "$text has lines without CR LF"
 done
 [ "$(head -c 4 "$folder/Songferry.CHM")" = "ITSF" ] || fail "Songferry.CHM is not a compiled help file"

@@ -209,6 +209,17 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
   }
 }
 
+std::optional<std::vector<Platform::XmlElement>> FakePlatform::ReadXmlElements(const std::string &path) {
+  ReadTextFile(path, [](std::string_view) { return false; });
+  const auto xml = xml_.find(Key(path));
+  return xml == xml_.end() ? std::nullopt : std::optional(xml->second);
+}
+
+void FakePlatform::AddXmlFile(const std::string &path, std::vector<XmlElement> elements) {
+  AddFile(path, "<xml/>");
+  xml_[Key(path)] = std::move(elements);
+}
+
 std::optional<std::string> FakePlatform::ReadWholeFile(const std::string &path) {
   Log("ReadWhole " + path);
   if (FailureFor("Read", path) || folders_.count(Key(path)))

@@ -39,10 +39,14 @@ public:
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
+  // The elements given by AddXmlFile; for any other file, no XML.
+  std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
 
   // Setting up the fake file system.
   void AddFolder(const std::string &path);
   void AddFile(const std::string &path, std::string content = {}, unsigned attributes = kNormal);
+  // A file that the system's XML reader reads as these elements.
+  void AddXmlFile(const std::string &path, std::vector<XmlElement> elements);
   // The working folder the program started in ("C:\" unless set).
   void SetWorkingFolder(const std::string &path) { workingFolder_ = FullPath(path); }
   // Writes the value into the profile file's content, as the program's own writer does.
@@ -83,12 +87,13 @@ private:
     std::uint64_t written; // when it was last written, counted in writes
   };
 
-  std::map<std::string, File> files_;          // by upper-cased full path
-  std::map<std::string, std::string> names_;   // upper-cased full path -> path as created
-  std::set<std::string> folders_;              // upper-cased full paths
-  std::map<std::string, int> failures_;        // "Operation|PATH" -> code
-  std::map<std::string, std::string> links_;   // upper-cased full path -> key of its target
-  std::map<std::string, DiskSpace> freeSpace_; // "E:" -> space
+  std::map<std::string, File> files_;                  // by upper-cased full path
+  std::map<std::string, std::string> names_;           // upper-cased full path -> path as created
+  std::set<std::string> folders_;                      // upper-cased full paths
+  std::map<std::string, int> failures_;                // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;           // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_;         // "E:" -> space
+  std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";

@@ -92,9 +92,11 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
   scratch.Write("表\\mix.plst");
   Main().Option().DefaultDir = scratch / "表\\";
   {
-    WindowAnswerer cancel("#32770", IDCANCEL);
+    std::string fileType;
+    WindowAnswerer cancel("#32770", IDCANCEL, [&](HWND dialog) { fileType = ItemText(dialog, cmb1); });
     Command(layouts::kMenuOpen);
     EXPECT_EQ(cancel.Seen().caption, "プレイリストを開く");
+    EXPECT_EQ(fileType, "プレイリスト(*.m3u;*.m3u8;*.pls;*.plst;*.wpl;*.xspf)");
   }
   EXPECT_EQ(Main().PlayListPath(), "");
   {

@@ -62,6 +62,9 @@ public:
   std::string FileIdentity(const std::string &path) override { return system_.FileIdentity(path); }
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override { return system_.FreeSpace(folder); }
   std::string FullPath(const std::string &path) override { return system_.FullPath(path); }
+  std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override {
+    return system_.ReadXmlElements(path);
+  }
 
   double copying = 0;
 

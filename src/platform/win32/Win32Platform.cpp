@@ -5,6 +5,7 @@
 #include "platform/PathParts.h"
 #include "platform/win32/KernelHandle.h"
 #include "platform/win32/Utf16.h"
+#include "platform/win32/XmlReader.h"
 
 #include <windows.h>
 
@@ -164,6 +165,15 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
     if (read == 0 || !consume(std::string_view(buffer, read)))
       return;
   }
+}
+
+std::optional<std::vector<Platform::XmlElement>> Win32Platform::ReadXmlElements(const std::string &path) {
+  std::string bytes;
+  ReadTextFile(path, [&](std::string_view chunk) {
+    bytes += chunk;
+    return true;
+  });
+  return ReadXmlDocument(bytes);
 }
 
 std::optional<std::string> Win32Platform::ReadWholeFile(const std::string &path) {

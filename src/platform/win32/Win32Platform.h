@@ -35,6 +35,7 @@ public:
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
+  std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
 
 private:
   SystemCopy systemCopy_;
