@@ -14,7 +14,7 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
     : TIniFile(platform, std::move(fileName)), ToDir(ReadText(kSection, "ToDir", "")),
       DefaultDir(ReadText(kSection, "DefaultDir", ".")), AddMode(ReadFlag(kSection, "AddMode", false)),
       Reverse(ReadFlag(kSection, "Reverse", false)), StopAfterCopy(ReadFlag(kSection, "StopAfterCopy", true)),
-      readAtCreation_(Readable()) {}
+      NumberTracks(ReadFlag(kSection, "NumberTracks", false)), readAtCreation_(Readable()) {}
 
 void TSFOption::Save() {
   // Settings read as defaults from a file that could not be read would replace the user's own.
@@ -26,6 +26,9 @@ void TSFOption::Save() {
   WriteFlag(kSection, "AddMode", AddMode);
   WriteFlag(kSection, "Reverse", Reverse);
   WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
+  // No value reads as a line break: the default then tells a missing key.
+  if (NumberTracks || ReadText(kSection, "NumberTracks", "\n") != "\n")
+    WriteFlag(kSection, "NumberTracks", NumberTracks);
   UpdateFile();
 }
 

@@ -123,6 +123,8 @@ private:
 
 TFrmSFMain::TFrmSFMain(const std::string &commandLine) : TWindow(layouts::kMain, nullptr, Modality::Modeless) {
   SetMenu(Handle(), BuildMainMenu());
+  // The menu bar takes its height from the client area.
+  GrowToHoldControls(DpiOf(Handle()));
   FormCreate(commandLine);
 }
 
@@ -135,6 +137,7 @@ TFrmSFMain::~TFrmSFMain() {
 void TFrmSFMain::FormCreate(const std::string &commandLine) {
   // What DragAcceptFiles does, without the shell, which is loaded only when a file is dropped.
   SetWindowLongPtrW(Handle(), GWL_EXSTYLE, GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+  LetDropsThrough(Handle(), ChangeWindowMessageFilterEx);
   const auto arguments = SplitCommandLine(commandLine);
   if (arguments.size() > 1)
     ChoosePlayList(arguments[1]);
@@ -228,8 +231,9 @@ void TFrmSFMain::CopyButtonClick() {
     const SessionEndRefused sessionEnd(Handle(), copying_);
     TPlayList playList(platform_, PlayListPath);
     playList.Load();
-    playList.CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse);
-    if (Option->StopAfterCopy)
+    // A run the user cancelled never ends the program.
+    if (playList.CopyTracks(*CopyingForm, Option->ToDir, Option->AddMode, Option->Reverse, Option->NumberTracks) &&
+        Option->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {
     CopyingForm->Close();
@@ -296,10 +300,12 @@ void TFrmSFMain::WMDropFiles(HDROP drop) {
 void TFrmSFMain::O2Click() {
   SFOptionDlg->SetText(layouts::kToDirEdit, Option->ToDir);
   SFOptionDlg->SetChecked(layouts::kStopCheck, Option->StopAfterCopy);
+  SFOptionDlg->SetChecked(layouts::kNumberCheck, Option->NumberTracks);
   if (SFOptionDlg->ShowModal() != IDOK)
     return;
   Option->ToDir = SFOptionDlg->Text(layouts::kToDirEdit);
   Option->StopAfterCopy = SFOptionDlg->IsChecked(layouts::kStopCheck);
+  Option->NumberTracks = SFOptionDlg->IsChecked(layouts::kNumberCheck);
 }
 
 void TFrmSFMain::AboutA1Click() { SFAbout->ShowModal(); }
@@ -329,6 +335,11 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath) 
   if (windowsFolder.empty() ||
       !StartProgram(HelpViewerPath(windowsFolder), HelpCommandLine(programPath), windowsFolder))
     ShowError(messages::kHelpViewerMissing);
+}
+
+void LetDropsThrough(HWND window, MessageFilterChange change) {
+  for (const UINT message : kDropMessages)
+    change(window, message, MSGFLT_ALLOW, nullptr);
 }
 
 void TerminateApplication() { PostQuitMessage(0); }

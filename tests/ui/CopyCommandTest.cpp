@@ -271,7 +271,7 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
 TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopies) {
   MakeLongTrack();
   const HWND progress = ui::CopyingForm->Handle();
-  // A click on the close box, a click and a key: left waiting, each would make Windows ghost the
+  // A click on the caption, a click and a key: left waiting, each would make Windows ghost the
   // window within seconds.
   const std::vector<UINT> posted{WM_NCLBUTTONDOWN, WM_KEYDOWN, WM_LBUTTONDOWN}; // in ascending order
   std::vector<UINT> takenDuringTheCopy;
@@ -284,7 +284,7 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
     for (int tries = 0; tries < 1000 && LongTrackCopied() < 0; ++tries)
       Sleep(10);
     for (const UINT message : posted)
-      PostMessageW(progress, message, message == WM_NCLBUTTONDOWN ? HTCLOSE : VK_RETURN, 0x5F0);
+      PostMessageW(progress, message, message == WM_NCLBUTTONDOWN ? HTCAPTION : 'A', 0x5F0);
     postedDuringTheCopy = LongTrackCopied() >= 0 && LongTrackCopied() < kLongTrack;
   });
   {
@@ -297,6 +297,40 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
   std::sort(takenDuringTheCopy.begin(), takenDuringTheCopy.end());
   EXPECT_EQ(takenDuringTheCopy, posted);
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+}
+
+// "中止" clicked or Esc pressed during the long track: the run stops there, leaves no part of the
+// track, says how far it came, and the program goes on whatever StopAfterCopy says.
+TEST_F(CopyCommandTest, ClickingCancelOrPressingEscStopsALongTrackAndLeavesNothingPartial) {
+  ShowWindow(Main().Handle(), SW_SHOW);
+  Main().Option->StopAfterCopy = true;
+  const HWND button = ui::CopyingForm->Control(layouts::kCancelRunButton);
+  ASSERT_EQ(testing::WindowText(button), "中止");
+  for (const bool byKey : {false, true}) {
+    SCOPED_TRACE(byKey ? "Esc" : "click");
+    MakeLongTrack();
+    bool postedDuringTheCopy = false;
+    std::thread user([&] {
+      WaitUntil([&] { return LongTrackCopied() > 0; }, 30);
+      if (byKey) {
+        PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 1);
+      } else {
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      }
+      postedDuringTheCopy = LongTrackCopied() < kLongTrack;
+    });
+    {
+      WindowAnswerer info("#32770", IDOK, {}, 60);
+      Click(Main().Handle(), layouts::kIdOk);
+      EXPECT_EQ(info.Seen().text, "コピーを中止しました(mix.m3uより1曲をコピー済み)");
+    }
+    user.join();
+    ASSERT_TRUE(postedDuringTheCopy) << "the track copied too fast to probe the run";
+    EXPECT_EQ(scratch.Names("Player"), Names{"a.mp3"});
+    EXPECT_FALSE(ProgressShown());
+    EXPECT_FALSE(testing::QuitRequested());
+  }
 }
 
 TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayListDuringARun) {

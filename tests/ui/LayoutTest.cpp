@@ -34,13 +34,18 @@ void ExpectLaidOut(const ui::TWindow &window) {
   SCOPED_TRACE(layout.name);
   ASSERT_EQ(GetDpiForWindow(window.Handle()), ExpectedDpi());
   EXPECT_EQ(WindowText(window.Handle()), layout.caption);
-  RECT size;
-  if (layout.clientSize)
-    GetClientRect(window.Handle(), &size);
-  else
+  RECT size, client;
+  GetClientRect(window.Handle(), &client);
+  if (layout.clientSize) {
+    size = client;
+    EXPECT_EQ(size.right - size.left, Scaled(layout.width));
+    EXPECT_EQ(size.bottom - size.top, Scaled(layout.height));
+  } else {
+    // The overall size, or larger where the system's frame leaves too little within it.
     GetWindowRect(window.Handle(), &size);
-  EXPECT_EQ(size.right - size.left, Scaled(layout.width));
-  EXPECT_EQ(size.bottom - size.top, Scaled(layout.height));
+    EXPECT_GE(size.right - size.left, Scaled(layout.width));
+    EXPECT_GE(size.bottom - size.top, Scaled(layout.height));
+  }
   for (const auto &control : layout.controls) {
     if (control.kind == layouts::Kind::Panel)
       continue;
@@ -48,6 +53,8 @@ void ExpectLaidOut(const ui::TWindow &window) {
     const HWND child = window.Control(control.id);
     ASSERT_NE(child, nullptr);
     const RECT at = RectInParent(child);
+    EXPECT_LE(at.right, client.right) << "inside the client area";
+    EXPECT_LE(at.bottom, client.bottom) << "inside the client area";
     EXPECT_EQ(at.left, Scaled(control.x));
     EXPECT_EQ(at.top, Scaled(control.y));
     if (control.width > 0) {
@@ -74,6 +81,17 @@ TEST_F(WindowTest, EveryWindowFollowsItsLayoutAtTheDisplaysDpi) {
   ExpectLaidOut(*ui::SFOptionDlg);
   ExpectLaidOut(*ui::ToDirDlg);
   EXPECT_EQ(TreeView_GetIndent(ui::ToDirDlg->Control(layouts::kShellTreeView1)), static_cast<UINT>(Scaled(19)));
+}
+
+TEST(BlackWindowColours, AreTheSystemsUnderHighContrastAndBlackAndAquaOtherwise) {
+  const auto contrasted = ui::BlackWindowColours(true, true);
+  EXPECT_EQ(contrasted.text, GetSysColor(COLOR_WINDOWTEXT));
+  EXPECT_EQ(contrasted.background, GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(contrasted.brush, GetSysColorBrush(COLOR_WINDOW));
+  const auto plain = ui::BlackWindowColours(true, false);
+  EXPECT_EQ(plain.text, ui::kAquaText);
+  EXPECT_EQ(plain.brush, GetStockObject(BLACK_BRUSH));
+  EXPECT_FALSE(ui::BlackWindowColours(false, false).text);
 }
 
 TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSuggests) {
