@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace sf {
 namespace {
@@ -47,6 +48,18 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
     tenths = 0;
   }
   return std::to_string(whole) + "." + std::to_string(tenths);
+}
+
+// The number a name begins with when three or more digits and a blank begin it ("012 歌.mp3"), beyond
+// 999 as 1000; otherwise 0.
+std::int32_t LeadingNumber(const std::string &name) {
+  std::size_t digits = 0;
+  std::int32_t number = 0;
+  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') {
+    number = std::min(number * 10 + (name[digits] - '0'), 1000);
+    ++digits;
+  }
+  return digits >= 3 && digits < name.size() && name[digits] == ' ' ? number : 0;
 }
 
 } // namespace
@@ -172,7 +185,37 @@ void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
   trackPaths_[count_++] = std::move(*path);
 }
 
-void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse) {
+bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
+                           bool numberTracks) {
+  stopping_ = false;
+  std::int32_t copied = 0;
+  try {
+    RunCopy(progress, toDir, addMode, reverse, numberTracks, copied);
+  } catch (const RunCancelled &cancelled) {
+    std::string message = FormatText(messages::kCancelled, FileNamePart(fileName_), copied);
+    if (!cancelled.note.empty())
+      message.append("\n").append(cancelled.note);
+    progress.ShowInfo(message);
+    progress.Close();
+    return false;
+  }
+  return true;
+}
+
+void TPlayList::LookAtQueue(TCopyProgress &progress) {
+  progress.KeepResponsive();
+  StopIfCancelled(progress);
+}
+
+void TPlayList::StopIfCancelled(const TCopyProgress &progress) {
+  if (!stopping_ && progress.CancelRequested()) {
+    stopping_ = true;
+    throw RunCancelled{};
+  }
+}
+
+void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
+                        bool numberTracks, std::int32_t &copied) {
   if (toDir.empty())
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(count_);
@@ -195,13 +238,15 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
   std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < count_; ++k) {
     sources[order[k]] = platform_.QueryFile(sourcePaths[order[k]]);
-    progress.KeepResponsive();
+    LookAtQueue(progress);
     if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
-  TrackIdentities tracks(platform_, sourcePaths, count_, progress);
-  FolderNames present(platform_.ListNames(destination));
-  progress.KeepResponsive();
+  TrackIdentities tracks(platform_, sourcePaths, count_, [&] { LookAtQueue(progress); });
+  const auto listing = platform_.ListNames(destination);
+  LookAtQueue(progress);
+  NameTargets(progress, destination, listing, order, addMode, numberTracks);
+  FolderNames present(listing);
   const auto targets = LookUpTargets(progress, destination, present);
   CheckTargetsReplaceable(destination, order, targets, tracks);
   CheckNamesakes(destination, order, targets, tracks);
@@ -210,49 +255,90 @@ void TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
   if (!clearing.empty()) {
     for (const auto &file : clearing) {
       platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
-      progress.KeepResponsive();
+      LookAtQueue(progress);
     }
     // A file that another program holds stays, or frees its space only once that program lets go:
     // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
     present = FolderNames(platform_.ListNames(destination));
-    progress.KeepResponsive();
+    LookAtQueue(progress);
     CheckRoom(destination, sources, {}, LookUpTargets(progress, destination, present), tracks);
   }
 
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &source = sourcePaths[order[k]];
-    const std::string name = FileNamePart(source);
+    const std::string &name = targetNames_[order[k]];
     const std::string target = JoinPath(destination, name);
     if (!platform_.FileExists(source))
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
-    progress.SetFileLabel(name);
+    progress.SetFileLabel(FileNamePart(source));
     progress.SetPosition(k + 1);
     progress.Repaint();
+    StopIfCancelled(progress);
     const auto before = present.MayHold(name) ? platform_.QueryFile(target) : Platform::FileFacts{};
-    if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target)))
-      continue; // A track that already lies in the destination is its own copy.
+    if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target))) {
+      ++copied; // A track that already lies in the destination is its own copy.
+      continue;
+    }
     present.Add(name);
     // Where the run found no file, it makes one: a file that another program put there meanwhile is
     // neither overwritten nor, once the copy fails, deleted.
-    const auto copied = platform_.CopyFileOver(source, target, !before.exists, [&] { progress.KeepResponsive(); });
-    if (copied == Platform::CopyResult::TargetExists)
+    Platform::CopyResult result;
+    try {
+      result = platform_.CopyFileOver(source, target, !before.exists, [&] { LookAtQueue(progress); });
+    } catch (const RunCancelled &) {
+      // A player must not be left holding a track cut short by the cancel either.
+      if (!RemovePartialCopy(target, before, tracks))
+        throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_.FullPath(target))};
+      throw;
+    }
+    if (result == Platform::CopyResult::TargetExists)
       throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[order[k]]));
-    if (copied == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
+    if (result == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
       std::string message = FormatText(messages::kCopyFailed, trackPaths_[order[k]]);
       if (!RemovePartialCopy(target, before, tracks))
         message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
       throw ESFException(message);
     }
+    ++copied;
   }
   progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(fileName_), count_));
   progress.Close();
+}
+
+void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destination,
+                            const std::optional<std::vector<std::string>> &listing,
+                            const std::array<std::int32_t, kMaxTracks> &order, bool addMode, bool numberTracks) {
+  for (std::int32_t i = 0; i < count_; ++i)
+    targetNames_[i] = FileNamePart(trackPaths_[i]);
+  if (!numberTracks)
+    return;
+  constexpr std::int32_t kHighest = 999;
+  std::int32_t last = 0;
+  if (addMode && listing) {
+    for (const auto &name : *listing) {
+      const auto number = LeadingNumber(name);
+      if (number <= last)
+        continue;
+      // A folder's number does not count: only files are the player's tracks.
+      const bool file = platform_.QueryFile(JoinPath(destination, name)).exists;
+      LookAtQueue(progress);
+      if (file)
+        last = number;
+    }
+  }
+  if (last + count_ > kHighest)
+    throw ESFException(messages::kNumberBeyond999);
+  for (std::int32_t k = 0; k < count_; ++k) {
+    const std::string number = std::to_string(last + k + 1);
+    targetNames_[order[k]] = std::string(3 - number.size(), '0') + number + " " + targetNames_[order[k]];
+  }
 }
 
 const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
   auto &known = known_[static_cast<std::size_t>(track)];
   if (!known) {
     known = platform_.FileIdentity(paths_[static_cast<std::size_t>(track)]);
-    progress_.KeepResponsive();
+    look_();
   }
   return *known;
 }
@@ -275,7 +361,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
   for (const std::string_view cleared : kClearedExtensions) {
     const std::string extension = platform_.UpperCase("." + std::string(cleared));
     const auto names = platform_.ListFiles(JoinPath(destination, "*." + std::string(cleared)));
-    progress.KeepResponsive();
+    LookAtQueue(progress);
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
       if (platform_.UpperCase(ExtensionPart(name)) != extension)
@@ -285,7 +371,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
       if (!file.facts.exists)
         continue;
       file.identity = platform_.FileIdentity(file.path);
-      progress.KeepResponsive();
+      LookAtQueue(progress);
       // Never delete a file this run copies from, under whatever name it reaches it, nor one that
       // cannot even be asked who it is.
       if (!file.identity.empty() && !tracks.AnyIs(file.identity))
@@ -299,7 +385,7 @@ TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::
                                             const FolderNames &present) {
   Targets targets;
   for (std::int32_t i = 0; i < count_; ++i) {
-    const std::string name = FileNamePart(trackPaths_[i]);
+    const std::string &name = targetNames_[i];
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
     if (!added || !present.MayHold(name))
       continue;
@@ -307,7 +393,7 @@ TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::
     target.facts = platform_.QueryFile(JoinPath(destination, name));
     if (target.facts.exists)
       target.identity = platform_.FileIdentity(JoinPath(destination, name));
-    progress.KeepResponsive();
+    LookAtQueue(progress);
   }
   return targets;
 }
@@ -316,7 +402,7 @@ void TPlayList::CheckTargetsReplaceable(const std::string &destination,
                                         const std::array<std::int32_t, kMaxTracks> &order, const Targets &targets,
                                         TrackIdentities &tracks) {
   for (std::int32_t k = 0; k < count_; ++k) {
-    const std::string name = FileNamePart(trackPaths_[order[k]]);
+    const std::string &name = targetNames_[order[k]];
     const auto &target = targets.at(platform_.UpperCase(name));
     if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
         !tracks.AnyIs(target.identity))
@@ -328,7 +414,7 @@ void TPlayList::CheckNamesakes(const std::string &destination, const std::array<
                                const Targets &targets, TrackIdentities &tracks) {
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &track = trackPaths_[order[k]];
-    const std::string name = FileNamePart(track);
+    const std::string &name = targetNames_[order[k]];
     const auto &identity = targets.at(platform_.UpperCase(name)).identity;
     // A track that lies there under its own name is its own copy; another track of that name
     // would destroy it.
@@ -349,7 +435,7 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
   // One target per name: of several tracks with one name, the largest is what must fit.
   std::map<std::string, std::uint64_t> neededFor;
   for (std::int32_t i = 0; i < count_; ++i) {
-    const std::string key = platform_.UpperCase(FileNamePart(trackPaths_[i]));
+    const std::string key = platform_.UpperCase(targetNames_[i]);
     auto &needed = neededFor[key];
     if (!tracks.Is(i, targets.at(key).identity))
       needed = std::max(needed, onDisk(sources[i].size));
@@ -391,6 +477,15 @@ void TPlayList::FolderNames::Add(const std::string &name) {
 
 bool TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
                                   TrackIdentities &tracks) {
+  // A cancel meanwhile must not keep the partial copy: it takes effect after the removal.
+  const bool stopping = std::exchange(stopping_, true);
+  const bool removed = RemovePartialCopyNow(target, before, tracks);
+  stopping_ = stopping;
+  return removed;
+}
+
+bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before,
+                                     TrackIdentities &tracks) {
   const auto after = platform_.QueryFile(target);
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -31,6 +32,9 @@ public:
   // the program's windows, so that a long run never looks hung. Cheap when nothing is due.
   virtual void KeepResponsive() = 0;
   virtual void ShowInfo(const std::string &text) = 0;
+  // Whether the user has asked, since Show, for the run to stop; known from KeepResponsive's looks
+  // at the queue.
+  virtual bool CancelRequested() const = 0;
 };
 
 inline constexpr std::int32_t kMaxTracks = 101;
@@ -62,8 +66,11 @@ public:
 
   // Clears the destination folder `toDir`'s "wma" and "mp3" files unless `addMode`, then copies
   // every track into it, flat, in playlist order or backwards, and reports the count with ShowInfo.
-  // Relative tracks and a relative `toDir` lie below the playlist's folder.
-  void CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse);
+  // Relative tracks and a relative `toDir` lie below the playlist's folder. With `numberTracks`
+  // each copy is named "NNN name", numbered in copy order from 001, in add mode after the highest
+  // number in the destination. False when the user cancelled the run: that too ends with ShowInfo.
+  bool CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
+                  bool numberTracks = false);
 
   PlayListKind Kind() const { return kind_; }
   const std::string &FileName() const { return fileName_; }
@@ -81,10 +88,10 @@ private:
   // told apart from them: on some systems that costs more than the rest of a track's checks.
   class TrackIdentities {
   public:
-    // The queue is looked at through `progress` after each question.
+    // The queue is looked at through `look` after each question.
     TrackIdentities(Platform &platform, const std::array<std::string, kMaxTracks> &paths, std::int32_t count,
-                    TCopyProgress &progress)
-        : platform_(platform), paths_(paths), count_(count), progress_(progress) {}
+                    std::function<void()> look)
+        : platform_(platform), paths_(paths), count_(count), look_(std::move(look)) {}
     // Whether `identity` is that of track `track`, or of any track; never for an empty one.
     bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
@@ -95,7 +102,7 @@ private:
     Platform &platform_;
     const std::array<std::string, kMaxTracks> &paths_;
     std::int32_t count_;
-    TCopyProgress &progress_;
+    std::function<void()> look_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
   };
 
@@ -122,10 +129,26 @@ private:
   };
   using Targets = std::map<std::string, Target>;
 
+  // How a cancelled run ends: `note` is a line to add to the box, or empty.
+  struct RunCancelled {
+    std::string note;
+  };
+
   void AddM3uLine(std::string line, bool utf8);
   // Adds the next track as the playlist writes it (UTF-8). Throws ESFException past the 101st track
   // and for a name that is no path of a file (a URI of another scheme, a malformed file URI).
   void AddTrack(std::string_view written, TrackSyntax syntax);
+  // The run itself; `copied` counts the tracks copied so far.
+  void RunCopy(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse, bool numberTracks,
+               std::int32_t &copied);
+  // Looks at the queue, then stops the run with RunCancelled once the user has cancelled it.
+  void LookAtQueue(TCopyProgress &progress);
+  void StopIfCancelled(const TCopyProgress &progress);
+  // The names the tracks are copied under into `destination`, which holds `listing`, in copy
+  // `order`. Throws ESFException when a number would pass 999.
+  void NameTargets(TCopyProgress &progress, const std::string &destination,
+                   const std::optional<std::vector<std::string>> &listing,
+                   const std::array<std::int32_t, kMaxTracks> &order, bool addMode, bool numberTracks);
   Targets LookUpTargets(TCopyProgress &progress, const std::string &destination, const FolderNames &present);
   // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
   // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.
@@ -142,12 +165,15 @@ private:
                  const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks);
   // Deletes what a failed copy left of itself; false when a part of it stays.
   bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
+  bool RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
 
   Platform &platform_;
   std::string fileName_;
   PlayListKind kind_;
   std::int32_t count_ = 0;
   std::array<std::string, kMaxTracks> trackPaths_;
+  std::array<std::string, kMaxTracks> targetNames_;
+  bool stopping_ = false; // the run is stopping for a cancel: looks no longer throw
 };
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed

@@ -72,6 +72,8 @@ enum Id : int {
   kRefButton,
   kStopCheck,
   kFolderTree,
+  kCancelRunButton,
+  kNumberCheck,
 };
 
 inline constexpr Control kMainControls[] = {
@@ -87,6 +89,7 @@ inline constexpr Window kMain{
 inline constexpr Control kCopyingControls[] = {
     {Kind::Label, kCopyLabel, "CopyLabel", 8, 8, 353, 12, "CopyLabel", nullptr, kAqua | kCentred, -1},
     {Kind::ProgressBar, kCopyProgress, "CopyProgress", 8, 40, 353, 17, "", nullptr, kPlain, -1},
+    {Kind::Button, kCancelRunButton, "CancelRunButton", 149, 64, 75, 25, "中止", nullptr, kPlain, 0},
 };
 inline constexpr Window kCopying{"CopyingForm",           "ファイルのコピー中", 374, 95, false, true, Background::Black,
                                  {"ＭＳ Ｐゴシック", 12}, kCopyingControls};
@@ -104,15 +107,16 @@ inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     2
                                Background::Black, {"ＭＳ Ｐゴシック", 12}, kAboutControls};
 
 inline constexpr Control kOptionControls[] = {
-    {Kind::Button, kIdOk, "OKBtn", 67, 92, 75, 25, "OK", nullptr, kDefaultButton, 0},
-    {Kind::Button, kIdCancel, "CancelBtn", 147, 92, 75, 25, "Cancel", nullptr, kPlain, 1},
+    {Kind::Button, kIdOk, "OKBtn", 67, 116, 75, 25, "OK", nullptr, kDefaultButton, 0},
+    {Kind::Button, kIdCancel, "CancelBtn", 147, 116, 75, 25, "Cancel", nullptr, kPlain, 1},
     {Kind::Edit, kToDirEdit, "ToDirEdit", 72, 16, 137, 20, "ToDirEdit", nullptr, kPlain, 2},
     {Kind::Button, kRefButton, "RefButton", 224, 16, 65, 25, "参照", nullptr, kPlain, 3},
     {Kind::CheckBox, kStopCheck, "StopCheck", 8, 48, 137, 25, "コピー後すぐに終了", nullptr, kPlain, 4},
+    {Kind::CheckBox, kNumberCheck, "NumberCheck", 8, 72, 137, 25, "曲番号を付ける", nullptr, kPlain, 5},
     {Kind::Label, kToDirCaption, "ToDirCaption", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
 };
 inline constexpr Window kOption{
-    "SFOptionDlg",           "Songferry環境設定", 301, 131, true, false, Background::ButtonFace,
+    "SFOptionDlg",           "Songferry環境設定", 301, 155, true, false, Background::ButtonFace,
     {"ＭＳ Ｐゴシック", 12}, kOptionControls};
 
 inline constexpr Control kToDirControls[] = {

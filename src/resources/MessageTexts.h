@@ -40,6 +40,9 @@ inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません
 inline constexpr char kTargetProtected[] =
     "コピー先のファイル%sは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
+// The playlist's file name and the tracks copied whole before the user cancelled.
+inline constexpr char kCancelled[] = "コピーを中止しました(%sより%d曲をコピー済み)";
+inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコピーできません";
 
 inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";

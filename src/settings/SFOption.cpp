@@ -17,6 +17,7 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
   AddMode = file_.ReadFlag(kSection, "AddMode", false);
   Reverse = file_.ReadFlag(kSection, "Reverse", false);
   StopAfterCopy = file_.ReadFlag(kSection, "StopAfterCopy", true);
+  NumberTracks = file_.ReadFlag(kSection, "NumberTracks", false);
 }
 
 void TSFOption::Save() {
@@ -29,6 +30,9 @@ void TSFOption::Save() {
   file_.WriteFlag(kSection, "AddMode", AddMode);
   file_.WriteFlag(kSection, "Reverse", Reverse);
   file_.WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
+  // No value reads as a line break: the default then tells a missing key.
+  if (NumberTracks || file_.ReadText(kSection, "NumberTracks", "\n") != "\n")
+    file_.WriteFlag(kSection, "NumberTracks", NumberTracks);
   file_.UpdateFile();
 }
 

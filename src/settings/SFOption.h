@@ -12,7 +12,7 @@ class TSFOption {
 public:
   TSFOption(Platform &platform, std::string fileName);
 
-  // Writes the five settings into the file as it is now, all at once, keeping its other lines. A
+  // Writes the six settings into the file as it is now, all at once, keeping its other lines. A
   // failed save throws EIniFileException and writes nothing; so does a save when the file could not
   // be read, at creation or now.
   void Save();
@@ -22,6 +22,9 @@ public:
   bool AddMode;
   bool Reverse;
   bool StopAfterCopy;
+  // Copies named "NNN name" in copy order. Written only into a file that has it or when on, so that
+  // the file of a user who never turns it on stays as it was.
+  bool NumberTracks;
 
 private:
   TIniFile file_;

@@ -32,6 +32,31 @@ bool TakeMessage(MSG &message, HWND window, UINT first, UINT last, UINT flags) {
   return false;
 }
 
+// What a run does with one input message for its progress window `form`, whose "中止" button is
+// `button`, when `form` is the active window or not.
+enum class RunInput { Drop, Dispatch, Cancel };
+
+RunInput ClassifyRunInput(const MSG &message, HWND form, HWND button, bool formActive) {
+  const UINT kind = message.message;
+  const bool pointer = kind >= WM_TOUCH && kind <= WM_POINTERHWHEEL;
+  // A click on the button by mouse, touch or pen: touch and pen come as pointer messages, which the
+  // system turns into the mouse's once the window has had them.
+  if (message.hwnd == button && ((kind >= WM_MOUSEFIRST && kind <= WM_MOUSELAST) || pointer))
+    return RunInput::Dispatch;
+  if (message.hwnd == form && pointer)
+    return RunInput::Dispatch;
+  if (message.hwnd == form && kind == WM_NCLBUTTONDOWN && message.wParam == HTCLOSE)
+    return RunInput::Cancel;
+  const bool inForm = message.hwnd == form || (message.hwnd && IsChild(form, message.hwnd));
+  if (!formActive || !inForm || (kind != WM_KEYDOWN && kind != WM_SYSKEYDOWN))
+    return RunInput::Drop;
+  const WPARAM key = message.wParam;
+  if (key == VK_ESCAPE || (kind == WM_SYSKEYDOWN && key == VK_F4) ||
+      (message.hwnd == button && kind == WM_KEYDOWN && (key == VK_SPACE || key == VK_RETURN)))
+    return RunInput::Cancel;
+  return RunInput::Drop;
+}
+
 } // namespace
 
 TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner, Modality::Modeless) {}
@@ -42,8 +67,12 @@ void TCopyingForm::SetMaximum(std::int32_t maximum) {
 }
 
 void TCopyingForm::Show() {
+  running_ = true;
+  cancelRequested_ = false;
   CentreOn(GetWindow(Handle(), GW_OWNER));
   ShowWindow(Handle(), SW_SHOW);
+  // Space and Enter press "中止" from the start.
+  SetFocus(Control(layouts::kCancelRunButton));
   RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   // The theme can change between runs.
   themedBar_ = IsThemed(Control(layouts::kCopyProgress));
@@ -95,6 +124,7 @@ void TCopyingForm::Close() {
     PaintProgress();
   // Hidden while active, the window would leave activation to whatever window the system picks,
   // another program's perhaps: its owner takes it first, when it can.
+  running_ = false;
   const HWND owner = GetWindow(Handle(), GW_OWNER);
   if (GetActiveWindow() == Handle() && owner && IsWindowEnabled(owner))
     SetActiveWindow(owner);
@@ -113,8 +143,9 @@ void TCopyingForm::KeepResponsive() {
   // posted ones handles paints, so that an uncovered window is drawn again. Input is taken off and
   // dropped: left waiting a few seconds, it makes Windows take the windows for hung ("応答なし")
   // and offer to end the program in the middle of a copy. Once any PM_QS_ flag is given, Windows
-  // handles only the kinds named: sent messages must be named too.
-  DiscardQueuedInput();
+  // handles only the kinds named: sent messages must be named too. What cancels the run is the one
+  // input taken.
+  TakeInput();
   MSG message;
   while (TakeMessage(message, nullptr, 0, 0, PM_QS_PAINT | PM_QS_SENDMESSAGE))
     DispatchMessageW(&message);
@@ -130,10 +161,42 @@ void TCopyingForm::ShowInfo(const std::string &text) {
   ui::ShowInfo(text, Handle());
 }
 
+void TCopyingForm::TakeInput() {
+  const HWND button = Control(layouts::kCancelRunButton);
+  constexpr UINT kInput[][2] = {{WM_KEYFIRST, WM_KEYLAST},
+                                {WM_MOUSEFIRST, WM_MOUSELAST},
+                                {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                                {WM_TOUCH, WM_POINTERHWHEEL}};
+  MSG message;
+  for (const auto &range : kInput) {
+    while (TakeMessage(message, nullptr, range[0], range[1], 0)) {
+      switch (ClassifyRunInput(message, Handle(), button, GetActiveWindow() == Handle())) {
+      case RunInput::Cancel:
+        cancelRequested_ = true;
+        break;
+      case RunInput::Dispatch:
+        DispatchMessageW(&message);
+        break;
+      case RunInput::Drop:
+        break;
+      }
+    }
+  }
+}
+
+void TCopyingForm::Command(int id) {
+  if (id == layouts::kCancelRunButton && running_)
+    cancelRequested_ = true;
+}
+
 LRESULT TCopyingForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  // The window is reused by every run: closing it only hides it.
+  // During a run the close box, Alt+F4 and the taskbar's "close" cancel it. The window is reused by
+  // every run: otherwise closing it only hides it.
   if (message == WM_CLOSE) {
-    Close();
+    if (running_)
+      cancelRequested_ = true;
+    else
+      Close();
     return 0;
   }
   return TWindow::HandleMessage(message, wParam, lParam);

@@ -9,10 +9,10 @@
 
 namespace sf::ui {
 
-// The small window a copy run shows: the file being copied and a bar counting the tracks. The run
-// keeps the thread: label and bar are painted at once by Repaint, but no more often than the eye
-// can follow nor for more than a small share of the run, and KeepResponsive answers what the system
-// sends meanwhile.
+// The small window a copy run shows: the file being copied, a bar counting the tracks and "中止".
+// The run keeps the thread: label and bar are painted at once by Repaint, but no more often than
+// the eye can follow nor for more than a small share of the run, and KeepResponsive answers what the
+// system sends meanwhile and takes from the user's input only what cancels the run.
 class TCopyingForm final : public TWindow, public TCopyProgress {
 public:
   explicit TCopyingForm(HWND owner);
@@ -25,9 +25,11 @@ public:
   void Close() override;
   void KeepResponsive() override;
   void ShowInfo(const std::string &text) override;
+  bool CancelRequested() const override { return cancelRequested_; }
 
 protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void Command(int id) override;
 
 private:
   // Puts the last label and position into the controls and paints them.
@@ -36,7 +38,12 @@ private:
   bool PaintDue() const;
   // PaintProgress, with its time counted against that share.
   void PaintCounted();
+  // Takes the input waiting in the queue: what cancels the run cancels it, what a click on "中止"
+  // is made of reaches the button, and the rest is dropped as by DiscardQueuedInput.
+  void TakeInput();
 
+  bool running_ = false; // shown for a run that has not closed it yet
+  bool cancelRequested_ = false;
   std::string label_;
   std::int32_t position_ = 0;
   std::int32_t maximum_ = 100;

@@ -115,6 +115,8 @@ private:
 TFrmSFMain::TFrmSFMain(Platform &platform, const std::string &commandLine, int show)
     : TWindow(layouts::kMain, nullptr, Modality::Modeless), platform_(platform) {
   SetMenu(Handle(), BuildMainMenu());
+  // The menu bar takes its height from the client area.
+  GrowToHoldControls(DpiOf(Handle()));
   FormCreate(commandLine);
   ShowWindow(Handle(), show);
   // A failure from here on leaves this constructor unfinished: the destructor, which saves the
@@ -141,6 +143,7 @@ TFrmSFMain::~TFrmSFMain() {
 void TFrmSFMain::FormCreate(const std::string &commandLine) {
   // What DragAcceptFiles does, without the shell, which is loaded only when a file is dropped.
   SetWindowLongPtrW(Handle(), GWL_EXSTYLE, GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_ACCEPTFILES);
+  LetDropsThrough(Handle(), ChangeWindowMessageFilterEx);
   const auto arguments = SplitCommandLine(commandLine);
   if (arguments.size() > 1)
     ChoosePlayList(arguments[1]);
@@ -225,8 +228,9 @@ void TFrmSFMain::CopyButtonClick() {
     const SessionEndRefused sessionEnd(Handle(), copying_);
     TPlayList playList(platform_, playListPath_);
     playList.Load();
-    playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse);
-    if (option_->StopAfterCopy)
+    // A run the user cancelled never ends the program.
+    if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks) &&
+        option_->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {
     copyingForm_->Close();
@@ -293,10 +297,12 @@ void TFrmSFMain::WMDropFiles(HDROP drop) {
 void TFrmSFMain::MenuOptionsClick() {
   optionDlg_->SetText(layouts::kToDirEdit, option_->ToDir);
   optionDlg_->SetChecked(layouts::kStopCheck, option_->StopAfterCopy);
+  optionDlg_->SetChecked(layouts::kNumberCheck, option_->NumberTracks);
   if (optionDlg_->ShowModal() != IDOK)
     return;
   option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
   option_->StopAfterCopy = optionDlg_->IsChecked(layouts::kStopCheck);
+  option_->NumberTracks = optionDlg_->IsChecked(layouts::kNumberCheck);
 }
 
 void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }
@@ -326,6 +332,11 @@ void OpenHelp(const std::string &windowsFolder, const std::string &programPath) 
   if (windowsFolder.empty() ||
       !StartProgram(HelpViewerPath(windowsFolder), HelpCommandLine(programPath), windowsFolder))
     ShowError(messages::kHelpViewerMissing);
+}
+
+void LetDropsThrough(HWND window, MessageFilterChange change) {
+  for (const UINT message : kDropMessages)
+    change(window, message, MSGFLT_ALLOW, nullptr);
 }
 
 void TerminateApplication() { PostQuitMessage(0); }

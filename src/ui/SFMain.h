@@ -78,6 +78,13 @@ std::string HelpCommandLine(const std::string &programPath);
 // cannot be started.
 void OpenHelp(const std::string &windowsFolder, const std::string &programPath);
 
+// What a drop from Explorer sends: WM_DROPFILES, WM_COPYDATA and WM_COPYGLOBALDATA.
+inline constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, 0x0049};
+using MessageFilterChange = BOOL(WINAPI *)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+// Lets the drop messages through `change` (ChangeWindowMessageFilterEx) to `window` from programs of
+// lower integrity: the system keeps them from an elevated program's windows, Explorer's among them.
+void LetDropsThrough(HWND window, MessageFilterChange change);
+
 // Tells the application to end once the current message is handled.
 void TerminateApplication();
 

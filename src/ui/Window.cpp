@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -62,9 +63,36 @@ DWORD StyleOf(const layouts::Control &control) {
 
 bool IsBlack(const layouts::Window &layout) { return layout.background == layouts::Background::Black; }
 
+// The margin the layouts keep between their controls and the client area's right and bottom edges.
+constexpr int kMargin = 8;
+
+// The client area that holds every control of `layout` at `dpi`, with the margin.
+SIZE ClientNeeded(const layouts::Window &layout, UINT dpi) {
+  SIZE needed{0, 0};
+  for (const auto &control : layout.controls) {
+    needed.cx = std::max<LONG>(needed.cx, ScaleForDpi(control.x, dpi) + ScaleForDpi(control.width, dpi));
+    needed.cy = std::max<LONG>(needed.cy, ScaleForDpi(control.y, dpi) + ScaleForDpi(control.height, dpi));
+  }
+  return {needed.cx + ScaleForDpi(kMargin, dpi), needed.cy + ScaleForDpi(kMargin, dpi)};
+}
+
 } // namespace
 
 int ScaleForDpi(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI); }
+
+bool HighContrastOn() {
+  HIGHCONTRASTW contrast{sizeof contrast, 0, nullptr};
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+ControlColours BlackWindowColours(bool aqua, bool highContrast) {
+  // Under high contrast the system's colours, which the user chose to be able to read.
+  if (highContrast)
+    return {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_WINDOW), GetSysColorBrush(COLOR_WINDOW)};
+  return {aqua ? std::optional(kAquaText) : std::nullopt, RGB(0, 0, 0),
+          static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))};
+}
 
 UINT DpiOf(HWND window) {
   const UINT dpi = window ? GetDpiForWindow(window) : 0;
@@ -96,6 +124,7 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) :
   try {
     CreateControls();
     ApplyLayout(DpiOf(handle_), true);
+    GrowToHoldControls(DpiOf(handle_));
     CentreOnScreen();
   } catch (...) {
     // No destructor runs for a constructor that fails: the window must not outlive this object.
@@ -160,21 +189,37 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   case WM_CTLCOLORBTN:
     if (IsBlack(layout_)) {
       const auto dc = reinterpret_cast<HDC>(wParam);
-      if (LookOf(reinterpret_cast<HWND>(lParam)) & layouts::kAqua)
-        SetTextColor(dc, kAquaText);
-      SetBkColor(dc, RGB(0, 0, 0));
-      return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+      const auto colours =
+          BlackWindowColours((LookOf(reinterpret_cast<HWND>(lParam)) & layouts::kAqua) != 0, HighContrastOn());
+      if (colours.text)
+        SetTextColor(dc, *colours.text);
+      SetBkColor(dc, colours.background);
+      return reinterpret_cast<LRESULT>(colours.brush);
     }
     break;
   case WM_PAINT:
     PaintPanels();
     return 0;
+  case WM_ERASEBKGND:
+    if (IsBlack(layout_) && HighContrastOn()) {
+      RECT client;
+      GetClientRect(handle_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, BlackWindowColours(false, true).brush);
+      return 1;
+    }
+    break;
+  case WM_SETTINGCHANGE:
+    // High contrast turned on or off: drawn anew in the colours that now hold.
+    if (wParam == SPI_SETHIGHCONTRAST)
+      RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    break;
   case WM_DPICHANGED: {
     // The system's rectangle scales the window's present size, which the user may have chosen.
     const auto *suggested = reinterpret_cast<const RECT *>(lParam);
     SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     ApplyLayout(HIWORD(wParam), false);
+    GrowToHoldControls(HIWORD(wParam));
     return 0;
   }
   case WM_CLOSE:
@@ -244,6 +289,23 @@ void TWindow::ApplyLayout(UINT dpi, bool sizeWindow) {
     AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_STYLE)),
                              GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_EXSTYLE)),
                              dpi);
+  SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWindow::GrowToHoldControls(UINT dpi) {
+  // The frames of the system's windows differ between versions and grow with the DPI: a window's
+  // overall size may leave too small a client area for its controls.
+  RECT client;
+  if (IsIconic(handle_) || !GetClientRect(handle_, &client))
+    return;
+  const SIZE needed = ClientNeeded(layout_, dpi);
+  if (client.right >= needed.cx && client.bottom >= needed.cy)
+    return;
+  RECT frame{0, 0, std::max(client.right, needed.cx), std::max(client.bottom, needed.cy)};
+  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_STYLE)),
+                           GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_EXSTYLE)),
+                           dpi);
   SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@ namespace sf::ui {
 inline constexpr COLORREF kAquaText = RGB(0, 255, 255);
 
 int ScaleForDpi(int pixels, UINT dpi);
+// Whether the user has turned high contrast on: the windows then take the system's colours.
+bool HighContrastOn();
+// The colours of a control on a black window, its text left as it is when there is none.
+struct ControlColours {
+  std::optional<COLORREF> text;
+  COLORREF background;
+  HBRUSH brush;
+};
+ControlColours BlackWindowColours(bool aqua, bool highContrast);
 // The window's DPI; 96 before it exists.
 UINT DpiOf(HWND window);
 
@@ -54,6 +64,8 @@ protected:
   void EndModal(int result) { modalResult_ = result; }
   void CentreOnScreen();
   void CentreOn(HWND other);
+  // Makes the window larger where its client area does not hold its controls at `dpi`.
+  void GrowToHoldControls(UINT dpi);
 
 private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -32,8 +32,12 @@ protected:
     list.Load();
     fake.Journal().clear();
     RecordingProgress progress(fake.Journal());
-    progress.whileCopying = whileCopying;
-    list.CopyTracks(progress, destination, addMode, reverse);
+    progress.whileCopying = [&] {
+      if (whileCopying)
+        whileCopying();
+      progress.cancelled = progress.cancelled || (cancelAt && !Calls(cancelAt).empty());
+    };
+    completed = list.CopyTracks(progress, destination, addMode, reverse, numberTracks);
   }
 
   std::string CopyError(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
@@ -61,6 +65,9 @@ protected:
 
   FakePlatform fake;
   std::function<void()> whileCopying;
+  const char *cancelAt = nullptr; // the user cancels at the first look after this call
+  bool numberTracks = false;
+  bool completed = false;
 };
 
 TEST_F(CopyRunTest, ChecksEveryTrackAndTheRoomBeforeClearingThenCopies) {
@@ -373,6 +380,55 @@ TEST_F(CopyRoomTest, CountsWhatTheClearingAndTheOverwritesFree) {
   EXPECT_EQ(CopyError({"C:\\Music\\new.mp3"}, "E:\\Player", true),
             "コピー先の空き容量が足りません(必要0.1MB、空き0.0MB)");
   EXPECT_TRUE(fake.HasFile("E:\\Player\\kept.wma"));
+}
+
+TEST_F(CopyRunTest, ACancelDuringACopyRemovesItsPartAndKeepsTheTracksCopiedBefore) {
+  cancelAt = "Copy C:\\Music\\b.wma";
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma", "C:\\Music\\c.mp3"});
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(Destination(), Lines{"a.mp3"});
+  EXPECT_EQ(Calls("Info"), Lines{"Info コピーを中止しました(mix.m3uより1曲をコピー済み)"});
+  EXPECT_EQ(fake.Journal().back(), "Close");
+}
+
+TEST_F(CopyRunTest, ACancelDuringTheClearingStopsBeforeTheNextDeletion) {
+  fake.AddFile("E:\\Player\\old1.mp3");
+  fake.AddFile("E:\\Player\\old2.mp3");
+  cancelAt = "Delete E:\\Player\\old1.mp3";
+  Copy({"C:\\Music\\a.mp3"});
+  EXPECT_EQ(Destination(), Lines{"old2.mp3"});
+  EXPECT_EQ(Calls("Info"), Lines{"Info コピーを中止しました(mix.m3uより0曲をコピー済み)"});
+}
+
+TEST_F(CopyRunTest, NumberedNamesFollowTheCopyOrderAndTheLabelShowsTheTracksName) {
+  numberTracks = true;
+  fake.AddFile("E:\\Player\\001 old.mp3");
+  fake.AddFile("E:\\Player\\002 old.m4a");
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma", "C:\\Music\\c.mp3"});
+  EXPECT_EQ(Destination(), (Lines{"001 a.mp3", "002 b.wma", "002 old.m4a", "003 c.mp3"}));
+  EXPECT_EQ(Calls("Label"), (Lines{"Label a.mp3", "Label b.wma", "Label c.mp3"}));
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma", "C:\\Music\\c.mp3"}, "E:\\Player", false, true);
+  EXPECT_EQ(Destination(), (Lines{"001 c.mp3", "002 b.wma", "002 old.m4a", "003 a.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\001 c.mp3"), "music of c.mp3");
+}
+
+TEST_F(CopyRunTest, AddModeNumbersAfterTheHighestNumberedFile) {
+  numberTracks = true;
+  fake.AddFile("E:\\Player\\0041 hidden.m4a", "", FakePlatform::kHidden);
+  fake.AddFile("E:\\Player\\99 two digits.mp3");
+  fake.AddFile("E:\\Player\\500nospace.mp3");
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}, "E:\\Player", true);
+  EXPECT_TRUE(fake.HasFile("E:\\Player\\042 a.mp3"));
+  EXPECT_TRUE(fake.HasFile("E:\\Player\\043 b.wma"));
+}
+
+TEST_F(CopyRunTest, RefusesNumbersBeyond999BeforeDeletingAnything) {
+  numberTracks = true;
+  fake.AddFile("E:\\Player\\998 x.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}, "E:\\Player", true),
+            "曲番号が999を超えるためコピーできません");
+  EXPECT_EQ(Calls("Copy"), Lines{});
+  EXPECT_EQ(Destination(), Lines{"998 x.mp3"});
 }
 
 } // namespace

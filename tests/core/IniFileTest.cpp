@@ -130,6 +130,24 @@ TEST(SFOption, ReadsTheSettingsFile) {
   EXPECT_FALSE(option.StopAfterCopy);
 }
 
+TEST(SFOption, WritesNumberTracksOnlyWhereTheFileHasItOrItIsOn) {
+  FakePlatform fake;
+  const std::string path = "C:\\Tools\\Songferry.ini";
+  const std::string mine = "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n";
+  fake.AddFile(path, mine);
+  TSFOption option(fake, path);
+  EXPECT_FALSE(option.NumberTracks);
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine);
+  option.NumberTracks = true;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=1\r\n");
+  EXPECT_TRUE(TSFOption(fake, path).NumberTracks);
+  option.NumberTracks = false;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\n");
+}
+
 TEST(SFOption, SavesTheWholeFileAtOnceKeepingItsOtherLines) {
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";

@@ -120,9 +120,12 @@ public:
       whileCopying();
   }
   void ShowInfo(const std::string &text) override { journal_.push_back("Info " + text); }
+  bool CancelRequested() const override { return cancelled; }
 
   // What else happens while a copy works (another program deleting a track, say).
   std::function<void()> whileCopying;
+  // Set to cancel the run as the user does, by whileCopying say.
+  bool cancelled = false;
 
 private:
   std::vector<std::string> &journal_;

@@ -229,7 +229,8 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
   const HWND main = Main().Handle(), progress = Main().CopyingForm().Handle();
   bool progressAnswered = false, mainAnswered = false, mainDisabled = false, duringTheCopy = false;
   std::string labelMeanwhile;
-  // From another thread, while the long track copies: what the system would send, and a key.
+  // From another thread, while the long track copies: what the system would send, and a key that
+  // does not cancel the run (Enter, Space and Esc do).
   std::thread prober([&] {
     // The run is inside the long track's copy once part of it is on the player.
     testing::WaitUntil([&] { return copied() > 0; });
@@ -239,7 +240,7 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
     mainDisabled = !IsWindowEnabled(main);
     INPUT enter[2] = {};
     enter[0].type = enter[1].type = INPUT_KEYBOARD;
-    enter[0].ki.wVk = enter[1].ki.wVk = VK_RETURN;
+    enter[0].ki.wVk = enter[1].ki.wVk = 'A';
     enter[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, enter, sizeof(INPUT));
     duringTheCopy = copied() >= 0 && copied() < kLongTrack;
@@ -270,7 +271,7 @@ TEST_F(CopyCommandTest, ALongTrackLeavesEveryWindowAnsweringAndDisablesTheMainWi
 TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopies) {
   MakeLongTrack();
   const HWND progress = Main().CopyingForm().Handle();
-  // A click on the close box, a click and a key: left waiting, each would make Windows ghost the
+  // A click on the caption, a click and a key: left waiting, each would make Windows ghost the
   // window within seconds.
   const std::vector<UINT> posted{WM_NCLBUTTONDOWN, WM_KEYDOWN, WM_LBUTTONDOWN}; // in ascending order
   std::vector<UINT> takenDuringTheCopy;
@@ -283,7 +284,7 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
     for (int tries = 0; tries < 1000 && LongTrackCopied() < 0; ++tries)
       Sleep(10);
     for (const UINT message : posted)
-      PostMessageW(progress, message, message == WM_NCLBUTTONDOWN ? HTCLOSE : VK_RETURN, 0x5F0);
+      PostMessageW(progress, message, message == WM_NCLBUTTONDOWN ? HTCAPTION : 'A', 0x5F0);
     postedDuringTheCopy = LongTrackCopied() >= 0 && LongTrackCopied() < kLongTrack;
   });
   {
@@ -296,6 +297,40 @@ TEST_F(CopyCommandTest, InputPostedDuringALongTrackIsTakenOffTheQueueWhileItCopi
   std::sort(takenDuringTheCopy.begin(), takenDuringTheCopy.end());
   EXPECT_EQ(takenDuringTheCopy, posted);
   EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "c.mp3", "long.mp3"}));
+}
+
+// "中止" clicked or Esc pressed during the long track: the run stops there, leaves no part of the
+// track, says how far it came, and the program goes on whatever StopAfterCopy says.
+TEST_F(CopyCommandTest, ClickingCancelOrPressingEscStopsALongTrackAndLeavesNothingPartial) {
+  ShowWindow(Main().Handle(), SW_SHOW);
+  Main().Option().StopAfterCopy = true;
+  const HWND button = Main().CopyingForm().Control(layouts::kCancelRunButton);
+  ASSERT_EQ(testing::WindowText(button), "中止");
+  for (const bool byKey : {false, true}) {
+    SCOPED_TRACE(byKey ? "Esc" : "click");
+    MakeLongTrack();
+    bool postedDuringTheCopy = false;
+    std::thread user([&] {
+      WaitUntil([&] { return LongTrackCopied() > 0; }, 30);
+      if (byKey) {
+        PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 1);
+      } else {
+        PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+      }
+      postedDuringTheCopy = LongTrackCopied() < kLongTrack;
+    });
+    {
+      WindowAnswerer info("#32770", IDOK, {}, 60);
+      Click(Main().Handle(), layouts::kIdOk);
+      EXPECT_EQ(info.Seen().text, "コピーを中止しました(mix.m3uより1曲をコピー済み)");
+    }
+    user.join();
+    ASSERT_TRUE(postedDuringTheCopy) << "the track copied too fast to probe the run";
+    EXPECT_EQ(scratch.Names("Player"), Names{"a.mp3"});
+    EXPECT_FALSE(ProgressShown());
+    EXPECT_FALSE(testing::QuitRequested());
+  }
 }
 
 TEST_F(CopyCommandTest, DiscardsWhatWouldOpenAWindowEndTheProgramOrChooseAPlayListDuringARun) {

@@ -72,6 +72,17 @@ TEST_F(WindowTest, EveryWindowIsWellLaidOutAtTheDisplaysDpi) {
             static_cast<UINT>(Scaled(19)));
 }
 
+TEST(BlackWindowColours, AreTheSystemsUnderHighContrastAndBlackAndAquaOtherwise) {
+  const auto contrasted = ui::BlackWindowColours(true, true);
+  EXPECT_EQ(contrasted.text, GetSysColor(COLOR_WINDOWTEXT));
+  EXPECT_EQ(contrasted.background, GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(contrasted.brush, GetSysColorBrush(COLOR_WINDOW));
+  const auto plain = ui::BlackWindowColours(true, false);
+  EXPECT_EQ(plain.text, ui::kAquaText);
+  EXPECT_EQ(plain.brush, GetStockObject(BLACK_BRUSH));
+  EXPECT_FALSE(ui::BlackWindowColours(false, false).text);
+}
+
 TEST_F(WindowTest, ADpiChangeRescalesControlsAndFontsAndKeepsTheSizeTheSystemSuggests) {
   // Each control must still hold a live font when it is handed its new one.
   int fontsReplaced = 0, deadFontsReplaced = 0;

@@ -215,12 +215,14 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
     WindowAnswerer ok("SFOptionDlg", IDOK, [&](HWND dialog) {
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
+      CheckDlgButton(dialog, layouts::kNumberCheck, BST_CHECKED);
     });
     Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
   }
   EXPECT_EQ(Main().Option().ToDir, " F:\\表 ");
   EXPECT_FALSE(Main().Option().StopAfterCopy);
+  EXPECT_TRUE(Main().Option().NumberTracks);
 }
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {

@@ -73,5 +73,17 @@ TEST(SystemDll, ComesOnlyFromTheSystemFolderOnceTheProgramSaysSo) {
   EXPECT_EQ(LoadLibraryW(L"lookalike.dll"), nullptr);
 }
 
+TEST(LetDropsThrough, AllowsExplorersThreeDropMessagesToTheWindow) {
+  static std::vector<std::pair<UINT, DWORD>> allowed;
+  const auto window = reinterpret_cast<HWND>(0x1234);
+  LetDropsThrough(window, [](HWND to, UINT message, DWORD action, PCHANGEFILTERSTRUCT) -> BOOL {
+    if (to == reinterpret_cast<HWND>(0x1234))
+      allowed.emplace_back(message, action);
+    return TRUE;
+  });
+  EXPECT_EQ(allowed, (std::vector<std::pair<UINT, DWORD>>{
+                         {WM_DROPFILES, MSGFLT_ALLOW}, {WM_COPYDATA, MSGFLT_ALLOW}, {0x0049, MSGFLT_ALLOW}}));
+}
+
 } // namespace
 } // namespace sf::ui

@@ -82,6 +82,7 @@ public:
   void Close() override {}
   void KeepResponsive() override {}
   void ShowInfo(const std::string &) override {}
+  bool CancelRequested() const override { return false; }
 };
 
 } // namespace
