@@ -87,12 +87,13 @@ private:
     std::uint64_t written; // when it was last written, counted in writes
   };
 
-  std::map<std::string, File> files_;                  // by upper-cased full path
-  std::map<std::string, std::string> names_;           // upper-cased full path -> path as created
-  std::set<std::string> folders_;                      // upper-cased full paths
-  std::map<std::string, int> failures_;                // "Operation|PATH" -> code
-  std::map<std::string, std::string> links_;           // upper-cased full path -> key of its target
-  std::map<std::string, DiskSpace> freeSpace_;         // "E:" -> space
+  std::map<std::string, File> files_;          // by upper-cased full path
+  std::map<std::string, std::string> names_;   // upper-cased full path -> path as created
+  std::set<std::string> folders_;              // upper-cased full paths
+  std::map<std::string, int> failures_;        // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;   // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_; // "E:" -> space
+
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;
   std::vector<std::string> journal_;

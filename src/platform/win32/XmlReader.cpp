@@ -14,7 +14,7 @@
 namespace sf {
 namespace {
 
-constexpr UINT kMaxDepth = 256; // XmlLite's own default, set where a system's reader has none
+constexpr UINT kMaxDepth = 256; // XmlLite's own default, set whatever a system's default is
 constexpr UINT kMaxLength = 65536;
 constexpr std::size_t kMaxElements = 1 << 20; // far beyond any playlist, and within memory
 
@@ -114,8 +114,6 @@ std::optional<std::vector<Platform::XmlElement>> ReadXmlDocument(std::string_vie
     if (read != S_OK)
       return std::nullopt;
     switch (type) {
-    case XmlNodeType_DocumentType:
-      return std::nullopt;
     case XmlNodeType_XmlDeclaration:
       for (HRESULT at = reader->MoveToFirstAttribute(); at == S_OK; at = reader->MoveToNextAttribute()) {
         if (Text(&IXmlReader::GetLocalName, *reader, ok) == L"encoding") {
@@ -126,7 +124,7 @@ std::optional<std::vector<Platform::XmlElement>> ReadXmlDocument(std::string_vie
       }
       break;
     case XmlNodeType_Element: {
-      if (open.size() >= kMaxDepth || elements.size() == kMaxElements)
+      if (elements.size() == kMaxElements)
         return std::nullopt;
       Platform::XmlElement element;
       element.depth = static_cast<std::int32_t>(open.size());
