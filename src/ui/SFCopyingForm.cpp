@@ -9,6 +9,13 @@
 namespace sf::ui {
 namespace {
 
+// The input messages a run takes off the queue: keys, the mouse over client and non-client areas,
+// touch and pen (pointer) input.
+constexpr UINT kInputRanges[][2] = {{WM_KEYFIRST, WM_KEYLAST},
+                                    {WM_MOUSEFIRST, WM_MOUSELAST},
+                                    {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                                    {WM_TOUCH, WM_POINTERHWHEEL}};
+
 using namespace std::chrono_literals;
 
 // About 20 pictures a second is all the eye uses; on fast media a track takes a few milliseconds,
@@ -163,12 +170,8 @@ void TCopyingForm::ShowInfo(const std::string &text) {
 
 void TCopyingForm::TakeInput() {
   const HWND button = Control(layouts::kCancelRunButton);
-  constexpr UINT kInput[][2] = {{WM_KEYFIRST, WM_KEYLAST},
-                                {WM_MOUSEFIRST, WM_MOUSELAST},
-                                {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
-                                {WM_TOUCH, WM_POINTERHWHEEL}};
   MSG message;
-  for (const auto &range : kInput) {
+  for (const auto &range : kInputRanges) {
     while (TakeMessage(message, nullptr, range[0], range[1], 0)) {
       switch (ClassifyRunInput(message, Handle(), button, GetActiveWindow() == Handle())) {
       case RunInput::Cancel:
@@ -221,13 +224,8 @@ void SetBarPosition(HWND bar, std::int32_t position, std::int32_t maximum, bool 
 }
 
 void DiscardQueuedInput() {
-  // Keys, the mouse over client and non-client areas, touch and pen (pointer) input.
-  constexpr UINT kInput[][2] = {{WM_KEYFIRST, WM_KEYLAST},
-                                {WM_MOUSEFIRST, WM_MOUSELAST},
-                                {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
-                                {WM_TOUCH, WM_POINTERHWHEEL}};
   MSG message;
-  for (const auto &range : kInput) {
+  for (const auto &range : kInputRanges) {
     while (TakeMessage(message, nullptr, range[0], range[1], 0)) {
     }
   }
