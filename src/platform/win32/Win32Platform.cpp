@@ -167,28 +167,27 @@ void Win32Platform::ReadTextFile(const std::string &path, const ChunkConsumer &c
   }
 }
 
-std::optional<std::vector<Platform::XmlElement>> Win32Platform::ReadXmlElements(const std::string &path) {
+std::string Win32Platform::AllBytes(const std::string &path) {
   std::string bytes;
   ReadTextFile(path, [&](std::string_view chunk) {
     bytes += chunk;
     return true;
   });
-  return ReadXmlDocument(bytes);
+  return bytes;
+}
+
+std::optional<std::vector<Platform::XmlElement>> Win32Platform::ReadXmlElements(const std::string &path) {
+  return ReadXmlDocument(AllBytes(path));
 }
 
 std::optional<std::string> Win32Platform::ReadWholeFile(const std::string &path) {
-  std::string bytes;
   try {
-    ReadTextFile(path, [&](std::string_view chunk) {
-      bytes += chunk;
-      return true;
-    });
+    return AllBytes(path);
   } catch (const EInOutError &error) {
     if (error.ErrorCode() == ERROR_FILE_NOT_FOUND || error.ErrorCode() == ERROR_PATH_NOT_FOUND)
       return std::string();
     return std::nullopt;
   }
-  return bytes;
 }
 
 bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view bytes) {

@@ -38,6 +38,9 @@ public:
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
 
 private:
+  // The file's bytes; throws EInOutError as ReadTextFile does.
+  std::string AllBytes(const std::string &path);
+
   SystemCopy systemCopy_;
 };
 
