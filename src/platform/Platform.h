@@ -70,6 +70,9 @@ public:
     bool readOnly = false;
     bool hidden = false;
     bool system = false;
+    // A cloud file (online-only, offline): its size is known, but the system must fetch its data
+    // before it can be read, and that can fail.
+    bool notOnDisk = false;
   };
   virtual FileFacts QueryFile(const std::string &path) = 0;
   // Equal for two paths that reach the same file, whatever their spelling (links, short names,
@@ -83,6 +86,37 @@ public:
   };
   // Nothing when the system cannot tell (a missing folder, a share that does not say).
   virtual std::optional<DiskSpace> FreeSpace(const std::string &folder) = 0;
+
+  // What a folder's listing tells of one of its entries.
+  struct FolderEntry {
+    std::string name;
+    bool folder = false;
+    bool hidden = false;
+    bool system = false;
+  };
+  // The entries of `folder`, "." and ".." left out, in the order the system lists them: on FAT,
+  // FAT32 and exFAT the order of the entries on the disk, which is the order many players play.
+  // Nothing when the folder could not be listed to the end.
+  virtual std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) = 0;
+  // The file system of the volume that holds `path`, as the system names it ("FAT", "FAT32",
+  // "exFAT", "NTFS", ...); empty when it cannot tell.
+  virtual std::string FileSystemOf(const std::string &path) = 0;
+
+  enum class MakeResult {
+    Made,
+    Exists,     // an entry of that name is there: nothing was changed
+    FolderFull, // the folder can take no further entry (the fixed root folder of FAT12 and FAT16)
+    Failed,
+  };
+  // Makes a new, empty, plain file.
+  virtual MakeResult MakeEmptyFile(const std::string &path) = 0;
+  // Makes a new folder, hidden when asked.
+  virtual MakeResult MakeFolder(const std::string &path, bool hidden) = 0;
+  // Renames a file or a folder, or moves it into another folder of the same volume; never over an
+  // existing entry.
+  virtual MakeResult MoveEntry(const std::string &from, const std::string &to) = 0;
+  // Removes an empty folder.
+  virtual bool RemoveFolder(const std::string &path) = 0;
 
   // One element of an XML file: what the playlists need of it.
   struct XmlElement {

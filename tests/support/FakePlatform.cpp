@@ -372,6 +372,80 @@ void FakePlatform::SetFreeSpace(const std::string &drive, std::uint64_t freeByte
   freeSpace_[UpperCase(drive)] = {freeBytes, allocationUnit};
 }
 
+std::optional<std::vector<Platform::FolderEntry>> FakePlatform::ListEntries(const std::string &folder) {
+  Log("Entries " + folder);
+  if (FailureFor("List", folder) || !folders_.count(Key(folder)))
+    return std::nullopt;
+  std::vector<FolderEntry> entries;
+  const auto folderKey = Key(folder);
+  for (const auto &sub : folders_) {
+    if (sub != folderKey && FolderPart(sub) == folderKey)
+      entries.push_back({FileNamePart(sub), true, false, false});
+  }
+  for (const auto &[key, file] : files_) {
+    if (FolderPart(key) == folderKey)
+      entries.push_back({FileNamePart(names_[key]), false, (file.attributes & kHidden) != 0,
+                         (file.attributes & kSystem) != 0});
+  }
+  return entries;
+}
+
+std::string FakePlatform::FileSystemOf(const std::string &path) {
+  const auto found = fileSystems_.find(Key(path).substr(0, 2));
+  return found == fileSystems_.end() ? "NTFS" : found->second;
+}
+
+Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
+  Log("Make " + path);
+  if (FailureFor("Make", path))
+    return MakeResult::Failed;
+  if (files_.count(Key(path)) || folders_.count(Key(path)))
+    return MakeResult::Exists;
+  if (!folders_.count(Key(FolderPart(FullPath(path)))))
+    return MakeResult::Failed;
+  AddFile(path);
+  return MakeResult::Made;
+}
+
+Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool) {
+  Log("MakeFolder " + path);
+  if (files_.count(Key(path)) || folders_.count(Key(path)))
+    return MakeResult::Exists;
+  if (!folders_.count(Key(FolderPart(FullPath(path)))))
+    return MakeResult::Failed;
+  folders_.insert(Key(path));
+  return MakeResult::Made;
+}
+
+Platform::MakeResult FakePlatform::MoveEntry(const std::string &from, const std::string &to) {
+  Log("Move " + from + " -> " + to);
+  const auto file = files_.find(Key(from));
+  if (FailureFor("Move", from) || file == files_.end() || !folders_.count(Key(FolderPart(FullPath(to)))))
+    return MakeResult::Failed;
+  if (Key(from) != Key(to) && (files_.count(Key(to)) || folders_.count(Key(to))))
+    return MakeResult::Exists;
+  File moved = file->second;
+  files_.erase(file);
+  names_.erase(Key(from));
+  files_[Key(to)] = moved;
+  names_[Key(to)] = FullPath(to);
+  return MakeResult::Made;
+}
+
+bool FakePlatform::RemoveFolder(const std::string &path) {
+  Log("RemoveFolder " + path);
+  const auto key = Key(path);
+  for (const auto &[file, content] : files_) {
+    if (FolderPart(file) == key)
+      return false;
+  }
+  for (const auto &sub : folders_) {
+    if (sub != key && FolderPart(sub) == key)
+      return false;
+  }
+  return folders_.erase(key) != 0;
+}
+
 bool FakePlatform::HasFile(const std::string &path) { return files_.count(Key(path)) != 0; }
 
 std::optional<std::string> FakePlatform::ContentOf(const std::string &path) {

@@ -39,6 +39,13 @@ public:
   FileFacts QueryFile(const std::string &path) override;
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
+  std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) override;
+  // What SetFileSystem gave the drive; "NTFS" otherwise.
+  std::string FileSystemOf(const std::string &path) override;
+  MakeResult MakeEmptyFile(const std::string &path) override;
+  MakeResult MakeFolder(const std::string &path, bool hidden) override;
+  MakeResult MoveEntry(const std::string &from, const std::string &to) override;
+  bool RemoveFolder(const std::string &path) override;
   // The elements given by AddXmlFile; for any other file, no XML.
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
 
@@ -58,6 +65,8 @@ public:
   // The free space that the drive ("E:") reports from now on, less what copies take there and more
   // what deletions free; without it the system cannot tell.
   void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
+  // The file system that the drive ("E:") reports.
+  void SetFileSystem(const std::string &drive, std::string name) { fileSystems_[UpperCase(drive)] = std::move(name); }
   // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy") fail for `path`
   // (for Copy: the source). Read fails with `errorCode`; a failed ReadWholeFile reads nothing.
   // "CopyPartly" makes the copy fail after writing half of the file.
@@ -93,6 +102,7 @@ private:
   std::map<std::string, int> failures_;        // "Operation|PATH" -> code
   std::map<std::string, std::string> links_;   // upper-cased full path -> key of its target
   std::map<std::string, DiskSpace> freeSpace_; // "E:" -> space
+  std::map<std::string, std::string> fileSystems_; // "E:" -> name
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;

@@ -65,6 +65,14 @@ public:
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override {
     return system_.ReadXmlElements(path);
   }
+  std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) override {
+    return system_.ListEntries(folder);
+  }
+  std::string FileSystemOf(const std::string &path) override { return system_.FileSystemOf(path); }
+  MakeResult MakeEmptyFile(const std::string &path) override { return system_.MakeEmptyFile(path); }
+  MakeResult MakeFolder(const std::string &path, bool hidden) override { return system_.MakeFolder(path, hidden); }
+  MakeResult MoveEntry(const std::string &from, const std::string &to) override { return system_.MoveEntry(from, to); }
+  bool RemoveFolder(const std::string &path) override { return system_.RemoveFolder(path); }
 
   double copying = 0;
 

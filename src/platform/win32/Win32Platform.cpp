@@ -32,6 +32,10 @@ int LastErrorCode() { return static_cast<int>(GetLastError()); }
 
 // Volume labels carry this attribute on systems that still report them.
 constexpr DWORD kVolumeLabel = 0x8;
+// A cloud file whose data lies elsewhere until it is read (OneDrive's "online-only" files): the
+// offline, recall-on-open (0x40000) and recall-on-data-access (0x400000) attributes, the last two
+// missing from MinGW's headers.
+constexpr DWORD kNotOnDisk = FILE_ATTRIBUTE_OFFLINE | 0x40000 | 0x400000;
 
 // Wine's CopyFileEx (8.0) never calls its progress routine: a long track would keep the thread
 // from its queue for the whole copy.
@@ -136,6 +140,19 @@ std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
       break;
   }
   return {};
+}
+
+// What a failed creation or move means to the caller.
+Platform::MakeResult MakeFailure() {
+  switch (GetLastError()) {
+  case ERROR_FILE_EXISTS:
+  case ERROR_ALREADY_EXISTS:
+    return Platform::MakeResult::Exists;
+  case ERROR_CANNOT_MAKE:
+    return Platform::MakeResult::FolderFull;
+  default:
+    return Platform::MakeResult::Failed;
+  }
 }
 
 } // namespace
@@ -302,7 +319,8 @@ Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
           (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime,
           (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
           (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
-          (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0};
+          (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0,
+          (data.dwFileAttributes & kNotOnDisk) != 0};
 }
 
 std::string Win32Platform::FileIdentity(const std::string &path) {
@@ -333,6 +351,58 @@ std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &f
     space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
   return space;
 }
+
+std::optional<std::vector<Platform::FolderEntry>> Win32Platform::ListEntries(const std::string &folder) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAW entry;
+  const auto search = FindFirst(JoinPath(folder, "*"), entry);
+  if (!search)
+    return std::nullopt;
+  do {
+    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
+      continue;
+    entries.push_back({Narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+                       (entry.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0});
+  } while (FindNextFileW(search.get(), &entry));
+  if (GetLastError() != ERROR_NO_MORE_FILES)
+    return std::nullopt;
+  return entries;
+}
+
+std::string Win32Platform::FileSystemOf(const std::string &path) {
+  const std::wstring full = SystemPath(path);
+  std::wstring root(full.size() + 2, L'\0');
+  wchar_t fileSystem[MAX_PATH + 1] = L"";
+  if (!GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+      !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
+    return {};
+  return Narrow(fileSystem);
+}
+
+Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
+  const HANDLE made =
+      CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (made == INVALID_HANDLE_VALUE)
+    return MakeFailure();
+  CloseHandle(made);
+  return MakeResult::Made;
+}
+
+Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hidden) {
+  const std::wstring wide = SystemPath(path);
+  if (!CreateDirectoryW(wide.c_str(), nullptr))
+    return MakeFailure();
+  if (hidden)
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  return MakeResult::Made;
+}
+
+Platform::MakeResult Win32Platform::MoveEntry(const std::string &from, const std::string &to) {
+  return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), 0) ? MakeResult::Made : MakeFailure();
+}
+
+bool Win32Platform::RemoveFolder(const std::string &path) { return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE; }
 
 std::wstring SystemPath(const std::string &path) {
   const std::wstring wide = Widen(path);

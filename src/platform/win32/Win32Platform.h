@@ -36,6 +36,12 @@ public:
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
+  std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) override;
+  std::string FileSystemOf(const std::string &path) override;
+  MakeResult MakeEmptyFile(const std::string &path) override;
+  MakeResult MakeFolder(const std::string &path, bool hidden) override;
+  MakeResult MoveEntry(const std::string &from, const std::string &to) override;
+  bool RemoveFolder(const std::string &path) override;
 
 private:
   // The file's bytes; throws EInOutError as ReadTextFile does.
