@@ -5,11 +5,11 @@ namespace {
 
 constexpr auto kNone = std::string_view::npos;
 
-bool IsSeparator(char c) { return c == '\\' || c == ':'; }
-
-std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\:"); }
-
 bool IsSlash(char c) { return c == '\\' || c == '/'; }
+
+bool IsSeparator(char c) { return IsSlash(c) || c == ':'; }
+
+std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\/:"); }
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -47,7 +47,7 @@ std::string FolderPart(std::string_view path) {
   const auto separator = LastSeparator(path);
   if (separator == kNone)
     return {};
-  const bool keepsSeparator = path[separator] != '\\' || separator == 0 || IsSeparator(path[separator - 1]);
+  const bool keepsSeparator = !IsSlash(path[separator]) || separator == 0 || IsSeparator(path[separator - 1]);
   return std::string(path.substr(0, keepsSeparator ? separator + 1 : separator));
 }
 
@@ -72,6 +72,30 @@ std::string PathFrom(std::string_view folder, std::string_view path) {
   if (IsDriveRelative(folder) && UpperAscii(folder[0]) == UpperAscii(path[0]))
     return JoinPath(folder, path.substr(2));
   return std::string(path);
+}
+
+bool IsUsableFileName(std::string_view name) {
+  std::size_t utf16Units = 0;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != kNone)
+      return false;
+    // A lead byte of UTF-8 starts one UTF-16 unit, or two for a character beyond the BMP.
+    if ((byte & 0xC0) != 0x80)
+      utf16Units += byte >= 0xF0 ? 2 : 1;
+  }
+  if (name.empty() || name.back() == '.' || name.back() == ' ' || utf16Units > kLongestFileName)
+    return false;
+  // A device's name is the device wherever it stands, with any extension: "CON.mp3" opens the console.
+  std::string device;
+  for (const char c : name.substr(0, name.find('.')))
+    device += UpperAscii(c);
+  while (!device.empty() && device.back() == ' ')
+    device.pop_back();
+  if (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL")
+    return false;
+  return !(device.size() == 4 && (device.rfind("COM", 0) == 0 || device.rfind("LPT", 0) == 0) && device[3] >= '1' &&
+           device[3] <= '9');
 }
 
 std::string ExtensionPart(std::string_view path) {

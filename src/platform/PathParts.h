@@ -1,10 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// The parts of a path in UTF-8. Separators are "\" and ":"; no byte of a character beyond ASCII
-// can be taken for one.
+// The parts of a path in UTF-8. Separators are "\", "/" (which Windows takes as "\") and ":"; no
+// byte of a character beyond ASCII can be taken for one.
 namespace sf {
 
 // Everything after the last separator; the whole path when there is none.
@@ -15,6 +16,14 @@ std::string FolderPartWithSeparator(std::string_view path);
 std::string FolderPart(std::string_view path);
 // From the last "." after the last separator to the end, dot included; empty when there is none.
 std::string ExtensionPart(std::string_view path);
+
+// The most UTF-16 units that a file name may have on Windows' file systems.
+inline constexpr std::size_t kLongestFileName = 255;
+
+// Whether Windows keeps a file under `name` as it is spelt, in a folder and nowhere else: not empty,
+// no character that names may not hold (control characters, <>:"/\|?*), no trailing dot or blank
+// (which the system drops), no device ("CON", "NUL.mp3", "COM1", ...), at most 255 UTF-16 units.
+bool IsUsableFileName(std::string_view name);
 
 // `name` in `folder`, with one "\" between them: none is added after a folder that ends in one, as
 // a drive's root ("E:\") does.

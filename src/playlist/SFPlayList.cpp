@@ -1,5 +1,6 @@
 #include "playlist/SFPlayList.h"
 
+#include "platform/InOutError.h"
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
 #include "playlist/PlsReader.h"
@@ -50,17 +51,23 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
   return std::to_string(whole) + "." + std::to_string(tenths);
 }
 
-// The number a name begins with when three or more digits and a blank begin it ("012 歌.mp3"), beyond
-// 999 as 1000; otherwise 0.
+// The number a name of the program's own numbering begins with: exactly three digits and a blank
+// ("012 歌.mp3"); 0 for any other name ("1999 Party.mp3", "12 x.mp3").
 std::int32_t LeadingNumber(const std::string &name) {
-  std::size_t digits = 0;
+  if (name.size() < 4 || name[3] != ' ')
+    return 0;
   std::int32_t number = 0;
-  while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9') {
-    number = std::min(number * 10 + (name[digits] - '0'), 1000);
-    ++digits;
+  for (std::size_t at = 0; at < 3; ++at) {
+    if (name[at] < '0' || name[at] > '9')
+      return 0;
+    number = number * 10 + (name[at] - '0');
   }
-  return digits >= 3 && digits < name.size() && name[digits] == ' ' ? number : 0;
+  return number;
 }
+
+// No player writes a playlist this large: a bigger file is some other file, and reading it whole
+// would freeze the window.
+constexpr std::uint64_t kLargestPlayList = 16 * 1024 * 1024;
 
 } // namespace
 
@@ -83,6 +90,9 @@ TPlayList::TPlayList(Platform &platform, std::string path) : platform_(platform)
 }
 
 void TPlayList::Load() {
+  const auto facts = platform_.QueryFile(fileName_);
+  if (facts.exists && facts.size > kLargestPlayList)
+    throw ESFException(messages::kPlayListInvalid);
   if (kind_ == PlayListKind::Plst)
     return LoadPlst();
   if (kind_ == PlayListKind::M3u || kind_ == PlayListKind::M3u8)
@@ -104,11 +114,9 @@ void TPlayList::LoadPlst() {
   const std::int32_t tracks = file.ReadNumber(kPlstSection, "Tracks", 0);
   if (tracks <= 0)
     throw ESFException(messages::kPlayListEmpty);
-  if (tracks > kMaxTracks)
-    throw ESFException(messages::kTooManyTracks);
-  count_ = tracks;
+  count_ = 0;
   for (std::int32_t number = 1; number <= tracks; ++number)
-    trackPaths_[number - 1] = ParsePlstEntry(file.ReadText(kPlstSection, std::to_string(number), ""), number);
+    AddTrack(ParsePlstEntry(file.ReadText(kPlstSection, std::to_string(number), ""), number), TrackSyntax::PathOrUri);
 }
 
 void TPlayList::LoadM3u() {
@@ -180,7 +188,9 @@ void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
   if (count_ == kMaxTracks)
     throw ESFException(messages::kTooManyTracks);
   auto path = TrackPathOf(written, syntax);
-  if (!path)
+  // The copy is made under the track's file name in the destination: a name that the system would
+  // take as a path, a device or another spelling would put it elsewhere.
+  if (!path || !IsUsableFileName(FileNamePart(*path)))
     throw ESFException(FormatText(messages::kTrackNameInvalid, count_ + 1));
   trackPaths_[count_++] = std::move(*path);
 }
@@ -242,10 +252,12 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     if (!sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
+  FetchCloudTracks(progress, sourcePaths, sources, order);
   TrackIdentities tracks(platform_, sourcePaths, count_, [&] { LookAtQueue(progress); });
   const auto listing = platform_.ListNames(destination);
   LookAtQueue(progress);
   NameTargets(progress, destination, listing, order, addMode, numberTracks);
+  CheckTargetsInside(destination, order);
   FolderNames present(listing);
   const auto targets = LookUpTargets(progress, destination, present);
   CheckTargetsReplaceable(destination, order, targets, tracks);
@@ -264,6 +276,8 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     CheckRoom(destination, sources, {}, LookUpTargets(progress, destination, present), tracks);
   }
 
+  // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
+  std::map<std::string, std::int32_t> copiedUnder;
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &source = sourcePaths[order[k]];
     const std::string &name = targetNames_[order[k]];
@@ -275,8 +289,10 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     progress.Repaint();
     StopIfCancelled(progress);
     const auto before = present.MayHold(name) ? platform_.QueryFile(target) : Platform::FileFacts{};
+    auto &copiesHere = copiedUnder[platform_.UpperCase(name)];
     if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target))) {
       ++copied; // A track that already lies in the destination is its own copy.
+      ++copiesHere;
       continue;
     }
     present.Add(name);
@@ -289,6 +305,8 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       // A player must not be left holding a track cut short by the cancel either.
       if (!RemovePartialCopy(target, before, tracks))
         throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_.FullPath(target))};
+      if (!platform_.QueryFile(target).exists)
+        copied -= copiesHere;
       throw;
     }
     if (result == Platform::CopyResult::TargetExists)
@@ -300,6 +318,7 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       throw ESFException(message);
     }
     ++copied;
+    ++copiesHere;
   }
   progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(fileName_), count_));
   progress.Close();
@@ -314,7 +333,10 @@ void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destinat
     return;
   constexpr std::int32_t kHighest = 999;
   std::int32_t last = 0;
-  if (addMode && listing) {
+  // The numbers go on after those in the destination: without its names, they would start again.
+  if (addMode && !listing)
+    throw ESFException(FormatText(messages::kDestinationUnreadable, platform_.FullPath(destination)));
+  if (addMode) {
     for (const auto &name : *listing) {
       const auto number = LeadingNumber(name);
       if (number <= last)
@@ -331,6 +353,37 @@ void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destinat
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string number = std::to_string(last + k + 1);
     targetNames_[order[k]] = std::string(3 - number.size(), '0') + number + " " + targetNames_[order[k]];
+    if (!IsUsableFileName(targetNames_[order[k]]))
+      throw ESFException(FormatText(messages::kTrackNameInvalid, order[k] + 1));
+  }
+}
+
+void TPlayList::CheckTargetsInside(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order) {
+  // The names were checked as the playlist loaded; this asks the system itself where each copy lands.
+  const std::string inside = platform_.UpperCase(FolderPart(platform_.FullPath(JoinPath(destination, "x"))));
+  for (std::int32_t k = 0; k < count_; ++k) {
+    const std::string target = platform_.FullPath(JoinPath(destination, targetNames_[order[k]]));
+    if (platform_.UpperCase(FolderPart(target)) != inside || FileNamePart(target) != targetNames_[order[k]])
+      throw ESFException(FormatText(messages::kTrackNameInvalid, order[k] + 1));
+  }
+}
+
+void TPlayList::FetchCloudTracks(TCopyProgress &progress, const std::array<std::string, kMaxTracks> &sourcePaths,
+                                 const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                                 const std::array<std::int32_t, kMaxTracks> &order) {
+  for (std::int32_t k = 0; k < count_; ++k) {
+    if (!sources[order[k]].notOnDisk)
+      continue;
+    // Reading a cloud file through makes the system fetch it now, while nothing is deleted yet:
+    // offline, or with syncing paused, the copy would fail only after the clearing.
+    try {
+      platform_.ReadTextFile(sourcePaths[order[k]], [&](std::string_view) {
+        LookAtQueue(progress);
+        return true;
+      });
+    } catch (const EInOutError &) {
+      throw ESFException(FormatText(messages::kTrackNotHere, trackPaths_[order[k]]));
+    }
   }
 }
 

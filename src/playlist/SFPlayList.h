@@ -145,10 +145,19 @@ private:
   void LookAtQueue(TCopyProgress &progress);
   void StopIfCancelled(const TCopyProgress &progress);
   // The names the tracks are copied under into `destination`, which holds `listing`, in copy
-  // `order`. Throws ESFException when a number would pass 999.
+  // `order`. Throws ESFException when a number would pass 999, when a numbered name grows too long,
+  // and in add mode when the destination's names, after which the numbers go on, cannot be read.
   void NameTargets(TCopyProgress &progress, const std::string &destination,
                    const std::optional<std::vector<std::string>> &listing,
                    const std::array<std::int32_t, kMaxTracks> &order, bool addMode, bool numberTracks);
+  // Throws ESFException unless the system puts every track's copy directly into the destination under
+  // its target name.
+  void CheckTargetsInside(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order);
+  // Reads through the tracks whose data is not on the disk (cloud files), so that the system fetches
+  // them before anything is deleted. Throws ESFException for one that cannot be read.
+  void FetchCloudTracks(TCopyProgress &progress, const std::array<std::string, kMaxTracks> &sourcePaths,
+                        const std::array<Platform::FileFacts, kMaxTracks> &sources,
+                        const std::array<std::int32_t, kMaxTracks> &order);
   Targets LookUpTargets(TCopyProgress &progress, const std::string &destination, const FolderNames &present);
   // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
   // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.

@@ -41,7 +41,7 @@ std::size_t SchemeLength(std::string_view text) {
 }
 
 // A URI's path as a Windows path: up to its query or fragment, "/" as "\", escapes as bytes of
-// UTF-8. Nothing for a broken escape, a control character (no file name holds one, and a NUL
+// UTF-8. Nothing for a broken escape, an escaped "/" or "\\", a control character (no file name holds one, and a NUL
 // would end the name) or bytes that are no UTF-8.
 std::optional<std::string> DecodedPath(std::string_view path) {
   path = path.substr(0, path.find_first_of("?#"));
@@ -56,6 +56,9 @@ std::optional<std::string> DecodedPath(std::string_view path) {
         return std::nullopt;
       c = static_cast<char>(high * 16 + low);
       at += 2;
+      // An escaped separator is part of a name, and no file's name holds one.
+      if (c == '/' || c == '\\')
+        return std::nullopt;
     } else if (c == '/') {
       c = '\\';
     }

@@ -43,6 +43,10 @@ inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 // The playlist's file name and the tracks copied whole before the user cancelled.
 inline constexpr char kCancelled[] = "コピーを中止しました(%sより%d曲をコピー済み)";
 inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコピーできません";
+// The destination's full path.
+inline constexpr char kDestinationUnreadable[] = "コピー先フォルダー%sの中身を読み取れません";
+// A cloud file that the system could not fetch; the track as the playlist names it.
+inline constexpr char kTrackNotHere[] = "ファイル%sはこのコンピューターにないためコピーできません";
 
 inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";

@@ -414,9 +414,10 @@ TEST_F(CopyRunTest, NumberedNamesFollowTheCopyOrderAndTheLabelShowsTheTracksName
 
 TEST_F(CopyRunTest, AddModeNumbersAfterTheHighestNumberedFile) {
   numberTracks = true;
-  fake.AddFile("E:\\Player\\0041 hidden.m4a", "", FakePlatform::kHidden);
-  fake.AddFile("E:\\Player\\99 two digits.mp3");
-  fake.AddFile("E:\\Player\\500nospace.mp3");
+  // Only exactly three digits and a blank are a number of the program's own.
+  fake.AddFile("E:\\Player\\041 hidden.m4a", "", FakePlatform::kHidden);
+  for (const char *name : {"1999 Party.mp3", "12 x.mp3", "500nospace.mp3"})
+    fake.AddFile(std::string("E:\\Player\\") + name);
   Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"}, "E:\\Player", true);
   EXPECT_TRUE(fake.HasFile("E:\\Player\\042 a.mp3"));
   EXPECT_TRUE(fake.HasFile("E:\\Player\\043 b.wma"));
@@ -429,6 +430,61 @@ TEST_F(CopyRunTest, RefusesNumbersBeyond999BeforeDeletingAnything) {
             "曲番号が999を超えるためコピーできません");
   EXPECT_EQ(Calls("Copy"), Lines{});
   EXPECT_EQ(Destination(), Lines{"998 x.mp3"});
+}
+
+TEST_F(CopyRunTest, ATracksCopyLandsInTheDestinationWhateverThePlayListWrites) {
+  fake.AddFile("E:\\Music\\a.mp3", "the user's own");
+  Copy({"../Music/a.mp3", "C:/Music/c.mp3", "file:///C:/Music/b.wma"});
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "c.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Music\\a.mp3"), "the user's own");
+
+  // A name that the system would take as a path, a device or another spelling refuses the
+  // playlist as it loads, by the track's place in it.
+  fake.AddFile("E:\\Player\\old.mp3");
+  for (const std::string name :
+       {"C:\\Music\\", "C:\\Music\\.", "..", "C:\\Music\\a.mp3.", "a.mp3 ", "CON", "nul.mp3", "Com1.wma", "LPT9 .mp3",
+        "a<b.mp3", "a|b.mp3", "a\"b.mp3", "a*.mp3", "a?.mp3", "a\tb.mp3", "file:///C:/Music/a%7C.mp3",
+        "file:///C:/Music/x%2F..%2F..%2FVictim%2Fthesis.doc", "http://example.com/a.mp3"})
+    EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", name}), "2番目の曲のファイル名が不正です") << name;
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "c.mp3", "old.mp3"}));
+}
+
+TEST_F(CopyRunTest, NumberedNamesTooLongOrAfterAnUnreadableFolderAreRefusedBeforeAnything) {
+  numberTracks = true;
+  fake.AddFile("E:\\Player\\old.mp3");
+  const std::string longName(250, 'x');
+  fake.AddFile("C:\\Music\\" + longName + ".mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\" + longName + ".mp3"}), "2番目の曲のファイル名が不正です");
+  fake.Fail("List", "E:\\Player");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3"}, "E:\\Player", true), "コピー先フォルダーE:\\Playerの中身を読み取れません");
+  EXPECT_EQ(Calls("Copy"), Lines{});
+  EXPECT_EQ(Destination(), Lines{"old.mp3"});
+}
+
+TEST_F(CopyRunTest, ACancelCountsOnlyTheCopiesStillInTheDestination) {
+  fake.AddFile("C:\\Other\\a.mp3", "another a");
+  whileCopying = [&] {
+    if (!Calls("Copy C:\\Other").empty())
+      cancelAt = "Copy C:\\Other";
+  };
+  Copy({"C:\\Music\\a.mp3", "C:\\Other\\a.mp3"});
+  EXPECT_EQ(Destination(), Lines{});
+  EXPECT_EQ(Calls("Info"), Lines{"Info コピーを中止しました(mix.m3uより0曲をコピー済み)"});
+}
+
+TEST_F(CopyRunTest, ACloudTrackIsFetchedBeforeTheClearingAndOneThatCannotBeIsRefused) {
+  fake.AddFile("E:\\Player\\old.mp3");
+  fake.AddFile("C:\\Music\\cloud.mp3", "in the cloud", FakePlatform::kNotOnDisk);
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\cloud.mp3"});
+  const auto &journal = fake.Journal();
+  const auto read = std::find(journal.begin(), journal.end(), "Read C:\\Music\\cloud.mp3");
+  EXPECT_LT(read, std::find(journal.begin(), journal.end(), "Delete E:\\Player\\old.mp3"));
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "cloud.mp3"}));
+
+  fake.Fail("Read", "C:\\Music\\cloud.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\cloud.mp3"}),
+            "ファイルC:\\Music\\cloud.mp3はこのコンピューターにないためコピーできません");
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "cloud.mp3"}));
 }
 
 } // namespace

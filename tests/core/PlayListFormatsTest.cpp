@@ -29,6 +29,14 @@ Outcome Load(FakePlatform &fake, const std::string &path) {
   }
 }
 
+// A path of 3,015 characters in folders of 250.
+std::string LongPath() {
+  std::string path = "C:";
+  for (int i = 0; i < 12; ++i)
+    path += "\\" + std::string(250, 'a');
+  return path;
+}
+
 std::string Invalid(int number) { return std::to_string(number) + "番目の曲のファイル名が不正です"; }
 
 TEST(PlayListFormats, TakesTheNewExtensionsInAnyCase) {
@@ -56,7 +64,6 @@ TEST(TrackUri, TurnsFileUrisIntoPathsAndRefusesTheRest) {
       {"file:///C:/表/a%3F%23.mp3?x=1#t", P, "C:\\表\\a?#.mp3"},
       {"file:///C:/a.mp3#%ZZ", P, "C:\\a.mp3"},
       {"C:\\Music\\a%20b.mp3", P, "C:\\Music\\a%20b.mp3"},
-      {"C:/Music/x.mp3", R, "C:/Music/x.mp3"},
       {"..\\Music\\#1 Hit.mp3", P, "..\\Music\\#1 Hit.mp3"},
       {"../Music/a%20b.mp3#x", R, "..\\Music\\a b.mp3"},
       {"//server/share/x.mp3", R, "\\\\server\\share\\x.mp3"},
@@ -100,7 +107,7 @@ TEST(PlayListFormats, PlsTakesFileKeysInNumberOrder) {
       {"\xEF\xBB\xBF[playlist]\nFile1=\xE8\xA1\xA8\\\xF0\x9F\x8E\xB5.mp3\n", Lines{"表\\🎵.mp3"}},
       {"[playlist]\nFile1=ア=ソ.mp3\r\nFile2=曲\n", Lines{"ア=ソ.mp3", "曲"}}, // UTF-8 without a mark
       {testing::ShiftJisBytes("[playlist]\nFile1=表\\ソ.mp3\n"), Lines{"表\\ソ.mp3"}},
-      {"[playlist]\nFile1=" + std::string(3000, 'a') + "\n", Lines{std::string(2047, 'a')}},
+      {"[playlist]\nFile1=" + LongPath() + "\n", Lines{LongPath().substr(0, 2047)}},
       {"[playlist]\nFile1=a.mp3\nFile2=http://radio/x\n", Invalid(2)},
       {"[playlist]\nFile1=\n", Invalid(1)},
       {"\xEF\xBB\xBF[playlist]\nFile1=\x95\x5c.mp3\n", "PlayListが不正です"},

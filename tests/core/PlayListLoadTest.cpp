@@ -69,8 +69,8 @@ protected:
 };
 
 TEST_F(M3uTest, TakesEveryNonBlankLineWithoutIndentOrLineEnd) {
-  const std::string content = "  C:\\a.mp3\r\n\r\n\t\tD:\\b.wma\n\n\n..\\c.mp3  \r\nlast.mp3";
-  const std::vector<std::string> expected = {"C:\\a.mp3", "D:\\b.wma", "..\\c.mp3  ", "last.mp3"};
+  const std::string content = "  C:\\a.mp3\r\n\r\n\t\tD:\\b.wma\n\n\n..\\c d  \\c.mp3\r\nlast.mp3";
+  const std::vector<std::string> expected = {"C:\\a.mp3", "D:\\b.wma", "..\\c d  \\c.mp3", "last.mp3"};
   EXPECT_EQ(Load(content), expected);
   // The same when the file arrives a byte at a time.
   EXPECT_EQ(Load(content, 1), expected);
@@ -85,7 +85,8 @@ TEST_F(M3uTest, StopsAtCtrlZAtTheStartOfALine) {
   EXPECT_EQ(Load("a.mp3\r\n  \x1A"
                  "b.mp3\r\n"),
             (std::vector<std::string>{"a.mp3"}));
-  EXPECT_EQ(Load("a\x1A.mp3\n"), (std::vector<std::string>{"a\x1A.mp3"}));
+  // Within a line it is part of the name, which no file can have.
+  EXPECT_EQ(MessageOf([&] { Load("a\x1A.mp3\n"); }), "1番目の曲のファイル名が不正です");
 }
 
 TEST_F(M3uTest, ReadsShiftJisUnlessAByteOrderMarkSaysUtf8) {
@@ -106,7 +107,7 @@ TEST_F(M3uTest, LoadsAnEmptyFileWithNoTracks) {
 }
 
 TEST_F(M3uTest, TakesLinesOfAnyLength) {
-  const std::string longLine(100000, 'x');
+  const std::string longLine = "C:\\" + std::string(100000, 'x') + "\\a.mp3";
   EXPECT_EQ(Load(longLine + "\n"), (std::vector<std::string>{longLine}));
 }
 
@@ -153,8 +154,8 @@ protected:
 
 TEST_F(M3u8Test, ReadsUtf8WithOrWithoutAMarkAndEveryHashLineIsAComment) {
   const std::string tracks = "#EXTM3U\n#EXTINF:240,Beyoncé - Halo\n  Beyoncé - Halo.mp3\r\n#a comment\n\n"
-                             "한국어.mp3\n🎵.wma\n..\\表\\ソ.mp3\x1A\n";
-  const std::vector<std::string> expected{"Beyoncé - Halo.mp3", "한국어.mp3", "🎵.wma", "..\\表\\ソ.mp3\x1A"};
+                             "한국어.mp3\n🎵.wma\n..\\表\\ソ.mp3\n";
+  const std::vector<std::string> expected{"Beyoncé - Halo.mp3", "한국어.mp3", "🎵.wma", "..\\表\\ソ.mp3"};
   EXPECT_EQ(Load(tracks), expected);
   EXPECT_EQ(Load("\xEF\xBB\xBF" + tracks), expected);
   std::string many = "#EXTM3U\n";
@@ -186,10 +187,10 @@ TEST_F(PlstTest, TakesThePathOfEachEntry) {
   Entry("Tracks", "4");
   Entry("1", "\"C:\\My Music\\a.mp3\",240");
   Entry("2", "D:\\b.wma,180");
-  Entry("3", "' C:\\表\\ソ.mp3 '"); // the profile reader drops the quotes, the entry keeps its blanks
+  Entry("3", "' C:\\表 \\ソ.mp3'"); // the profile reader drops the quotes, the entry keeps its blanks
   Entry("4", "\"x\",\"y\",1");
   Entry("5", "not read");
-  EXPECT_EQ(Load(), (std::vector<std::string>{"C:\\My Music\\a.mp3", "D:\\b.wma", " C:\\表\\ソ.mp3 ", "x"}));
+  EXPECT_EQ(Load(), (std::vector<std::string>{"C:\\My Music\\a.mp3", "D:\\b.wma", " C:\\表 \\ソ.mp3", "x"}));
 }
 
 TEST_F(PlstTest, ReadsTheTrackCountAsANumber) {
@@ -242,6 +243,24 @@ TEST(PlstEntry, FindsTheClosingQuoteOnlyBeforeAComma) {
   EXPECT_EQ(ParsePlstEntry("表,ソ", 1), "表");
   EXPECT_EQ(MessageOf([&] { ParsePlstEntry("\"a\"", 7); }), "7番目の曲のファイル名が不正です");
   EXPECT_EQ(MessageOf([&] { ParsePlstEntry("\"", 1); }), "1番目の曲のファイル名が不正です");
+}
+
+TEST_F(PlstTest, TakesFileUrisAndRefusesOtherSchemesAsEveryFormatDoes) {
+  Entry("Tracks", "2");
+  Entry("1", "file:///C:/Music/a%20b.mp3,240");
+  Entry("2", "D:\\b.wma");
+  EXPECT_EQ(Load(), (std::vector<std::string>{"C:\\Music\\a b.mp3", "D:\\b.wma"}));
+  Entry("1", "http://x/a.mp3");
+  EXPECT_EQ(MessageOf([&] { Load(); }), "1番目の曲のファイル名が不正です");
+}
+
+TEST(PlayListSize, AFileLargerThanAnyPlayListIsRefusedUnread) {
+  FakePlatform fake;
+  fake.AddFile("C:\\Lists\\big.m3u", std::string(16 * 1024 * 1024 + 1, '\n'));
+  TPlayList list(fake, "C:\\Lists\\big.m3u");
+  EXPECT_EQ(MessageOf([&] { list.Load(); }), "PlayListが不正です");
+  for (const auto &call : fake.Journal())
+    EXPECT_NE(call.rfind("Read", 0), 0u) << call;
 }
 
 } // namespace

@@ -135,9 +135,12 @@ void FakePlatform::Fail(const std::string &operation, const std::string &path, i
   failures_[operation + "|" + Key(path)] = errorCode;
 }
 
-std::string FakePlatform::FullPath(const std::string &path) {
-  if (path.empty())
-    return path;
+std::string FakePlatform::FullPath(const std::string &written) {
+  if (written.empty())
+    return written;
+  // Windows takes "/" as "\\".
+  std::string path = written;
+  std::replace(path.begin(), path.end(), '/', '\\');
   std::string absolute;
   if (path.size() >= 2 && path[1] == ':')
     absolute = path.substr(0, 2) + "\\" + path.substr(2);
@@ -351,7 +354,8 @@ Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
           file->second.written,
           (attributes & kReadOnly) != 0,
           (attributes & kHidden) != 0,
-          (attributes & kSystem) != 0};
+          (attributes & kSystem) != 0,
+          (attributes & kNotOnDisk) != 0};
 }
 
 std::string FakePlatform::FileIdentity(const std::string &path) { return files_.count(Key(path)) ? Key(path) : ""; }
@@ -384,8 +388,8 @@ std::optional<std::vector<Platform::FolderEntry>> FakePlatform::ListEntries(cons
   }
   for (const auto &[key, file] : files_) {
     if (FolderPart(key) == folderKey)
-      entries.push_back({FileNamePart(names_[key]), false, (file.attributes & kHidden) != 0,
-                         (file.attributes & kSystem) != 0});
+      entries.push_back(
+          {FileNamePart(names_[key]), false, (file.attributes & kHidden) != 0, (file.attributes & kSystem) != 0});
   }
   return entries;
 }

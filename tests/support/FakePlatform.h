@@ -17,7 +17,8 @@ namespace sf::testing {
 // to fail.
 class FakePlatform final : public Platform {
 public:
-  enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2, kSystem = 4 };
+  // kNotOnDisk: a cloud file whose data the system must fetch (make its reading fail with Fail("Read")).
+  enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2, kSystem = 4, kNotOnDisk = 8 };
 
   FakePlatform();
 
@@ -96,12 +97,12 @@ private:
     std::uint64_t written; // when it was last written, counted in writes
   };
 
-  std::map<std::string, File> files_;          // by upper-cased full path
-  std::map<std::string, std::string> names_;   // upper-cased full path -> path as created
-  std::set<std::string> folders_;              // upper-cased full paths
-  std::map<std::string, int> failures_;        // "Operation|PATH" -> code
-  std::map<std::string, std::string> links_;   // upper-cased full path -> key of its target
-  std::map<std::string, DiskSpace> freeSpace_; // "E:" -> space
+  std::map<std::string, File> files_;              // by upper-cased full path
+  std::map<std::string, std::string> names_;       // upper-cased full path -> path as created
+  std::set<std::string> folders_;                  // upper-cased full paths
+  std::map<std::string, int> failures_;            // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;       // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_;     // "E:" -> space
   std::map<std::string, std::string> fileSystems_; // "E:" -> name
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path

@@ -169,6 +169,15 @@ TEST_F(CopyRunOnDisk, ClearsOnlyVisibleWmaAndMp3FilesOfThoseExactExtensions) {
   EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより1曲をコピーしました");
 }
 
+TEST_F(CopyRunOnDisk, ATrackWrittenWithSlashesIsCopiedIntoTheDestinationAndNowhereElse) {
+  scratch.Write("Dest\\Music\\a.mp3", "the user's own");
+  scratch.Write("Dest\\Player\\old.mp3");
+  Copy({"[playlist]", "File1=../Music/a.mp3"}, scratch / "Dest\\Player", false, false, "mix.pls");
+  EXPECT_EQ(scratch.Names("Dest\\Player"), Names{"a.mp3"});
+  EXPECT_EQ(ReadWholeFile(scratch / "Dest\\Player\\a.mp3"), "music a");
+  EXPECT_EQ(ReadWholeFile(scratch / "Dest\\Music\\a.mp3"), "the user's own");
+}
+
 TEST_F(CopyRunOnDisk, AddModeTouchesNothingButTheCopies) {
   scratch.Write("Player\\a.mp3", "old");
   scratch.Write("Player\\z.mp3", "kept");
