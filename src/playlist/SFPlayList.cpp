@@ -3,6 +3,7 @@
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
+#include "playlist/Placement.h"
 #include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
 #include "playlist/XmlPlayLists.h"
@@ -230,13 +231,88 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(count_);
   progress.Show();
+  RunPlan plan;
+  PlanRun(plan, progress, toDir, addMode, reverse, numberTracks);
+  for (const auto &file : plan.deletions) {
+    platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+    LookAtQueue(progress);
+  }
+  FolderNames present(std::nullopt);
+  if (!plan.deletions.empty()) {
+    // A file that another program holds stays, or frees its space only once that program lets go:
+    // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
+    present = FolderNames(platform_.ListNames(plan.destination));
+    LookAtQueue(progress);
+    CheckRoom(plan.destination, plan.sources, {}, LookUpTargets(progress, plan.destination, present), *plan.tracks);
+  } else {
+    present = FolderNames(plan.listing);
+  }
+
+  std::optional<EntryOrderPlacement> inEntryOrder;
+  if (plan.keepsEntryOrder)
+    inEntryOrder.emplace(platform_, plan.destination, addMode, count_, [&] { LookAtQueue(progress); });
+  // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
+  std::map<std::string, std::int32_t> copiedUnder;
+  try {
+    if (inEntryOrder)
+      inEntryOrder->Begin();
+    for (std::int32_t k = 0; k < count_; ++k) {
+      const PlannedTrack &step = plan.steps[static_cast<std::size_t>(k)];
+      const std::string target = JoinPath(plan.destination, step.name);
+      if (!platform_.FileExists(plan.sourcePaths[step.track]))
+        throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[step.track]));
+      progress.SetFileLabel(FileNamePart(plan.sourcePaths[step.track]));
+      progress.SetPosition(k + 1);
+      progress.Repaint();
+      StopIfCancelled(progress);
+      auto &copiesHere = copiedUnder[platform_.UpperCase(step.name)];
+      const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
+        try {
+          WriteCopy(progress, plan, step, to, before, madeByRun);
+        } catch (const RunCancelled &) {
+          // Placed in entry order, an earlier namesake's copy was held aside, and comes back.
+          if (!inEntryOrder && !platform_.QueryFile(to).exists)
+            copied -= copiesHere;
+          throw;
+        }
+      };
+      try {
+        if (inEntryOrder) {
+          inEntryOrder->Put(step, write);
+        } else if (!step.liesThere) {
+          // Where the run found no file, it makes one: a file that another program put there meanwhile
+          // is neither overwritten nor, once the copy fails, deleted.
+          write(target, present.MayHold(step.name) ? platform_.QueryFile(target) : Platform::FileFacts{}, false);
+          present.Add(step.name);
+        }
+      } catch (const PlacementFailed &) {
+        throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[step.track]));
+      }
+      ++copied; // A track that already lies in the destination is its own copy.
+      ++copiesHere;
+    }
+    if (inEntryOrder)
+      inEntryOrder->End();
+  } catch (...) {
+    if (inEntryOrder)
+      inEntryOrder->Abandon();
+    throw;
+  }
+  std::string message = FormatText(messages::kCopied, FileNamePart(fileName_), count_);
+  if (inEntryOrder && inEntryOrder->OrderLost())
+    message.append("\n").append(messages::kOrderNotKept);
+  progress.ShowInfo(message);
+  progress.Close();
+}
+
+void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
+                        bool numberTracks) {
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
   // here rather than by changing the working folder, which the system cannot set to a long path.
   const std::string listFolder = FolderPart(platform_.FullPath(fileName_));
-  const std::string destination = PathFrom(listFolder, toDir);
-  std::array<std::string, kMaxTracks> sourcePaths;
+  plan.destination = PathFrom(listFolder, toDir);
   for (std::int32_t i = 0; i < count_; ++i)
-    sourcePaths[i] = PathFrom(listFolder, trackPaths_[i]);
+    plan.sourcePaths[i] = PathFrom(listFolder, trackPaths_[i]);
 
   std::array<std::int32_t, kMaxTracks> order;
   for (std::int32_t k = 0; k < count_; ++k)
@@ -245,83 +321,64 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
   // Nothing is deleted before every track is known to be there, to be able to replace its target, to
   // overwrite none of the others and to fit. Any file-system call may block (a drive spinning up, a
   // share): between them the queue is looked at, as during the copies.
-  std::array<Platform::FileFacts, kMaxTracks> sources;
   for (std::int32_t k = 0; k < count_; ++k) {
-    sources[order[k]] = platform_.QueryFile(sourcePaths[order[k]]);
+    plan.sources[order[k]] = platform_.QueryFile(plan.sourcePaths[order[k]]);
     LookAtQueue(progress);
-    if (!sources[order[k]].exists)
+    if (!plan.sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
-  FetchCloudTracks(progress, sourcePaths, sources, order);
-  TrackIdentities tracks(platform_, sourcePaths, count_, [&] { LookAtQueue(progress); });
-  const auto listing = platform_.ListNames(destination);
+  FetchCloudTracks(progress, plan.sourcePaths, plan.sources, order);
+  plan.keepsEntryOrder = EntryOrderPlacement::KeepsEntryOrder(platform_.FileSystemOf(plan.destination));
   LookAtQueue(progress);
-  NameTargets(progress, destination, listing, order, addMode, numberTracks);
-  CheckTargetsInside(destination, order);
-  FolderNames present(listing);
-  const auto targets = LookUpTargets(progress, destination, present);
-  CheckTargetsReplaceable(destination, order, targets, tracks);
-  CheckNamesakes(destination, order, targets, tracks);
-  const auto clearing = addMode ? std::vector<ClearedFile>() : FilesToClear(progress, destination, tracks);
-  CheckRoom(destination, sources, clearing, targets, tracks);
-  if (!clearing.empty()) {
-    for (const auto &file : clearing) {
-      platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
-      LookAtQueue(progress);
-    }
-    // A file that another program holds stays, or frees its space only once that program lets go:
-    // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
-    present = FolderNames(platform_.ListNames(destination));
+  // What an interrupted run left in the destination goes first: its held tracks are the user's.
+  if (plan.keepsEntryOrder) {
+    EntryOrderPlacement::CleanUpAfterInterruptedRun(platform_, plan.destination);
     LookAtQueue(progress);
-    CheckRoom(destination, sources, {}, LookUpTargets(progress, destination, present), tracks);
   }
-
-  // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
-  std::map<std::string, std::int32_t> copiedUnder;
+  plan.tracks.emplace(platform_, plan.sourcePaths, count_, [&] { LookAtQueue(progress); });
+  auto &tracks = *plan.tracks;
+  plan.listing = platform_.ListNames(plan.destination);
+  LookAtQueue(progress);
+  NameTargets(progress, plan.destination, plan.listing, order, addMode, numberTracks);
+  CheckTargetsInside(plan.destination, order);
+  FolderNames present(plan.listing);
+  const auto targets = LookUpTargets(progress, plan.destination, present);
+  CheckTargetsReplaceable(plan.destination, order, targets, tracks);
+  CheckNamesakes(plan.destination, order, targets, tracks);
+  if (!addMode)
+    plan.deletions = FilesToClear(progress, plan.destination, tracks);
+  CheckRoom(plan.destination, plan.sources, plan.deletions, targets, tracks);
   for (std::int32_t k = 0; k < count_; ++k) {
-    const std::string &source = sourcePaths[order[k]];
     const std::string &name = targetNames_[order[k]];
-    const std::string target = JoinPath(destination, name);
-    if (!platform_.FileExists(source))
-      throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
-    progress.SetFileLabel(FileNamePart(source));
-    progress.SetPosition(k + 1);
-    progress.Repaint();
-    StopIfCancelled(progress);
-    const auto before = present.MayHold(name) ? platform_.QueryFile(target) : Platform::FileFacts{};
-    auto &copiesHere = copiedUnder[platform_.UpperCase(name)];
-    if (before.exists && tracks.Is(order[k], platform_.FileIdentity(target))) {
-      ++copied; // A track that already lies in the destination is its own copy.
-      ++copiesHere;
-      continue;
-    }
-    present.Add(name);
-    // Where the run found no file, it makes one: a file that another program put there meanwhile is
-    // neither overwritten nor, once the copy fails, deleted.
-    Platform::CopyResult result;
-    try {
-      result = platform_.CopyFileOver(source, target, !before.exists, [&] { LookAtQueue(progress); });
-    } catch (const RunCancelled &) {
-      // A player must not be left holding a track cut short by the cancel either.
-      if (!RemovePartialCopy(target, before, tracks))
-        throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_.FullPath(target))};
-      if (!platform_.QueryFile(target).exists)
-        copied -= copiesHere;
-      throw;
-    }
-    if (result == Platform::CopyResult::TargetExists)
-      throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[order[k]]));
-    if (result == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
-      std::string message = FormatText(messages::kCopyFailed, trackPaths_[order[k]]);
-      if (!RemovePartialCopy(target, before, tracks))
-        message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
-      throw ESFException(message);
-    }
-    ++copied;
-    ++copiesHere;
+    plan.steps.push_back({order[k], name, tracks.Is(order[k], targets.at(platform_.UpperCase(name)).identity)});
   }
-  progress.ShowInfo(FormatText(messages::kCopied, FileNamePart(fileName_), count_));
-  progress.Close();
+  // The tracks' identities are taken now: on FAT a file's identity is its entry's place, which the
+  // placement changes and reuses.
+  if (plan.keepsEntryOrder)
+    tracks.TakeAll();
+}
+
+void TPlayList::WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedTrack &step, const std::string &target,
+                          const Platform::FileFacts &before, bool madeByRun) {
+  const std::string &source = plan.sourcePaths[step.track];
+  auto &tracks = *plan.tracks;
+  Platform::CopyResult result;
+  try {
+    result = platform_.CopyFileOver(source, target, !before.exists && !madeByRun, [&] { LookAtQueue(progress); });
+  } catch (const RunCancelled &) {
+    // A player must not be left holding a track cut short by the cancel either.
+    if (!RemovePartialCopy(target, before, madeByRun, tracks))
+      throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_.FullPath(target))};
+    throw;
+  }
+  if (result == Platform::CopyResult::TargetExists)
+    throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[step.track]));
+  if (result == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
+    std::string message = FormatText(messages::kCopyFailed, trackPaths_[step.track]);
+    if (!RemovePartialCopy(target, before, madeByRun, tracks))
+      message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
+    throw ESFException(message);
+  }
 }
 
 void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destination,
@@ -398,6 +455,11 @@ const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
 
 bool TPlayList::TrackIdentities::Is(std::int32_t track, const std::string &identity) {
   return !identity.empty() && Of(track) == identity;
+}
+
+void TPlayList::TrackIdentities::TakeAll() {
+  for (std::int32_t i = 0; i < count_; ++i)
+    Of(i);
 }
 
 bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
@@ -528,21 +590,22 @@ void TPlayList::FolderNames::Add(const std::string &name) {
   upperNames_.insert(UpperAscii(name));
 }
 
-bool TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before,
+bool TPlayList::RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
                                   TrackIdentities &tracks) {
   // A cancel meanwhile must not keep the partial copy: it takes effect after the removal.
   const bool stopping = std::exchange(stopping_, true);
-  const bool removed = RemovePartialCopyNow(target, before, tracks);
+  const bool removed = RemovePartialCopyNow(target, before, madeByRun, tracks);
   stopping_ = stopping;
   return removed;
 }
 
-bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before,
+bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
                                      TrackIdentities &tracks) {
   const auto after = platform_.QueryFile(target);
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
-  if (!after.exists || untouched || tracks.AnyIs(platform_.FileIdentity(target)))
+  // The run's own entry is removed whatever it holds: on FAT its identity may be a moved track's old one.
+  if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_.FileIdentity(target))))
     return true;
   return platform_.RemoveFile(target) || !platform_.QueryFile(target).exists;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "playlist/Placement.h"
 #include "playlist/TrackUri.h"
 
 #include <array>
@@ -95,6 +96,8 @@ private:
     // Whether `identity` is that of track `track`, or of any track; never for an empty one.
     bool Is(std::int32_t track, const std::string &identity);
     bool AnyIs(const std::string &identity);
+    // Asks for every track's identity now, before anything changes.
+    void TakeAll();
 
   private:
     const std::string &Of(std::int32_t track);
@@ -138,9 +141,28 @@ private:
   // Adds the next track as the playlist writes it (UTF-8). Throws ESFException past the 101st track
   // and for a name that is no path of a file (a URI of another scheme, a malformed file URI).
   void AddTrack(std::string_view written, TrackSyntax syntax);
+  // Everything a run decides before it changes anything: where each track's copy goes, what the
+  // clearing deletes, and the checks that refuse the run.
+  struct RunPlan {
+    std::string destination;
+    std::array<std::string, kMaxTracks> sourcePaths; // the tracks, resolved below the playlist's folder
+    std::array<Platform::FileFacts, kMaxTracks> sources;
+    std::optional<std::vector<std::string>> listing; // the destination's names before the run
+    std::optional<TrackIdentities> tracks;
+    std::vector<ClearedFile> deletions;
+    std::vector<PlannedTrack> steps; // in copy order
+    bool keepsEntryOrder = false;    // the destination lists its entries in their order on the disk
+  };
+
   // The run itself; `copied` counts the tracks copied so far.
   void RunCopy(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse, bool numberTracks,
                std::int32_t &copied);
+  // Gathers the facts and decides the run, into `plan` (which the identities refer to). Throws ESFException for every
+  // refusal, before any change but the clearing away of what an interrupted run left.
+  void PlanRun(RunPlan &plan, TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
+               bool numberTracks);
+  void WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedTrack &step, const std::string &target,
+                 const Platform::FileFacts &before, bool madeByRun);
   // Looks at the queue, then stops the run with RunCancelled once the user has cancelled it.
   void LookAtQueue(TCopyProgress &progress);
   void StopIfCancelled(const TCopyProgress &progress);
@@ -173,8 +195,10 @@ private:
   void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
                  const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks);
   // Deletes what a failed copy left of itself; false when a part of it stays.
-  bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
-  bool RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, TrackIdentities &tracks);
+  bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
+                         TrackIdentities &tracks);
+  bool RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
+                            TrackIdentities &tracks);
 
   Platform &platform_;
   std::string fileName_;

@@ -40,6 +40,8 @@ inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません
 inline constexpr char kTargetProtected[] =
     "コピー先のファイル%sは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
+// The second line after kCopied when the destination's folder could take no placeholder entries.
+inline constexpr char kOrderNotKept[] = "曲の並び順をコピー先に保てませんでした";
 // The playlist's file name and the tracks copied whole before the user cancelled.
 inline constexpr char kCancelled[] = "コピーを中止しました(%sより%d曲をコピー済み)";
 inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコピーできません";
