@@ -5,6 +5,7 @@
 #include "settings/ProfileText.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -174,17 +175,25 @@ std::string FakePlatform::FullPath(const std::string &written) {
 }
 
 void FakePlatform::AddFolder(const std::string &path) {
-  std::string key = Key(path);
-  while (folders_.insert(key).second) {
-    const auto parent = FolderPart(key);
-    if (parent.empty() || parent == key)
+  // The missing folders (key and path), made from the outermost in, so that each has its folder.
+  std::vector<std::pair<std::string, std::string>> missing;
+  for (auto key = Key(path), full = FullPath(path); !folders_.count(key);
+       key = FolderPart(key), full = FolderPart(full)) {
+    missing.emplace_back(key, full);
+    if (FolderPart(key).empty() || FolderPart(key) == key)
       break;
-    key = parent;
+  }
+  for (auto made = missing.rbegin(); made != missing.rend(); ++made) {
+    if (!TakeEntry(made->first, made->second, true))
+      throw std::length_error("no room for " + made->second);
+    folders_.insert(made->first);
   }
 }
 
 void FakePlatform::AddFile(const std::string &path, std::string content, unsigned attributes) {
   AddFolder(FolderPart(FullPath(path)));
+  if (!TakeEntry(Key(path), path, false))
+    throw std::length_error("no room for " + path);
   files_[Key(path)] = {std::move(content), attributes, ++writes_};
   names_[Key(path)] = FullPath(path);
 }
@@ -235,7 +244,7 @@ bool FakePlatform::ReplaceWholeFile(const std::string &path, std::string_view by
   Log("ReplaceWhole " + path);
   const auto file = files_.find(Key(path));
   if (FailureFor("Write", path) || !folders_.count(Key(FolderPart(FullPath(path)))) ||
-      (file != files_.end() && (file->second.attributes & kReadOnly)))
+      (file != files_.end() && (file->second.attributes & kReadOnly)) || !TakeEntry(Key(path), path, false))
     return false;
   AddFile(path, std::string(bytes), file == files_.end() ? kNormal : file->second.attributes);
   return true;
@@ -295,6 +304,8 @@ bool FakePlatform::RemoveFile(const std::string &path) {
   Account(file->first, file->second.content.size(), false);
   files_.erase(file);
   names_.erase(Key(path));
+  if (auto *fat = FatOf(Key(path)))
+    fat->Remove(Key(path));
   return true;
 }
 
@@ -306,7 +317,8 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
     whileCopying();
   } catch (...) {
     // Stopped by its caller, the copy has written the first half, as a copy in chunks leaves it.
-    if (from != files_.end() && Key(source) != Key(target) && folders_.count(Key(FolderPart(FullPath(target))))) {
+    if (from != files_.end() && Key(source) != Key(target) && folders_.count(Key(FolderPart(FullPath(target)))) &&
+        TakeEntry(Key(target), target, false)) {
       File part{from->second.content.substr(0, from->second.content.size() / 2), kNormal, ++writes_};
       files_[Key(target)] = part;
       names_[Key(target)] = FullPath(target);
@@ -318,7 +330,7 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
     return CopyResult::TargetExists;
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
       (to != files_.end() && (to->second.attributes & (kReadOnly | kHidden | kSystem))) ||
-      !folders_.count(Key(FolderPart(FullPath(target)))))
+      !folders_.count(Key(FolderPart(FullPath(target)))) || !TakeEntry(Key(target), target, false))
     return CopyResult::Failed;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
@@ -358,7 +370,13 @@ Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
           (attributes & kNotOnDisk) != 0};
 }
 
-std::string FakePlatform::FileIdentity(const std::string &path) { return files_.count(Key(path)) ? Key(path) : ""; }
+std::string FakePlatform::FileIdentity(const std::string &path) {
+  const auto key = Key(path);
+  if (!files_.count(key))
+    return "";
+  const auto *fat = FatOf(key);
+  return fat ? fat->PlaceOf(key) : key;
+}
 
 std::optional<Platform::DiskSpace> FakePlatform::FreeSpace(const std::string &folder) {
   Log("FreeSpace " + folder);
@@ -382,6 +400,17 @@ std::optional<std::vector<Platform::FolderEntry>> FakePlatform::ListEntries(cons
     return std::nullopt;
   std::vector<FolderEntry> entries;
   const auto folderKey = Key(folder);
+  if (auto *fat = FatOf(folderKey)) {
+    for (const auto &entry : fat->Folder(folderKey).InOrder()) {
+      const auto file = files_.find(entry.key);
+      if (file == files_.end())
+        entries.push_back({entry.name, true, fat->Folder(entry.key).Hidden(), false});
+      else
+        entries.push_back(
+            {entry.name, false, (file->second.attributes & kHidden) != 0, (file->second.attributes & kSystem) != 0});
+    }
+    return entries;
+  }
   for (const auto &sub : folders_) {
     if (sub != folderKey && FolderPart(sub) == folderKey)
       entries.push_back({FileNamePart(sub), true, false, false});
@@ -395,6 +424,8 @@ std::optional<std::vector<Platform::FolderEntry>> FakePlatform::ListEntries(cons
 }
 
 std::string FakePlatform::FileSystemOf(const std::string &path) {
+  if (const auto *fat = FatOf(Key(path)))
+    return fat->FileSystem();
   const auto found = fileSystems_.find(Key(path).substr(0, 2));
   return found == fileSystems_.end() ? "NTFS" : found->second;
 }
@@ -407,16 +438,20 @@ Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
     return MakeResult::Exists;
   if (!folders_.count(Key(FolderPart(FullPath(path)))))
     return MakeResult::Failed;
+  if (!TakeEntry(Key(path), path, false))
+    return MakeResult::FolderFull;
   AddFile(path);
   return MakeResult::Made;
 }
 
-Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool) {
+Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool hidden) {
   Log("MakeFolder " + path);
   if (files_.count(Key(path)) || folders_.count(Key(path)))
     return MakeResult::Exists;
   if (!folders_.count(Key(FolderPart(FullPath(path)))))
     return MakeResult::Failed;
+  if (!TakeEntry(Key(path), path, true, hidden))
+    return MakeResult::FolderFull;
   folders_.insert(Key(path));
   return MakeResult::Made;
 }
@@ -428,6 +463,11 @@ Platform::MakeResult FakePlatform::MoveEntry(const std::string &from, const std:
     return MakeResult::Failed;
   if (Key(from) != Key(to) && (files_.count(Key(to)) || folders_.count(Key(to))))
     return MakeResult::Exists;
+  auto *fat = FatOf(Key(from));
+  if (fat != FatOf(Key(to)))
+    return MakeResult::Failed; // the system moves nothing from one volume to another
+  if (fat && !fat->Move(Key(from), Key(to), FileNamePart(FullPath(to))))
+    return MakeResult::FolderFull;
   File moved = file->second;
   files_.erase(file);
   names_.erase(Key(from));
@@ -447,7 +487,11 @@ bool FakePlatform::RemoveFolder(const std::string &path) {
     if (sub != key && FolderPart(sub) == key)
       return false;
   }
-  return folders_.erase(key) != 0;
+  if (!folders_.erase(key))
+    return false;
+  if (auto *fat = FatOf(key))
+    fat->Remove(key);
+  return true;
 }
 
 bool FakePlatform::HasFile(const std::string &path) { return files_.count(Key(path)) != 0; }
@@ -464,6 +508,29 @@ std::optional<std::string> FakePlatform::ProfileValue(const std::string &path, c
     return std::nullopt;
   const auto value = FindProfileText(file->second.content, ToShiftJis(section), ToShiftJis(key), 2048);
   return value ? std::optional<std::string>(FromShiftJis(*value)) : std::nullopt;
+}
+
+void FakePlatform::MountFat(const std::string &drive, const FatFormat &format) {
+  const auto root = Key(drive + "\\");
+  if (std::any_of(folders_.begin(), folders_.end(),
+                  [&](const std::string &folder) { return folder.compare(0, 2, root, 0, 2) == 0; }))
+    throw std::logic_error(drive + " holds files already");
+  fatVolumes_.try_emplace(root.substr(0, 2), format, root);
+  folders_.insert(root);
+}
+
+FatVolume *FakePlatform::FatOf(const std::string &key) {
+  const auto found = fatVolumes_.find(key.substr(0, 2));
+  return found == fatVolumes_.end() ? nullptr : &found->second;
+}
+
+bool FakePlatform::TakeEntry(const std::string &key, const std::string &path, bool folder, bool hidden) {
+  auto *fat = FatOf(key);
+  return !fat || fat->Add(key, FileNamePart(FullPath(path)), folder, hidden);
+}
+
+std::size_t FakePlatform::FolderEntryCount(const std::string &folder) {
+  return fatVolumes_.at(Key(folder).substr(0, 2)).Folder(Key(folder)).EntryCount();
 }
 
 std::vector<std::string> FakePlatform::FilesIn(const std::string &folder) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FatFolder.h"
 #include "platform/Platform.h"
 #include "playlist/SFPlayList.h"
 
@@ -14,7 +15,8 @@ namespace sf::testing {
 // An in-memory file system with Windows' rules where the core relies on them: paths (UTF-8) ignore case,
 // "\" and ":" separate, relative paths resolve against the working folder, patterns match names
 // with "*" and "?". Every call is logged ("Copy C:\a.mp3 -> D:\a.mp3"), and any call can be made
-// to fail.
+// to fail. A drive can be mounted as FAT, FAT32 or exFAT, whose folders list their entries in the
+// order of a modelled entry table; elsewhere folders list folders first, then files, by name.
 class FakePlatform final : public Platform {
 public:
   // kNotOnDisk: a cloud file whose data the system must fetch (make its reading fail with Fail("Read")).
@@ -41,7 +43,7 @@ public:
   std::string FileIdentity(const std::string &path) override;
   std::optional<DiskSpace> FreeSpace(const std::string &folder) override;
   std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) override;
-  // What SetFileSystem gave the drive; "NTFS" otherwise.
+  // "FAT", "FAT32" or "exFAT" on a mounted drive, what SetFileSystem gave the drive, "NTFS" otherwise.
   std::string FileSystemOf(const std::string &path) override;
   MakeResult MakeEmptyFile(const std::string &path) override;
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
@@ -66,6 +68,12 @@ public:
   // The free space that the drive ("E:") reports from now on, less what copies take there and more
   // what deletions free; without it the system cannot tell.
   void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
+  // Makes the drive ("E:") a FAT, FAT32 or exFAT volume, before anything is added to it: each of its
+  // folders keeps its files and folders in an entry table (FatFolder), which places them by
+  // `format.placement` and lists them in its order. A file's identity there is its entry's place.
+  // Adding to a folder that can take no further entry throws std::length_error; making a file or
+  // folder there is MakeResult::FolderFull.
+  void MountFat(const std::string &drive, const FatFormat &format);
   // The file system that the drive ("E:") reports.
   void SetFileSystem(const std::string &drive, std::string name) { fileSystems_[UpperCase(drive)] = std::move(name); }
   // Makes the named operation ("Read", "Write", "Exists", "List", "Delete", "Copy") fail for `path`
@@ -80,6 +88,8 @@ public:
   std::optional<std::string> ContentOf(const std::string &path);
   std::optional<std::string> ProfileValue(const std::string &path, const std::string &section, const std::string &key);
   std::vector<std::string> FilesIn(const std::string &folder);
+  // The entries a folder on a mounted drive has on the disk, in use, deleted or never used.
+  std::size_t FolderEntryCount(const std::string &folder);
   // Every call in order; a RecordingProgress can write into it too.
   std::vector<std::string> &Journal() { return journal_; }
   const std::string &WorkingFolder() const { return workingFolder_; }
@@ -90,6 +100,10 @@ private:
   // Counts a file of `bytes` (under the key) as gone from, or with `taken` as come to, its drive.
   void Account(const std::string &key, std::uint64_t bytes, bool taken);
   void Log(std::string call) { journal_.push_back(std::move(call)); }
+  FatVolume *FatOf(const std::string &key);
+  // Gives a new file or folder (under its key) its entries on a mounted drive; false when its folder
+  // can take no further entry. Anywhere else, and for one that has its entries, true.
+  bool TakeEntry(const std::string &key, const std::string &path, bool folder, bool hidden = false);
 
   struct File {
     std::string content;
@@ -104,6 +118,7 @@ private:
   std::map<std::string, std::string> links_;       // upper-cased full path -> key of its target
   std::map<std::string, DiskSpace> freeSpace_;     // "E:" -> space
   std::map<std::string, std::string> fileSystems_; // "E:" -> name
+  std::map<std::string, FatVolume> fatVolumes_;    // "E:" -> its folders
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A model of the entry tables of FAT, FAT32 and exFAT folders. Such a folder lists its files and
+// subfolders in the order of their 32-byte entries, and where a new entry goes depends on the driver,
+// which is what many players and car stereos play in. Wine lists every folder by name, so the fake
+// platform keeps a folder of a mounted drive in one of these.
+namespace sf::testing {
+
+enum class FatKind {
+  Fat16, // FAT12 or FAT16 ("FAT"): the root folder has a fixed number of entries
+  Fat32,
+  ExFat,
+};
+
+// Where a folder puts the entries of a new name. exFAT's driver is not published: any rule there is a
+// guess, and Random keeps a test from counting on one.
+enum class FatPlacement {
+  // As Windows' FAT driver does (its published sample, fastfat): into the never-used end of the
+  // folder while it fits there, else into the first free run from the lowest deleted entry; failing
+  // that, a fixed root is compacted where that makes room and refuses the name where it does not,
+  // and any other folder grows by a cluster.
+  Published,
+  // As Linux and fusefat do: the first free run from the folder's start, else the folder grows.
+  FirstFitFromStart,
+  // Any free run that fits, drawn at random, else the folder grows.
+  Random,
+};
+
+struct FatFormat {
+  FatKind kind = FatKind::Fat32;
+  std::size_t clusterBytes = 4096; // 512 to 65536
+  FatPlacement placement = FatPlacement::Published;
+  std::uint32_t seed = 0;        // for FatPlacement::Random
+  std::size_t rootEntries = 512; // the fixed root of FatKind::Fat16
+};
+
+// The entries a file or folder of this name takes in a folder: FAT needs one short entry, and a long
+// name of 13 UTF-16 units per entry before it unless the name fits the short entry alone; exFAT
+// needs a file and a stream entry, and a name entry for every 15 units.
+std::size_t EntriesForName(FatKind kind, std::string_view name);
+
+// One folder's entry table.
+class FatFolder {
+public:
+  struct Entry {
+    std::string key; // as the owner knows it
+    std::string name;
+    std::size_t place; // the index of its last entry (a FAT name's short entry)
+  };
+
+  FatFolder(const FatFormat &format, bool root, bool hidden);
+
+  // Gives a new `key` the entries its name needs; does nothing for one that has them. False when the
+  // folder can take no further entry.
+  bool Put(const std::string &key, const std::string &name, std::mt19937 &random);
+  // Marks the entries of `key` deleted.
+  void Release(const std::string &key);
+  // As the driver renames within a folder: in place when the new name takes as many entries, else
+  // into new entries, found while the old ones are still in use, which it then marks deleted.
+  bool Rename(const std::string &from, const std::string &to, const std::string &name, std::mt19937 &random);
+
+  // What is in the folder, in entry order.
+  std::vector<Entry> InOrder() const;
+  std::optional<std::size_t> PlaceOf(const std::string &key) const;
+  // The entries the folder has on the disk, in use, deleted or never used.
+  std::size_t EntryCount() const { return taken_.size(); }
+  bool Hidden() const { return hidden_; }
+
+private:
+  struct Run {
+    std::string name;
+    std::size_t first;
+    std::size_t count;
+  };
+
+  std::optional<std::size_t> Allocate(std::size_t count, std::mt19937 &random);
+  std::optional<std::size_t> FreeRunFrom(std::size_t count, std::size_t from) const;
+  // Grows the folder into clusters to hold `entries` entries; false where it cannot grow.
+  bool Grow(std::size_t entries);
+  // As Linux grows a folder: the new entries start in the free entries that reach its end.
+  std::optional<std::size_t> GrowFromFreeEnd(std::size_t count);
+  std::size_t Compact();
+  void Take(std::size_t first, std::size_t count, bool taken);
+
+  FatFormat format_;
+  bool fixedSize_;
+  bool hidden_;
+  std::vector<bool> taken_;     // in use, by an entry of a name or by ".", ".." and the like
+  std::size_t neverUsed_ = 0;   // from here on no entry was ever used
+  std::size_t deletedHint_ = 0; // the driver's lowest deleted entry, where it looks for a free run
+  std::map<std::string, Run> runs_;
+};
+
+// Every folder of one drive.
+class FatVolume {
+public:
+  // `root` is the drive's root folder as the owner keys it ("E:\").
+  FatVolume(const FatFormat &format, const std::string &root);
+
+  // "FAT", "FAT32" or "exFAT", as the system names it.
+  std::string FileSystem() const;
+  // The folder part of a key is its folder's key, as FolderPart gives it. A new folder gets its own
+  // table of one cluster. False, with nothing changed, when the folder can take no further entry.
+  bool Add(const std::string &key, const std::string &name, bool folder, bool hidden);
+  void Remove(const std::string &key);
+  // A file renamed or moved into another folder: in the other folder, new entries come first, then
+  // the old ones are marked deleted.
+  bool Move(const std::string &from, const std::string &to, const std::string &name);
+  // The place of the entry: its folder and index. A file keeps it while it stays; the next file
+  // there gets it.
+  std::string PlaceOf(const std::string &key) const;
+  const FatFolder &Folder(const std::string &key) const { return folders_.at(key); }
+
+private:
+  FatFormat format_;
+  std::mt19937 random_;
+  std::map<std::string, FatFolder> folders_;
+};
+
+} // namespace sf::testing
