@@ -80,6 +80,8 @@ public:
   // (for Copy: the source). Read fails with `errorCode`; a failed ReadWholeFile reads nothing.
   // "CopyPartly" makes the copy fail after writing half of the file.
   void Fail(const std::string &operation, const std::string &path, int errorCode = 5);
+  // Lets every operation succeed again.
+  void ClearFailures() { failures_.clear(); }
   // Makes ReadTextFile hand the content over in chunks of this size.
   void SetChunkSize(std::size_t size) { chunkSize_ = size; }
 

@@ -1,0 +1,252 @@
+// The order a FAT folder lists its entries in, which is the order many players play: after every
+// run the tracks stand in copy order, whatever rule the file system places new entries by.
+#include "FakePlatform.h"
+#include "platform/PathParts.h"
+#include "playlist/SFException.h"
+#include "playlist/SFPlayList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <random>
+
+namespace sf {
+namespace {
+
+using testing::FakePlatform;
+using testing::FatFormat;
+using testing::FatKind;
+using testing::FatPlacement;
+using testing::RecordingProgress;
+using Lines = std::vector<std::string>;
+
+std::string Upper(std::string text) {
+  for (auto &c : text)
+    c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return text;
+}
+
+// One sequence of runs onto one modelled drive, drawn from its seed.
+class Sequence {
+public:
+  Sequence(FatPlacement placement, std::uint32_t seed) : random_(seed) {
+    FatFormat format;
+    format.placement = placement;
+    format.seed = seed;
+    const FatKind kinds[] = {FatKind::Fat16, FatKind::Fat32, FatKind::ExFat};
+    format.kind = kinds[Pick(3)];
+    format.clusterBytes = std::size_t{512} << Pick(8);
+    format.rootEntries = 64 + 32 * Pick(15);
+    fake_.MountFat("E:", format);
+    // The fixed root of FAT12/16 is where the order may be out of reach.
+    fixedRoot_ = format.kind == FatKind::Fat16 && Pick(2) == 0;
+    destination_ = fixedRoot_ ? "E:\\" : "E:\\Music";
+    fake_.AddFolder(destination_);
+    for (int i = 0, kept = static_cast<int>(Pick(4)); i < kept; ++i)
+      fake_.AddFile(JoinIn(Name(i) + (i % 2 ? ".m4a" : ".txt")), "kept " + std::to_string(i));
+    if (Pick(3) == 0)
+      fake_.AddFile(JoinIn("hidden.mp3"), "hidden", FakePlatform::kHidden);
+    if (!fixedRoot_ && Pick(3) == 0)
+      fake_.AddFile(JoinIn("Sub\\inner.mp3"), "inner");
+    const int tracks = 1 + static_cast<int>(Pick(fixedRoot_ ? 12 : 30));
+    for (int i = 0; i < tracks; ++i) {
+      tracks_.push_back("C:\\Music\\" + Name(100 + i) + (Pick(2) ? ".mp3" : ".wma"));
+      fake_.AddFile(tracks_.back(), "music " + std::to_string(i));
+    }
+  }
+
+  // One run with options drawn at random; with `interrupt`, a cancel or a failure at a random step.
+  // Checks what the run must leave.
+  void Run(bool interrupt, const std::string &trace) {
+    addMode_ = Pick(4) == 0;
+    reverse_ = Pick(2) == 0;
+    numbers_ = Pick(3) == 0;
+    Lines playlist = tracks_;
+    std::shuffle(playlist.begin(), playlist.end(), random_);
+    playlist.resize(1 + Pick(playlist.size()));
+    const auto kept = KeptFiles();
+    const auto before = Names();
+
+    std::string content;
+    for (const auto &track : playlist)
+      content += track + "\r\n";
+    fake_.AddFile("C:\\Lists\\mix.m3u", content);
+    TPlayList list(fake_, "C:\\Lists\\mix.m3u");
+    list.Load();
+    Lines journal;
+    RecordingProgress progress(journal);
+    std::size_t looks = 0, cancelAt = interrupt && Pick(2) ? 1 + Pick(60) : 0;
+    progress.whileCopying = [&] { progress.cancelled = progress.cancelled || ++looks == cancelAt; };
+    if (interrupt && !cancelAt)
+      fake_.Fail("Copy", playlist[Pick(playlist.size())]);
+    bool completed = false;
+    try {
+      completed = list.CopyTracks(progress, destination_, addMode_, reverse_, numbers_);
+    } catch (const ESFException &) {
+    }
+    fake_.ClearFailures();
+
+    // Nothing of the user's is lost, whatever happened: held files count as kept.
+    for (const auto &[name, content] : kept) {
+      const auto there = fake_.ContentOf(JoinIn(name)), held = fake_.ContentOf(JoinIn("~Songferry holding\\" + name));
+      EXPECT_TRUE(there == content || held == content) << name << trace;
+    }
+    if (!completed) {
+      interrupted_ = true;
+      return;
+    }
+    const auto after = Names();
+    EXPECT_EQ(std::count_if(after.begin(), after.end(),
+                            [](const std::string &name) { return Upper(name).rfind("~SF", 0) == 0; }),
+              0)
+        << trace;
+    interrupted_ = false;
+    const bool orderLost = journal.back() != "Close" ||
+                           std::any_of(journal.begin(), journal.end(), [](const std::string &line) {
+                             return line.find("曲の並び順をコピー先に保てませんでした") != std::string::npos;
+                           });
+    if (orderLost) {
+      EXPECT_TRUE(fixedRoot_) << "the order was given up on a folder that can grow" << trace;
+      return;
+    }
+    // The copies in copy order, after whatever was there before in add mode.
+    // In add mode the numbers go on after the highest of the files there before.
+    int highest = 0;
+    for (const auto &name : addMode_ && numbers_ ? before : Lines{}) {
+      if (name.size() > 4 && name[3] == ' ' && std::all_of(name.begin(), name.begin() + 3, ::isdigit))
+        highest = std::max(highest, std::stoi(name.substr(0, 3)));
+    }
+    Lines copies;
+    for (std::size_t k = 0; k < playlist.size(); ++k) {
+      const auto &track = playlist[reverse_ ? playlist.size() - 1 - k : k];
+      std::string name = FileNamePart(track);
+      if (numbers_) {
+        const std::string number = std::to_string(highest + k + 1);
+        name = std::string(3 - number.size(), '0') + number + " " + name;
+      }
+      // Of two tracks with one name, the later one's copy is what stays, in the later one's place.
+      copies.erase(std::remove(copies.begin(), copies.end(), name), copies.end());
+      copies.push_back(name);
+    }
+    Lines listed;
+    std::size_t lastBefore = 0;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+      if (std::find(copies.begin(), copies.end(), after[i]) != copies.end())
+        listed.push_back(after[i]);
+      else if (addMode_ && std::find(before.begin(), before.end(), after[i]) != before.end())
+        lastBefore = i + 1;
+    }
+    EXPECT_EQ(listed, copies) << trace;
+    if (addMode_ && !listed.empty()) {
+      EXPECT_LT(lastBefore, static_cast<std::size_t>(std::find(after.begin(), after.end(), listed.front()) -
+                                                     after.begin()) + 1)
+          << trace;
+    }
+  }
+
+  bool Interrupted() const { return interrupted_; }
+  std::size_t FolderEntries() { return fake_.FolderEntryCount(destination_); }
+  std::size_t Pick(std::size_t choices) { return std::uniform_int_distribution<std::size_t>(0, choices - 1)(random_); }
+
+private:
+  // Names of 1 to 120 characters: numbered, 8.3 or not, Japanese or not.
+  std::string Name(int i) {
+    static const std::string kinds[] = {"a", "Song", "朝の歌 ", "x y", "表ソ", "LONGNAME", "z"};
+    std::string name = kinds[Pick(std::size(kinds))];
+    const std::size_t length = 1 + Pick(Pick(4) == 0 ? 120 : 12);
+    while (name.size() < length)
+      name += static_cast<char>('a' + Pick(26));
+    return name + std::to_string(i);
+  }
+  std::string JoinIn(const std::string &name) const { return destination_ + (fixedRoot_ ? "" : "\\") + name; }
+  Lines Names() {
+    Lines names;
+    for (const auto &entry : fake_.ListEntries(destination_).value())
+      names.push_back(entry.name);
+    return names;
+  }
+  // The files of the destination that are no track copies of this run: they must stay.
+  std::map<std::string, std::string> KeptFiles() {
+    std::map<std::string, std::string> kept;
+    for (const auto &entry : fake_.ListEntries(destination_).value()) {
+      const std::string extension = Upper(ExtensionPart(entry.name));
+      if (!entry.folder && ((extension != ".MP3" && extension != ".WMA") || entry.hidden))
+        kept[entry.name] = fake_.ContentOf(JoinIn(entry.name)).value_or("");
+    }
+    return kept;
+  }
+
+  std::mt19937 random_;
+  FakePlatform fake_;
+  Lines tracks_;
+  std::string destination_;
+  bool fixedRoot_ = false, addMode_ = false, reverse_ = false, numbers_ = false, interrupted_ = false;
+};
+
+std::uint32_t SequencesPerPlacement() {
+  const char *count = std::getenv("SONGFERRY_ORDER_SEQUENCES");
+  return count ? static_cast<std::uint32_t>(std::strtoul(count, nullptr, 10)) : 1000;
+}
+
+class EntryOrderTest : public ::testing::TestWithParam<FatPlacement> {};
+
+TEST_P(EntryOrderTest, EveryRunListsItsTracksInCopyOrderAndLosesNothing) {
+  for (std::uint32_t seed = 1; seed <= SequencesPerPlacement(); ++seed) {
+    Sequence sequence(GetParam(), seed);
+    for (int run = 0; run < 3; ++run) {
+      const bool interrupt = sequence.Pick(4) == 0;
+      sequence.Run(interrupt, " (placement " + std::to_string(static_cast<int>(GetParam())) + ", seed " +
+                                  std::to_string(seed) + ", run " + std::to_string(run) + ")");
+    }
+    // The run after an interrupted one clears what it left.
+    if (sequence.Interrupted())
+      sequence.Run(false, " (seed " + std::to_string(seed) + ", after an interruption)");
+    if (HasFailure())
+      return;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPlacement, EntryOrderTest,
+                         ::testing::Values(FatPlacement::Published, FatPlacement::FirstFitFromStart,
+                                           FatPlacement::Random));
+
+TEST(EntryOrder, ReSyncingOnePlayListKeepsTheFolderFromGrowing) {
+  for (const auto placement : {FatPlacement::Published, FatPlacement::FirstFitFromStart, FatPlacement::Random}) {
+    FakePlatform fake;
+    fake.MountFat("E:", {FatKind::Fat32, 32768, placement, 7, 512});
+    fake.AddFolder("E:\\Music");
+    std::string content;
+    for (int i = 0; i < 101; ++i) {
+      const std::string track = "C:\\Music\\" + std::to_string(1000 + i) + " a track of forty-five characters.mp3";
+      fake.AddFile(track, "music");
+      content += track + "\r\n";
+    }
+    fake.AddFile("C:\\Lists\\mix.m3u", content);
+    std::size_t afterFirst = 0;
+    for (int run = 0; run < 50; ++run) {
+      TPlayList list(fake, "C:\\Lists\\mix.m3u");
+      list.Load();
+      Lines journal;
+      RecordingProgress progress(journal);
+      list.CopyTracks(progress, "E:\\Music", false, false);
+      if (std::getenv("SONGFERRY_DEBUG")) {
+        std::map<std::string, int> calls;
+        for (const auto &line : fake.Journal()) calls[line.substr(0, line.find(' '))]++;
+        std::string text;
+        for (auto &[k, v] : calls) text += k + "=" + std::to_string(v) + " ";
+        fake.Journal().clear();
+        std::fprintf(stderr, "run %d entries %zu: %s\n", run, fake.FolderEntryCount("E:\\Music"), text.c_str());
+      }
+      ASSERT_EQ(journal[journal.size() - 2], "Info mix.m3uより101曲をコピーしました");
+      if (run == 0)
+        afterFirst = fake.FolderEntryCount("E:\\Music");
+      // One cluster of 1,024 entries beyond the first run's at most.
+      EXPECT_LE(fake.FolderEntryCount("E:\\Music"), afterFirst + 1024) << "run " << run;
+    }
+  }
+}
+
+} // namespace
+} // namespace sf
