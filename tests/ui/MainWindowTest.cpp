@@ -88,9 +88,15 @@ TEST_F(WindowTest, TakesTheFirstDroppedFileWholeWithoutCheckingIt) {
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "🎵.m3u8");
 }
 
-TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
+std::string WorkingFolder() {
+  return Narrow(GrowingText([](wchar_t *buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); }));
+}
+
+TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialogAndLeavesTheWorkingFolderWhereItWas) {
   scratch.Write("表\\mix.plst");
   Main().Option().DefaultDir = scratch / "表\\";
+  // The dialog makes each folder it shows the working folder, which would hold it open.
+  const std::string workingFolder = WorkingFolder();
   {
     std::string fileType;
     WindowAnswerer cancel("#32770", IDCANCEL, [&](HWND dialog) { fileType = ItemText(dialog, cmb1); });
@@ -99,6 +105,7 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
     EXPECT_EQ(fileType, "プレイリスト(*.m3u;*.m3u8;*.pls;*.plst;*.wpl;*.xspf)");
   }
   EXPECT_EQ(Main().PlayListPath(), "");
+  EXPECT_EQ(WorkingFolder(), workingFolder) << "after Cancel";
   {
     WindowAnswerer open("#32770", IDOK, [&](HWND dialog) {
       // The file name box: a combo box in the explorer-style dialog.
@@ -110,6 +117,7 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
   EXPECT_EQ(Main().PlayListPath(), scratch / "表\\mix.plst");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.plst");
   EXPECT_EQ(Main().Option().DefaultDir, scratch / "表\\");
+  EXPECT_EQ(WorkingFolder(), workingFolder) << "after OK";
 }
 
 TEST_F(WindowTest, ShowsTheAboutBoxModally) {
