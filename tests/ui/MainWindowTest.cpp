@@ -47,9 +47,11 @@ TEST_F(WindowTest, TakesThePlayListFromTheCommandLine) {
   started.resize(GetCurrentDirectoryW(MAX_PATH, started.data()));
   SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
   Start("Songferry.exe mix.m3u");
-  SetCurrentDirectoryW(started.c_str());
   EXPECT_EQ(Main().PlayListPath(), scratch / "mix.m3u");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.m3u");
+  Start("Songferry.exe .\\Lists\\..\\\\mix.m3u");
+  SetCurrentDirectoryW(started.c_str());
+  EXPECT_EQ(Main().PlayListPath(), scratch / "mix.m3u");
 }
 
 TEST_F(WindowTest, TakesTheCheckBoxesFromTheSettingsAndBack) {
