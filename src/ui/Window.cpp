@@ -385,8 +385,8 @@ void TWindow::PaintPanels() {
 
 void TWindow::CentreOnOwnersMonitor() {
   const HWND owner = GetWindow(handle_, GW_OWNER);
-  // The main window is where the user works, also when it is minimised (its monitor is then the one
-  // it comes back to) or not yet shown.
+  // The main window is where the user works, also while it is hidden or not yet shown; a minimised
+  // window's monitor is the one it comes back to.
   CentreOnMonitorOf(handle_, owner && IsWindowVisible(owner) ? owner : GetAncestor(handle_, GA_ROOTOWNER));
 }
 
