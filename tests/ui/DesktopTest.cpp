@@ -5,7 +5,7 @@
 
 #include <imm.h>
 
-#include <set>
+#include <algorithm>
 
 // The program's import slots for the monitor queries, through which a test puts a second monitor in.
 extern "C" decltype(&MonitorFromWindow) __imp_MonitorFromWindow;
@@ -16,77 +16,53 @@ extern "C" decltype(&GetMonitorInfoW) __imp_GetMonitorInfoW;
 namespace sf {
 namespace {
 
-using testing::ImportReplaced;
 using testing::WindowAnswerer;
+using testing::WindowTest;
 
-// A second monitor, 1280 x 1024, right of the display the tests run on, with the taskbar along its
-// bottom: it holds every window whose centre lies right of the display.
+// A second monitor right of the display, its taskbar along the bottom: it holds every window whose
+// centre lies right of the display.
 const auto kSecondMonitor = reinterpret_cast<HMONITOR>(0x5EC0);
 RECT SecondWorkArea() {
   const int left = GetSystemMetrics(SM_CXSCREEN);
   return {left, 0, left + 1280, 1024 - 40};
 }
-decltype(&MonitorFromWindow) systemMonitorFromWindow;
-decltype(&GetMonitorInfoW) systemGetMonitorInfo;
+decltype(&MonitorFromWindow) systemMonitorFromWindow = __imp_MonitorFromWindow;
+decltype(&GetMonitorInfoW) systemGetMonitorInfo = __imp_GetMonitorInfoW;
 
 HMONITOR WINAPI MonitorOnTwoScreens(HWND window, DWORD flags) {
   RECT frame;
-  if (GetWindowRect(window, &frame) && (frame.left + frame.right) / 2 >= GetSystemMetrics(SM_CXSCREEN))
-    return kSecondMonitor;
-  return systemMonitorFromWindow(window, flags);
+  GetWindowRect(window, &frame);
+  return frame.left + frame.right >= 2 * SecondWorkArea().left ? kSecondMonitor
+                                                               : systemMonitorFromWindow(window, flags);
 }
 
 BOOL WINAPI MonitorInfoOnTwoScreens(HMONITOR monitor, MONITORINFO *info) {
   if (monitor != kSecondMonitor)
     return systemGetMonitorInfo(monitor, info);
-  info->rcWork = SecondWorkArea();
-  info->rcMonitor = {info->rcWork.left, 0, info->rcWork.right, 1024};
-  info->dwFlags = 0;
+  const RECT work = SecondWorkArea();
+  *info = {info->cbSize, {work.left, 0, work.right, 1024}, work, 0};
   return TRUE;
 }
 
-class DesktopTest : public testing::WindowTest {
-protected:
-  // Where `window` lies, as shown to the answering thread.
-  static POINT CentreOf(HWND window) {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    return {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
-  }
-};
+POINT CentreOf(HWND window) {
+  RECT frame;
+  GetWindowRect(window, &frame);
+  return {(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2};
+}
 
-TEST_F(DesktopTest, DialogsAndBoxesOpenOnTheWorkAreaOfTheMainWindowsMonitor) {
-  systemMonitorFromWindow = __imp_MonitorFromWindow;
-  systemGetMonitorInfo = __imp_GetMonitorInfoW;
-  const ImportReplaced monitorFromWindow(__imp_MonitorFromWindow, &MonitorOnTwoScreens);
-  const ImportReplaced monitorInfo(__imp_GetMonitorInfoW, &MonitorInfoOnTwoScreens);
+TEST_F(WindowTest, DialogsAndBoxesOpenOnTheWorkAreaOfTheMainWindowsMonitor) {
+  const testing::ImportReplaced monitorFromWindow(__imp_MonitorFromWindow, &MonitorOnTwoScreens);
+  const testing::ImportReplaced monitorInfo(__imp_GetMonitorInfoW, &MonitorInfoOnTwoScreens);
   const RECT work = SecondWorkArea();
-  const POINT centre{(work.left + work.right) / 2, (work.top + work.bottom) / 2};
-  const auto expectCentred = [&](const POINT &at, const char *what) {
-    EXPECT_NEAR(at.x, centre.x, 1) << what;
-    EXPECT_NEAR(at.y, centre.y, 1) << what;
-  };
-  const HWND main = Main().Handle();
-  SetWindowPos(main, nullptr, work.left + 100, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ShowWindow(main, SW_SHOW);
-  POINT options{}, picker{}, about{}, box{};
+  SetWindowPos(Main().Handle(), nullptr, work.left + 100, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(Main().Handle(), SW_SHOW);
+  POINT options{}, about{}, box{};
   {
-    // The picker over the options dialog, its owner in sight.
-    WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
-      options = CentreOf(dialog);
-      PostMessageW(dialog, WM_COMMAND, layouts::kRefButton, 0);
-      HWND shown = nullptr;
-      testing::WaitUntil([&] { return (shown = FindWindowA("ToDirDlg", nullptr)) && IsWindowVisible(shown); });
-      picker = CentreOf(shown);
-      PostMessageW(shown, WM_COMMAND, IDCANCEL, 0);
-      testing::WaitUntil([&] { return !IsWindowVisible(shown); });
-    });
+    WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND shown) { options = CentreOf(shown); });
     Command(layouts::kMenuOptions);
   }
-  expectCentred(options, "options");
-  expectCentred(picker, "picker");
-  // The main window minimised or hidden: the windows and boxes still open where it was.
-  ShowWindow(main, SW_HIDE);
+  // The main window out of sight: where it was all the same.
+  ShowWindow(Main().Handle(), SW_HIDE);
   {
     WindowAnswerer ok("SFAbout", IDOK, [&](HWND shown) { about = CentreOf(shown); });
     Main().About().ShowModal();
@@ -95,55 +71,48 @@ TEST_F(DesktopTest, DialogsAndBoxesOpenOnTheWorkAreaOfTheMainWindowsMonitor) {
     WindowAnswerer ok("#32770", IDOK, [&](HWND shown) { box = CentreOf(shown); });
     ui::ShowError("表示", nullptr);
   }
-  expectCentred(about, "about");
-  expectCentred(box, "box without an owner");
-}
-
-TEST_F(DesktopTest, TheMainWindowGrowsToHoldItsControlsWhenItsMenuBarWraps) {
-  const HWND main = Main().Handle();
-  ShowWindow(main, SW_SHOWNA);
-  // Narrower than its four menu titles, which then take two lines, as larger text makes them.
-  RECT frame, client;
-  GetWindowRect(main, &frame);
-  GetClientRect(main, &client);
-  const int frameWidth = frame.right - frame.left - client.right;
-  SetWindowPos(main, nullptr, 0, 0, frameWidth + ui::ScaleForDpi(270, ui::DpiOf(main)), frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  MENUBARINFO bar{};
-  bar.cbSize = sizeof bar;
-  ASSERT_TRUE(GetMenuBarInfo(main, OBJID_MENU, 0, &bar));
-  ASSERT_GT(bar.rcBar.bottom - bar.rcBar.top, GetSystemMetricsForDpi(SM_CYMENU, ui::DpiOf(main)) + 2) << "wrapped";
-
-  SendMessageW(main, WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
-  GetClientRect(main, &client);
-  for (const auto &control : layouts::kMain.controls) {
-    SCOPED_TRACE(control.name);
-    const RECT at = testing::RectInParent(MainControl(control.id));
-    EXPECT_LE(at.right, client.right);
-    EXPECT_LE(at.bottom, client.bottom);
+  for (const POINT &at : {options, about, box}) {
+    EXPECT_NEAR(at.x, (work.left + work.right) / 2, 1);
+    EXPECT_NEAR(at.y, (work.top + work.bottom) / 2, 1);
   }
 }
 
-TEST_F(DesktopTest, NewSystemColoursReachTheProgressBarAndTheFolderTree) {
-  std::set<HWND> told;
-  const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
-    if (sent.message == WM_SYSCOLORCHANGE)
-      told.insert(sent.hwnd);
-  });
-  // As the system tells every top-level window.
-  for (const ui::TWindow *window :
-       {static_cast<ui::TWindow *>(&Main().CopyingForm()), static_cast<ui::TWindow *>(&Main().OptionDlg().ToDirDlg())})
-    SendMessageW(window->Handle(), WM_SYSCOLORCHANGE, 0, 0);
-  EXPECT_EQ(told.count(Main().CopyingForm().Control(layouts::kCopyProgress)), 1u);
-  EXPECT_EQ(told.count(Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree)), 1u);
+TEST_F(WindowTest, TheMainWindowGrowsToHoldItsControlsWhenLargerTextWrapsItsMenuBar) {
+  const HWND main = Main().Handle();
+  // Narrower than its four menu titles, which then take two lines, as they do under larger text.
+  RECT frame, client;
+  GetWindowRect(main, &frame);
+  GetClientRect(main, &client);
+  SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left - client.right + ui::ScaleForDpi(270, ui::DpiOf(main)),
+               frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MENUBARINFO bar{};
+  bar.cbSize = sizeof bar;
+  ASSERT_TRUE(GetMenuBarInfo(main, OBJID_MENU, 0, &bar));
+  ASSERT_GT(bar.rcBar.bottom - bar.rcBar.top, GetSystemMetricsForDpi(SM_CYMENU, ui::DpiOf(main)) + 2);
+
+  SendMessageW(main, WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0);
+  GetClientRect(main, &client);
+  for (const auto &control : layouts::kMain.controls)
+    EXPECT_LE(testing::RectInParent(MainControl(control.id)).bottom, client.bottom) << control.name;
 }
 
-TEST_F(DesktopTest, TheProgressWindowAndItsButtonTakeNoInputMethod) {
+TEST_F(WindowTest, NewSystemColoursReachTheProgressBarAndTheFolderTree) {
+  std::vector<HWND> told;
+  const testing::SentMessageSpy spy([&](const CWPSTRUCT &sent) {
+    if (sent.message == WM_SYSCOLORCHANGE)
+      told.push_back(sent.hwnd);
+  });
+  // As the system tells each top-level window.
+  SendMessageW(Main().CopyingForm().Handle(), WM_SYSCOLORCHANGE, 0, 0);
+  SendMessageW(Main().OptionDlg().ToDirDlg().Handle(), WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(std::count(told.begin(), told.end(), Main().CopyingForm().Control(layouts::kCopyProgress)), 1);
+  EXPECT_EQ(std::count(told.begin(), told.end(), Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree)), 1);
+}
+
+TEST_F(WindowTest, TheProgressWindowAndItsButtonTakeNoInputMethod) {
   const auto takesInputMethod = [](HWND window) {
     const HIMC context = ImmGetContext(window);
-    if (context)
-      ImmReleaseContext(window, context);
-    return context != nullptr;
+    return context && ImmReleaseContext(window, context);
   };
   EXPECT_TRUE(takesInputMethod(Main().OptionDlg().Control(layouts::kToDirEdit))) << "where text is typed";
   EXPECT_FALSE(takesInputMethod(Main().CopyingForm().Handle()));
