@@ -2,9 +2,11 @@
 
 #include "platform/win32/Utf16.h"
 #include "resources/MessageTexts.h"
+#include "ui/Window.h"
 
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 namespace sf::ui {
@@ -40,13 +42,41 @@ private:
   std::vector<HWND> disabled_;
 };
 
+// The system centres a box on its owner's monitor, and one without an owner in sight on the primary
+// monitor: that one is moved to the main window's, once the system has laid it out.
+class OnTheMainWindowsMonitor {
+public:
+  OnTheMainWindowsMonitor() : hook_(SetWindowsHookExW(WH_CALLWNDPROCRET, Place, nullptr, GetCurrentThreadId())) {}
+  ~OnTheMainWindowsMonitor() {
+    if (hook_)
+      UnhookWindowsHookEx(hook_);
+  }
+  OnTheMainWindowsMonitor(const OnTheMainWindowsMonitor &) = delete;
+  OnTheMainWindowsMonitor &operator=(const OnTheMainWindowsMonitor &) = delete;
+
+private:
+  static LRESULT CALLBACK Place(int code, WPARAM wParam, LPARAM lParam) {
+    const auto *handled = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
+    // The box is the one dialog that starts on this thread while the hook is set.
+    if (code == HC_ACTION && handled->message == WM_INITDIALOG) {
+      if (const HWND main = MainWindow())
+        CentreOnMonitorOf(handled->hwnd, main);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  HHOOK hook_;
+};
+
 // With an owner, the box hands activation back to it as it closes, rather than to another
 // program's window; the focus is put back where it was, which the system does only for dialogs.
-// Owned or not, the system centres a box on the screen that holds its owner.
 void ShowBox(const std::string &text, const char *caption, UINT icon, HWND owner) {
   const HWND focus = GetFocus();
   {
     const OthersDisabled others(owner);
+    std::optional<OnTheMainWindowsMonitor> placed;
+    if (!owner || !IsWindowVisible(owner))
+      placed.emplace();
     MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(),
                 MB_OK | icon | (owner ? MB_APPLMODAL : MB_TASKMODAL) | MB_SETFOREGROUND);
   }

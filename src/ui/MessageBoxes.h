@@ -11,9 +11,10 @@ namespace sf::ui {
 // of the program's shown and enabled windows in the screen's order; null when none is up.
 HWND FrontWindow();
 
-// Boxes centred on the screen, with one OK button that Enter and Esc both press. Each is owned by
-// `owner` (by default the window in front) and modal to the whole program; afterwards the owner is
-// active again with the focus where it was.
+// Boxes centred on the monitor of their owner (of the main window, when the owner is out of sight),
+// with one OK button that Enter and Esc both press. Each is owned by `owner` (by default the window
+// in front) and modal to the whole program; afterwards the owner is active again with the focus where
+// it was.
 void ShowError(const std::string &text, HWND owner = FrontWindow());
 void ShowInfo(const std::string &text, HWND owner = FrontWindow());
 

@@ -66,7 +66,11 @@ RunInput ClassifyRunInput(const MSG &message, HWND form, HWND button, bool formA
 
 } // namespace
 
-TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner, Modality::Modeless) {}
+TCopyingForm::TCopyingForm(HWND owner) : TWindow(layouts::kCopying, owner, Modality::Modeless) {
+  // The window takes no text. An input method left on would take the keys that cancel a run, Space
+  // on "中止" among them, which would then come as VK_PROCESSKEY.
+  DetachInputMethod(Handle());
+}
 
 void TCopyingForm::SetMaximum(std::int32_t maximum) {
   maximum_ = maximum;

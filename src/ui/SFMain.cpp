@@ -110,6 +110,24 @@ private:
   bool &running_;
 };
 
+// Puts the working folder back when it ends. The open dialog moves it to each folder it shows,
+// OFN_NOCHANGEDIR or not, and left there it would hold that folder open: a USB drive holding the
+// playlist could not be ejected, nor the folder renamed, while the program runs.
+class WorkingFolderKept {
+public:
+  WorkingFolderKept()
+      : folder_(GrowingText([](wchar_t *buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); })) {}
+  ~WorkingFolderKept() {
+    if (!folder_.empty())
+      SetCurrentDirectoryW(folder_.c_str());
+  }
+  WorkingFolderKept(const WorkingFolderKept &) = delete;
+  WorkingFolderKept &operator=(const WorkingFolderKept &) = delete;
+
+private:
+  std::wstring folder_;
+};
+
 } // namespace
 
 TFrmSFMain::TFrmSFMain(Platform &platform, const std::string &commandLine, int show)
@@ -268,6 +286,7 @@ void TFrmSFMain::MenuOpenClick() {
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   const auto getOpenFileName =
       FindFunction<decltype(GetOpenFileNameW)>(KeepSystemDll(L"comdlg32.dll"), "GetOpenFileNameW");
+  const WorkingFolderKept workingFolder;
   if (!getOpenFileName || !getOpenFileName(&dialog))
     return;
   path.resize(path.find(L'\0'));

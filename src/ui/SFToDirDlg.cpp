@@ -29,6 +29,8 @@ LRESULT CALLBACK TreeKeys(HWND tree, UINT message, WPARAM wParam, LPARAM lParam,
 
 } // namespace
 
+bool OffersSubfolders(SFGAOF attributes) { return (attributes & SFGAO_HASSUBFOLDER) && !(attributes & SFGAO_STREAM); }
+
 TToDirDlg::TToDirDlg(HWND owner) : TWindow(layouts::kToDir, owner, Modality::Modal) {
   SetWindowSubclass(Tree(), TreeKeys, 0, 0);
   TreeView_SetIndent(Tree(), ScaleForDpi(kIndent, DpiOf(Handle())));
@@ -80,13 +82,14 @@ HTREEITEM TToDirDlg::AddFolder(HTREEITEM parent, Pidl absolute) {
                       SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
   shell_->getFileInfo(reinterpret_cast<LPCWSTR>(absolute.get()), 0, &open, sizeof open,
                       SHGFI_PIDL | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON);
-  // Only folders with subfolders get an expand button; the root always has them.
+  // The root always has subfolders.
   SFGAOF attributes = SFGAO_HASSUBFOLDER;
   if (parent != TVI_ROOT) {
     IShellFolder *owner = nullptr;
     PCUITEMID_CHILD last = nullptr;
     if (SUCCEEDED(shell_->bindToParent(absolute.get(), IID_IShellFolder, reinterpret_cast<void **>(&owner), &last))) {
       const ComPtr<IShellFolder> ownerFolder(owner);
+      attributes = SFGAO_HASSUBFOLDER | SFGAO_STREAM;
       if (FAILED(ownerFolder->GetAttributesOf(1, &last, &attributes)))
         attributes = 0;
     } else {
@@ -104,7 +107,7 @@ HTREEITEM TToDirDlg::AddFolder(HTREEITEM parent, Pidl absolute) {
   insert.item.lParam = static_cast<LPARAM>(folders_.size() - 1);
   insert.item.iImage = info.iIcon;
   insert.item.iSelectedImage = open.iIcon;
-  insert.item.cChildren = (attributes & SFGAO_HASSUBFOLDER) ? 1 : 0;
+  insert.item.cChildren = OffersSubfolders(attributes) ? 1 : 0;
   return reinterpret_cast<HTREEITEM>(SendMessageW(Tree(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 

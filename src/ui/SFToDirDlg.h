@@ -64,4 +64,8 @@ private:
   std::vector<Folder> folders_; // tree items hold their index here
 };
 
+// Whether a folder of these attributes gets an expand button: one with subfolders, but no zip or cab
+// file (a stream the shell shows as a folder), whose listing unpacks it on the window's thread.
+bool OffersSubfolders(SFGAOF attributes);
+
 } // namespace sf::ui

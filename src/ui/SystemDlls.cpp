@@ -1,5 +1,6 @@
 #include "ui/SystemDlls.h"
 
+#include <imm.h>
 #include <uxtheme.h>
 
 namespace sf::ui {
@@ -34,6 +35,15 @@ bool IsThemed(HWND window) {
   const SystemDll uxTheme(L"uxtheme.dll");
   const auto getWindowTheme = uxTheme.Find<decltype(GetWindowTheme)>("GetWindowTheme");
   return getWindowTheme && getWindowTheme(window) != nullptr;
+}
+
+void DetachInputMethod(HWND window) {
+  const SystemDll imm(L"imm32.dll");
+  // The window's own association, and then its children's.
+  if (const auto associate = imm.Find<decltype(ImmAssociateContext)>("ImmAssociateContext"))
+    associate(window, nullptr);
+  if (const auto associateChildren = imm.Find<decltype(ImmAssociateContextEx)>("ImmAssociateContextEx"))
+    associateChildren(window, nullptr, IACE_CHILDREN);
 }
 
 } // namespace sf::ui

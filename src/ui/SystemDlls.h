@@ -48,5 +48,8 @@ HMODULE KeepSystemDll(const wchar_t *name);
 void SetWindowThemeIfPresent(HWND window, const wchar_t *subAppName, const wchar_t *subIdList);
 // Whether a visual style draws the window; false where the system has no UxTheme.dll.
 bool IsThemed(HWND window);
+// Keeps the input method (a Japanese IME) away from the window and its children, which take no text;
+// nothing where the system has no Imm32.dll.
+void DetachInputMethod(HWND window);
 
 } // namespace sf::ui

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -99,6 +100,44 @@ UINT DpiOf(HWND window) {
   return dpi ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
+HWND MainWindow() {
+  HWND main = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, static_cast<int>(std::size(name)));
+        if (Narrow(name) != layouts::kMain.name)
+          return TRUE;
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&main));
+  return main;
+}
+
+void CentreOnMonitorOf(HWND window, HWND on) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(on, MONITOR_DEFAULTTONEAREST), &monitor))
+    return;
+  const RECT &work = monitor.rcWork;
+  // Moved onto a monitor of another DPI, the window takes that DPI's size (WM_DPICHANGED) on the
+  // way: it is centred once more at that size.
+  for (int pass = 0; pass < 2; ++pass) {
+    RECT frame;
+    GetWindowRect(window, &frame);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, std::max<int>(work.left, (work.left + work.right - width) / 2),
+                 std::max<int>(work.top, (work.top + work.bottom - height) / 2), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT placed;
+    GetWindowRect(window, &placed);
+    if (placed.right - placed.left == width && placed.bottom - placed.top == height)
+      return;
+  }
+}
+
 TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) : layout_(layout), modality_(modality) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const std::wstring className = Widen(layout.name);
@@ -125,7 +164,7 @@ TWindow::TWindow(const layouts::Window &layout, HWND owner, Modality modality) :
     CreateControls();
     ApplyLayout(DpiOf(handle_), true);
     GrowToHoldControls(DpiOf(handle_));
-    CentreOnScreen();
+    CentreOnOwnersMonitor();
   } catch (...) {
     // No destructor runs for a constructor that fails: the window must not outlive this object.
     DestroyWindow(handle_);
@@ -212,6 +251,18 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     // High contrast turned on or off: drawn anew in the colours that now hold.
     if (wParam == SPI_SETHIGHCONTRAST)
       RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // Larger text: a taller title bar, and a menu bar that may wrap. The frame is measured anew.
+    if (wParam == SPI_SETNONCLIENTMETRICS) {
+      SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      GrowToHoldControls(DpiOf(handle_));
+    }
+    break;
+  case WM_SYSCOLORCHANGE:
+    // The common controls (the progress bar, the folder tree) take new system colours, a contrast
+    // theme's, only when their top-level window passes the message on.
+    for (HWND child = GetWindow(handle_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      SendMessageW(child, WM_SYSCOLORCHANGE, wParam, lParam);
     break;
   case WM_DPICHANGED: {
     // The system's rectangle scales the window's present size, which the user may have chosen.
@@ -294,19 +345,18 @@ void TWindow::ApplyLayout(UINT dpi, bool sizeWindow) {
 }
 
 void TWindow::GrowToHoldControls(UINT dpi) {
-  // The frames of the system's windows differ between versions and grow with the DPI: a window's
-  // overall size may leave too small a client area for its controls.
-  RECT client;
-  if (IsIconic(handle_) || !GetClientRect(handle_, &client))
+  // The frames of the system's windows differ between versions and grow with the DPI, and a menu
+  // bar wraps onto a further line under larger text, which AdjustWindowRectEx does not count: the
+  // window grows by what the client area, as the system measures it, lacks.
+  RECT client, frame;
+  if (IsIconic(handle_) || !GetClientRect(handle_, &client) || !GetWindowRect(handle_, &frame))
     return;
   const SIZE needed = ClientNeeded(layout_, dpi);
-  if (client.right >= needed.cx && client.bottom >= needed.cy)
+  const LONG wider = std::max<LONG>(0, needed.cx - client.right), taller = std::max<LONG>(0, needed.cy - client.bottom);
+  if (wider == 0 && taller == 0)
     return;
-  RECT frame{0, 0, std::max(client.right, needed.cx), std::max(client.bottom, needed.cy)};
-  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_STYLE)),
-                           GetMenu(handle_) != nullptr, static_cast<DWORD>(GetWindowLongPtrW(handle_, GWL_EXSTYLE)),
-                           dpi);
-  SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+  // Wider, the menu bar takes no more lines than it had: the client area grows by at least `taller`.
+  SetWindowPos(handle_, nullptr, 0, 0, frame.right - frame.left + wider, frame.bottom - frame.top + taller,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -333,12 +383,11 @@ void TWindow::PaintPanels() {
   EndPaint(handle_, &paint);
 }
 
-void TWindow::CentreOnScreen() {
-  RECT frame;
-  GetWindowRect(handle_, &frame);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  SetWindowPos(handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+void TWindow::CentreOnOwnersMonitor() {
+  const HWND owner = GetWindow(handle_, GW_OWNER);
+  // The main window is where the user works, also while it is hidden or not yet shown; a minimised
+  // window's monitor is the one it comes back to.
+  CentreOnMonitorOf(handle_, owner && IsWindowVisible(owner) ? owner : GetAncestor(handle_, GA_ROOTOWNER));
 }
 
 void TWindow::CentreOn(HWND other) {
@@ -356,7 +405,7 @@ int TWindow::ShowModal() {
   ModalShowing();
   if (owner)
     EnableWindow(owner, FALSE);
-  CentreOnScreen();
+  CentreOnOwnersMonitor();
   ShowWindow(handle_, SW_SHOW);
   SetForegroundWindow(handle_);
   if (const HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE))

@@ -25,6 +25,11 @@ struct ControlColours {
 ControlColours BlackWindowColours(bool aqua, bool highContrast);
 // The window's DPI; 96 before it exists.
 UINT DpiOf(HWND window);
+// The program's main window, of this thread; null when there is none.
+HWND MainWindow();
+// Centres `window` on the work area of the monitor that holds `on` (the nearest, when none does), its
+// title bar kept on that monitor.
+void CentreOnMonitorOf(HWND window, HWND on);
 
 // A modal window is shown by ShowModal: OK, Cancel, Esc and its close box end it with IDOK or
 // IDCANCEL. A modeless one handles those itself.
@@ -62,9 +67,11 @@ protected:
   // Called as ShowModal begins, before the window shows.
   virtual void ModalShowing() {}
   void EndModal(int result) { modalResult_ = result; }
-  void CentreOnScreen();
+  // Centres the window on its owner's monitor; on the main window's, when the owner is out of sight.
+  void CentreOnOwnersMonitor();
   void CentreOn(HWND other);
-  // Makes the window larger where its client area does not hold its controls at `dpi`.
+  // Makes the window larger where its client area, as the system measures it, does not hold its
+  // controls at `dpi`.
   void GrowToHoldControls(UINT dpi);
 
 private:

@@ -201,12 +201,5 @@ TEST(SFOption, KeepsTheBytesOfValuesItWritesBackUnchanged) {
   EXPECT_EQ(fake.ContentOf(path), mine + "AddMode=1\r\nReverse=0\r\nStopAfterCopy=1\r\n");
 }
 
-TEST(SFOption, KeepsTheSettingsFileBesideTheProgram) {
-  FakePlatform fake;
-  EXPECT_EQ(SettingsFilePath("C:\\Tools\\Songferry.exe"), "C:\\Tools\\Songferry.ini");
-  EXPECT_EQ(SettingsFilePath("C:\\ソフト\\表\\Songferry.exe"), "C:\\ソフト\\表\\Songferry.ini");
-  EXPECT_EQ(SettingsFilePath("E:\\Songferry.exe"), "E:\\Songferry.ini");
-}
-
 } // namespace
 } // namespace sf

@@ -1,7 +1,6 @@
 #include "platform/PathParts.h"
 #include "FakePlatform.h"
 #include "platform/FileIdentity.h"
-#include "platform/InOutError.h"
 
 #include <gtest/gtest.h>
 
@@ -120,35 +119,6 @@ TEST(FileIdentity, TrustsOnlyNumbersThatNameOneFile) {
   ntfs.idAnswered = true;
   ntfs.id = other.id;
   EXPECT_EQ(IdentityFromNumbers(ntfs), "4660:42");
-}
-
-TEST(UpperCase, UpperCasesSingleAndFullWidthLetters) {
-  const testing::FakePlatform fake;
-  EXPECT_EQ(fake.UpperCase(".m3u"), ".M3U");
-  EXPECT_EQ(fake.UpperCase(".ｍｐ３"), ".ＭＰ３");
-  EXPECT_EQ(fake.UpperCase("ソ表ab"), "ソ表AB");
-}
-
-TEST(InOutError, CarriesTheCodeAndItsMessage) {
-  const struct {
-    int code;
-    const char *message;
-  } cases[] = {
-      {2, "ファイルが見つかりません"},
-      {3, "不正なファイル名です"},
-      {4, "オープンしたファイルが多すぎます"},
-      {5, "ファイルへのアクセスが拒否されました"},
-      {100, "ファイルの末尾以降を読み込みました"},
-      {101, "ディスクがいっぱいです"},
-      {106, "入力値が数値ではありません"},
-      {32, "I/O エラー (32)"},
-      {206, "I/O エラー (206)"},
-  };
-  for (const auto &c : cases) {
-    const EInOutError error(c.code);
-    EXPECT_EQ(error.ErrorCode(), c.code);
-    EXPECT_STREQ(error.what(), c.message);
-  }
 }
 
 } // namespace

@@ -256,5 +256,12 @@ TEST_F(FolderPickerTest, AFolderThatCannotBeListedShowsNoSubfoldersAndThePickerG
   EXPECT_EQ(Main().OptionDlg().ToDirDlg().SelectedFolderPath(), "Y:\\消えた");
 }
 
+TEST(FolderPickerButtons, NoneForAZipOrCabFileThatTheShellShowsAsAFolder) {
+  // As Windows' shell answers for a folder with subfolders, and for a zip or cab file, which it
+  // shows as a folder (Wine's shows no such folder).
+  EXPECT_TRUE(ui::OffersSubfolders(SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_HASSUBFOLDER));
+  EXPECT_FALSE(ui::OffersSubfolders(SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_HASSUBFOLDER | SFGAO_STREAM));
+}
+
 } // namespace
 } // namespace sf

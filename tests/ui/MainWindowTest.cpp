@@ -47,9 +47,11 @@ TEST_F(WindowTest, TakesThePlayListFromTheCommandLine) {
   started.resize(GetCurrentDirectoryW(MAX_PATH, started.data()));
   SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
   Start("Songferry.exe mix.m3u");
-  SetCurrentDirectoryW(started.c_str());
   EXPECT_EQ(Main().PlayListPath(), scratch / "mix.m3u");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.m3u");
+  Start("Songferry.exe .\\Lists\\..\\\\mix.m3u");
+  SetCurrentDirectoryW(started.c_str());
+  EXPECT_EQ(Main().PlayListPath(), scratch / "mix.m3u");
 }
 
 TEST_F(WindowTest, TakesTheCheckBoxesFromTheSettingsAndBack) {
@@ -88,9 +90,15 @@ TEST_F(WindowTest, TakesTheFirstDroppedFileWholeWithoutCheckingIt) {
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "🎵.m3u8");
 }
 
-TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
+std::string WorkingFolder() {
+  return Narrow(GrowingText([](wchar_t *buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); }));
+}
+
+TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialogAndLeavesTheWorkingFolderWhereItWas) {
   scratch.Write("表\\mix.plst");
   Main().Option().DefaultDir = scratch / "表\\";
+  // The dialog makes each folder it shows the working folder, which would hold it open.
+  const std::string workingFolder = WorkingFolder();
   {
     std::string fileType;
     WindowAnswerer cancel("#32770", IDCANCEL, [&](HWND dialog) { fileType = ItemText(dialog, cmb1); });
@@ -99,6 +107,7 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
     EXPECT_EQ(fileType, "プレイリスト(*.m3u;*.m3u8;*.pls;*.plst;*.wpl;*.xspf)");
   }
   EXPECT_EQ(Main().PlayListPath(), "");
+  EXPECT_EQ(WorkingFolder(), workingFolder) << "after Cancel";
   {
     WindowAnswerer open("#32770", IDOK, [&](HWND dialog) {
       // The file name box: a combo box in the explorer-style dialog.
@@ -110,6 +119,7 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialog) {
   EXPECT_EQ(Main().PlayListPath(), scratch / "表\\mix.plst");
   EXPECT_EQ(Main().Text(layouts::kPLNameLabel), "mix.plst");
   EXPECT_EQ(Main().Option().DefaultDir, scratch / "表\\");
+  EXPECT_EQ(WorkingFolder(), workingFolder) << "after OK";
 }
 
 TEST_F(WindowTest, ShowsTheAboutBoxModally) {

@@ -3,11 +3,11 @@
 #include "Answerer.h"
 #include "ScratchFolder.h"
 #include "WindowHelpers.h"
+#include "platform/PathParts.h"
 #include "platform/win32/SystemFolders.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/Layouts.h"
-#include "settings/SFOption.h"
 #include "ui/Application.h"
 #include "ui/SFMain.h"
 
@@ -52,7 +52,8 @@ protected:
   std::unique_ptr<ui::ComApartment> com;
   Win32Platform platform;
   std::unique_ptr<ui::TFrmSFMain> main;
-  const std::string settingsPath = SettingsFilePath(ProgramPath());
+  // Beside the program, whatever its name.
+  const std::string settingsPath = FolderPartWithSeparator(ProgramPath()) + "Songferry.ini";
   ScratchFolder scratch;
 };
 

@@ -218,13 +218,6 @@ TEST_F(PlatformOnDisk, StopsReadingWhenAsked) {
   EXPECT_EQ(chunks, 2u);
 }
 
-TEST_F(PlatformOnDisk, FormsFullPaths) {
-  SetCurrentDirectoryW(Widen(scratch.Path()).c_str());
-  EXPECT_EQ(platform.FullPath("a.mp3"), scratch / "a.mp3");
-  EXPECT_EQ(platform.FullPath(".\\x\\..\\a.mp3"), scratch / "a.mp3");
-  EXPECT_EQ(platform.FullPath("C:\\\\a.mp3"), "C:\\a.mp3");
-}
-
 TEST(ProgramPath, NamesTheRunningProgram) {
   const auto path = ProgramPath();
   EXPECT_NE(path.find("songferry_win32_tests.exe"), std::string::npos) << path;
