@@ -56,7 +56,8 @@ public:
   // Copies over an existing target, or, when `makeNew`, fails on one without touching it. Calls
   // `whileCopying` now and then during a long copy so that the caller can keep its windows answering.
   // The copy is left neither read-only, hidden nor system, whatever the source is, so that a later
-  // run can clear or replace it.
+  // run can clear or replace it; a partial target is left plain too (after a failure, or when
+  // `whileCopying` throws, which ends the copy and goes on to the caller), so that it can be removed.
   virtual CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                   const std::function<void()> &whileCopying) = 0;
   // The absolute, normalised form of `path` (against the working folder, and for "D:x" against

@@ -1,3 +1,4 @@
+#include "ImportReplaced.h"
 #include "WindowTestFixture.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
@@ -16,6 +17,7 @@ extern "C" decltype(&ShutdownBlockReasonDestroy) __imp_ShutdownBlockReasonDestro
 namespace sf {
 namespace {
 
+using testing::ImportReplaced;
 using testing::ItemText;
 using testing::ReadWholeFile;
 using testing::WaitUntil;
@@ -32,25 +34,6 @@ BOOL WINAPI RecordBlockReasonRemoved(HWND window) {
   blockReasons.emplace_back(window, "");
   return TRUE;
 }
-
-// Puts `replacement` into the import slot `slot` for as long as it lives.
-template <typename Function> class ImportReplaced {
-public:
-  ImportReplaced(Function &slot, Function replacement) : slot_(slot), original_(slot) { Set(replacement); }
-  ~ImportReplaced() { Set(original_); }
-  ImportReplaced(const ImportReplaced &) = delete;
-  ImportReplaced &operator=(const ImportReplaced &) = delete;
-
-private:
-  void Set(Function function) {
-    DWORD protection = 0;
-    VirtualProtect(&slot_, sizeof slot_, PAGE_READWRITE, &protection);
-    slot_ = function;
-    VirtualProtect(&slot_, sizeof slot_, protection, &protection);
-  }
-  Function &slot_;
-  Function original_;
-};
 
 class CopyCommandTest : public testing::WindowTest {
 protected:

@@ -1,3 +1,4 @@
+#include "ImportReplaced.h"
 #include "ScratchFolder.h"
 #include "platform/InOutError.h"
 #include "platform/win32/SystemFolders.h"
@@ -11,9 +12,13 @@
 #include <functional>
 #include <stdexcept>
 
+// The slot through which the platform calls the system's copy.
+extern "C" decltype(&CopyFileExW) __imp_CopyFileExW;
+
 namespace sf {
 namespace {
 
+using testing::ImportReplaced;
 using testing::ReadWholeFile;
 using testing::ScratchFolder;
 
@@ -149,6 +154,36 @@ TEST_F(PlatformOnDisk, CopiesComeOutPlainThroughEitherCopy) {
     EXPECT_EQ(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", false, [] {}),
               Platform::CopyResult::Failed);
   }
+}
+
+// The system's copy as Windows runs it, calling back after the first chunk, which Wine's never does;
+// a cancel leaves the target as Windows does when it cannot delete it, read-only like its source.
+decltype(&CopyFileExW) systemCopyFileEx;
+BOOL WINAPI CopyCallingBack(LPCWSTR source, LPCWSTR target, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel,
+                            DWORD flags) {
+  if (!systemCopyFileEx(source, target, nullptr, nullptr, cancel, flags))
+    return FALSE;
+  if (routine({}, {}, {}, {}, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, data) == PROGRESS_CONTINUE)
+    return TRUE;
+  SetLastError(ERROR_REQUEST_ABORTED);
+  return FALSE;
+}
+
+TEST_F(PlatformOnDisk, ACancelledCopyOfAReadOnlySourceLeavesATargetThatCanBeRemovedThroughEitherCopy) {
+  scratch.Write("src\\ro.mp3", std::string(512 * 1024, 'm'), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+  Win32Platform systemCopy(Win32Platform::SystemCopy::Always);
+  systemCopyFileEx = __imp_CopyFileExW;
+  const ImportReplaced callingBack(__imp_CopyFileExW, &CopyCallingBack);
+  for (auto *copier : {&platform, &systemCopy}) {
+    scratch.MakeFolder("dst");
+    const std::string target = scratch / "dst\\ro.mp3";
+    EXPECT_THROW(
+        copier->CopyFileOver(scratch / "src\\ro.mp3", target, true, [] { throw std::runtime_error("cancel"); }),
+        std::runtime_error);
+    EXPECT_TRUE(platform.RemoveFile(target));
+    EXPECT_EQ(scratch.Names("dst"), std::vector<std::string>{});
+  }
+  EXPECT_TRUE(platform.QueryFile(scratch / "src\\ro.mp3").readOnly) << "the source stays as it was";
 }
 
 TEST_F(PlatformOnDisk, TheSystemCopysRoutineCancelsOnAnExceptionAndKeepsIt) {

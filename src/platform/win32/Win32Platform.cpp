@@ -73,9 +73,20 @@ std::string NumberedIdentity(HANDLE file) {
   return IdentityFromNumbers(numbers);
 }
 
-// The copy as Wine's CopyFileEx makes it (the same sharing, chunks, attributes and last-write
-// time; never onto the source itself; with `makeNew`, never over an existing file), calling
-// `whileCopying` after every chunk.
+// Whether `target` names the file open as `source`, under whatever name: emptying the one would
+// empty the other.
+bool IsSameFile(HANDLE source, const std::string &target) {
+  const KernelHandle existing = OpenToAsk(target);
+  if (!existing)
+    return false;
+  const std::string identity = NumberedIdentity(existing.get());
+  return !identity.empty() && identity == NumberedIdentity(source);
+}
+
+// The copy as Wine's CopyFileEx makes it (the same sharing, chunks and last-write time; never onto
+// the source itself; with `makeNew`, never over an existing file), calling `whileCopying` after
+// every chunk. The target is plain from its creation, whatever the source is: a part left by a
+// failure or a cancel can be removed.
 Platform::CopyResult CopyInChunks(const std::string &source, const std::string &target, bool makeNew,
                                   const std::function<void()> &whileCopying) {
   using Result = Platform::CopyResult;
@@ -87,16 +98,12 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
   FILE_BASIC_INFO info;
   if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
     return Result::Failed;
-  // Emptying the target must never empty the source through another name for it.
-  if (const KernelHandle existing = makeNew ? KernelHandle() : OpenToAsk(target)) {
-    const std::string identity = NumberedIdentity(existing.get());
-    if (!identity.empty() && identity == NumberedIdentity(in.get())) {
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return Result::Failed;
-    }
+  if (!makeNew && IsSameFile(in.get(), target)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return Result::Failed;
   }
   opened = CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, 0, nullptr, makeNew ? CREATE_NEW : CREATE_ALWAYS,
-                       info.FileAttributes, nullptr);
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return makeNew && GetLastError() == ERROR_FILE_EXISTS ? Result::TargetExists : Result::Failed;
   const KernelHandle out(opened);
@@ -115,8 +122,9 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
   return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) ? Result::Copied : Result::Failed;
 }
 
-// The system's copy gives the copy the source's attributes, and refuses to replace a read-only,
-// hidden or system file: a copy left so could never be cleared or replaced by a later run.
+// The system's copy gives the copy the source's attributes from its creation on, and refuses to
+// replace a read-only, hidden or system file: a copy left so could never be cleared or replaced by
+// a later run, nor a part of one removed.
 bool LeavePlain(const std::string &target) {
   constexpr DWORD kKeepsFromReplacing = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const std::wstring wide = SystemPath(target);
@@ -275,18 +283,23 @@ bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Sys
 
 Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                                  const std::function<void()> &whileCopying) {
-  const auto plain = [&](CopyResult result) {
-    return result == CopyResult::Copied && !LeavePlain(target) ? CopyResult::Failed : result;
-  };
   if (systemCopy_ == SystemCopy::WhereItCallsBack && !SystemCopyCallsBack())
-    return plain(CopyInChunks(source, target, makeNew, whileCopying));
+    return CopyInChunks(source, target, makeNew, whileCopying);
+  // Whatever is left under the target's name after the copy is made plain: it must not be the source.
+  if (const KernelHandle in = makeNew ? KernelHandle() : OpenToAsk(source); in && IsSameFile(in.get(), target)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return CopyResult::Failed;
+  }
   CopyCallback callback{whileCopying, nullptr};
   const bool copied = CopyFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(), CopyProgressRoutine,
                                   &callback, nullptr, makeNew ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
   const bool existed = !copied && makeNew && GetLastError() == ERROR_FILE_EXISTS;
+  // A copy that failed or was cancelled may leave a part of the target, read-only like its source,
+  // which the system's own cleaning up cannot delete either.
+  const bool plain = !existed && LeavePlain(target);
   if (callback.thrown)
     std::rethrow_exception(callback.thrown);
-  return plain(copied ? CopyResult::Copied : existed ? CopyResult::TargetExists : CopyResult::Failed);
+  return copied && plain ? CopyResult::Copied : existed ? CopyResult::TargetExists : CopyResult::Failed;
 }
 
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
@@ -402,7 +415,9 @@ Platform::MakeResult Win32Platform::MoveEntry(const std::string &from, const std
   return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), 0) ? MakeResult::Made : MakeFailure();
 }
 
-bool Win32Platform::RemoveFolder(const std::string &path) { return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE; }
+bool Win32Platform::RemoveFolder(const std::string &path) {
+  return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE;
+}
 
 std::wstring SystemPath(const std::string &path) {
   const std::wstring wide = Widen(path);
