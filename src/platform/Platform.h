@@ -35,8 +35,11 @@ public:
   // cannot be read (another program holds it, access is denied).
   virtual std::optional<std::string> ReadWholeFile(const std::string &path) = 0;
   // Puts `bytes` in the file's place at once, creating it where there is none: a crash, a power cut
-  // or a full disk leaves the old file or the new one, never part of each. False when nothing was
-  // written; then no temporary file is left behind either.
+  // or a full disk leaves the old file or the new one, never part of each. A file that another
+  // program holds for a moment (a virus scanner, the search indexer, cloud sync) is tried again for
+  // about a second. False when nothing was written; then no temporary file is left behind either,
+  // unless the system moved the old file off its name and then let neither file take it: both
+  // stay beside it then, as the only copies.
   virtual bool ReplaceWholeFile(const std::string &path, std::string_view bytes) = 0;
 
   // True when `path` names a file of any kind, not a folder.

@@ -135,11 +135,16 @@ bool LeavePlain(const std::string &target) {
   return plain == attributes || SetFileAttributesW(wide.c_str(), plain ? plain : FILE_ATTRIBUTE_NORMAL);
 }
 
+// A name beside `path` for its next content or its last while the one replaces the other:
+// `path`, the process's number, `serial` and `extension`.
+std::string NameBeside(const std::string &path, unsigned serial, const char *extension) {
+  return path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial) + extension;
+}
+
 // A new file beside `path` for its next content, never one that exists already.
 std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string name =
-        path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+  for (unsigned serial = 0; serial < 100; ++serial) {
+    const std::string name = NameBeside(path, serial, ".tmp");
     const HANDLE created =
         CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE)
@@ -148,6 +153,76 @@ std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
       break;
   }
   return {};
+}
+
+// A name beside `path` that no file has, for its old content while the new takes its place.
+std::wstring FreeNameBeside(const std::string &path) {
+  for (unsigned serial = 0; serial < 100; ++serial) {
+    std::wstring name = SystemPath(NameBeside(path, serial, ".old"));
+    if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+      return name;
+  }
+  return {};
+}
+
+// Antivirus, the search indexer and cloud sync open a file just after it is closed: until they let
+// go, replacing, moving or deleting it fails with one of these. ReplaceFile's "could not remove the
+// replaced file" and, given a backup name, "could not move the replacement" leave both files under
+// their names, the old one whole, so that it can be tried again too.
+bool BrieflyHeld(DWORD error) {
+  switch (error) {
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_ACCESS_DENIED:
+  case ERROR_LOCK_VIOLATION:
+  case ERROR_UNABLE_TO_REMOVE_REPLACED:
+  case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Runs `attempt` until it succeeds, or fails otherwise than while another program briefly holds
+// the file, or has been tried again five times over about a second; the system's error stays.
+template <typename Attempt> bool TriedAgainWhileHeld(Attempt attempt) {
+  for (int again = 5;; --again) {
+    if (attempt())
+      return true;
+    if (again == 0 || !BrieflyHeld(GetLastError()))
+      return false;
+    Sleep(200);
+  }
+}
+
+bool MoveIntoPlace(const std::wstring &from, const std::wstring &to) {
+  return TriedAgainWhileHeld([&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE; });
+}
+
+bool Delete(const std::wstring &path) {
+  return TriedAgainWhileHeld([&] { return DeleteFileW(path.c_str()) != FALSE; });
+}
+
+// Puts the file `replacement` in the place of `target`, which exists. Where that fails, `target`
+// keeps its old content and `replacement` is deleted; only where the old file could not be put
+// back under its name do both stay beside it, as the only copies of either content.
+bool ReplaceExisting(const std::string &target, const std::wstring &replacement) {
+  const std::wstring wideTarget = SystemPath(target), backup = FreeNameBeside(target);
+  // Without a backup name, ReplaceFile may leave the old file nowhere and the new one under its
+  // own name; Wine's moves the old one to a file of its own, left behind when that fails.
+  bool replaced = !backup.empty() && TriedAgainWhileHeld([&] {
+    return ReplaceFileW(wideTarget.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                        nullptr, nullptr) != FALSE;
+  });
+  if (!replaced && !backup.empty() && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file has the backup's name, and the new one still its own: the name is free for the
+    // new one, or else for the old one again.
+    replaced = MoveIntoPlace(replacement, wideTarget);
+    if (!replaced && !MoveIntoPlace(backup, wideTarget))
+      return false;
+  }
+  // The backup goes only once the new file has the name.
+  Delete(replaced ? backup : replacement);
+  return replaced;
 }
 
 // What a failed creation or move means to the caller.
@@ -220,25 +295,20 @@ bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view b
   if (!file)
     return false;
   DWORD written = 0;
-  bool done = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file.get());
+  const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size() && FlushFileBuffers(file.get());
   file.reset();
-  if (done) {
-    const std::wstring target = SystemPath(path), replacement = SystemPath(temporary);
-    // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
-    // there yet is simply renamed into place, never over one that appeared meanwhile.
-    if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-    else
-      done = ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != FALSE;
-    // The old file was moved aside but the new one not into its place: the name is free for it.
-    if (!done && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  const std::wstring replacement = SystemPath(temporary), target = SystemPath(path);
+  // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
+  // there yet is simply renamed into place, never over one that appeared meanwhile.
+  if (whole) {
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
+      return ReplaceExisting(path, replacement);
+    if (MoveIntoPlace(replacement, target))
+      return true;
   }
-  if (!done)
-    DeleteFileW(SystemPath(temporary).c_str());
-  return done;
+  Delete(replacement);
+  return false;
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
