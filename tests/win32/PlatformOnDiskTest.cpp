@@ -12,8 +12,9 @@
 #include <functional>
 #include <stdexcept>
 
-// The slot through which the platform calls the system's copy.
+// The slots through which the platform calls the system's copy and folder search.
 extern "C" decltype(&CopyFileExW) __imp_CopyFileExW;
+extern "C" decltype(&FindFirstFileW) __imp_FindFirstFileW;
 
 namespace sf {
 namespace {
@@ -77,6 +78,50 @@ TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCaseOrEveryNameInAF
     EXPECT_TRUE(has(name)) << name;
   EXPECT_FALSE(has(".") || has("..")) << "the folder's own entries name no file in it";
   EXPECT_FALSE(platform.ListNames(scratch / "missing"));
+}
+
+// The search as on the root of an empty drive, which has no entry at all, not even "." and "..".
+HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(PlatformOnDisk, MakesListsMovesAndRemovesEntriesOfRealFolders) {
+  using Made = Platform::MakeResult;
+  const std::string d = scratch / "d";
+  scratch.MakeFolder("d");
+  const auto listed = [&](const std::string &folder) {
+    std::vector<std::string> described;
+    const auto entries = platform.ListEntries(folder);
+    for (const auto &entry : entries.value())
+      described.push_back(entry.name + (entry.folder ? "\\" : "") + (entry.hidden ? " hidden" : "") +
+                          (entry.system ? " system" : ""));
+    std::sort(described.begin(), described.end());
+    return described;
+  };
+  // "表" and "ソ" end in the byte of "\" in Shift-JIS.
+  EXPECT_EQ(platform.MakeEmptyFile(d + "\\表.mp3"), Made::Made);
+  EXPECT_EQ(platform.MakeEmptyFile(d + "\\表.mp3"), Made::Exists);
+  EXPECT_EQ(platform.MakeFolder(d + "\\.hold", true), Made::Made);
+  EXPECT_EQ(platform.MakeFolder(d + "\\.hold", false), Made::Exists);
+  scratch.Write("d\\ソ.mp3", "so");
+  EXPECT_EQ(listed(d), (std::vector<std::string>{".hold\\ hidden", "ソ.mp3", "表.mp3"}));
+
+  EXPECT_EQ(platform.MoveEntry(d + "\\表.mp3", d + "\\.hold\\表.mp3"), Made::Made);
+  EXPECT_EQ(listed(d + "\\.hold"), std::vector<std::string>{"表.mp3"});
+  EXPECT_FALSE(platform.RemoveFolder(d + "\\.hold")) << "not empty";
+  EXPECT_EQ(platform.MoveEntry(d + "\\.hold\\表.mp3", d + "\\表.mp3"), Made::Made);
+  EXPECT_EQ(platform.MoveEntry(d + "\\表.mp3", d + "\\ソ.mp3"), Made::Exists);
+  EXPECT_EQ(platform.MoveEntry(d + "\\.hold", d + "\\ソ.mp3"), Made::Exists);
+  EXPECT_EQ(scratch.Names("d"), (std::vector<std::string>{".hold", "ソ.mp3", "表.mp3"}));
+  EXPECT_EQ(ReadWholeFile(d + "\\ソ.mp3"), "so");
+  EXPECT_TRUE(platform.RemoveFolder(d + "\\.hold"));
+
+  EXPECT_NE(platform.FileSystemOf(d), "");
+  EXPECT_FALSE(platform.ListEntries(scratch / "missing"));
+  EXPECT_FALSE(platform.ListEntries(d + "\\表.mp3")) << "a file lists nothing";
+  const ImportReplaced emptyRoot(__imp_FindFirstFileW, &FindNothing);
+  EXPECT_EQ(platform.ListEntries(d).value().size(), 0u);
 }
 
 TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {

@@ -30,6 +30,31 @@ FindHandle FindFirst(const std::string &pattern, WIN32_FIND_DATAW &entry) {
 
 int LastErrorCode() { return static_cast<int>(GetLastError()); }
 
+// Hands every entry of `folder` but "." and ".." to `take`, in the order the system lists them;
+// false when the folder could not be listed to the end. The root of an empty drive has no entry at
+// all, not even those two: there the search finds nothing.
+template <typename Take> bool ForEachEntry(const std::string &folder, Take take) {
+  WIN32_FIND_DATAW entry;
+  const auto search = FindFirst(JoinPath(folder, "*"), entry);
+  if (!search)
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    if (std::wstring_view(entry.cFileName) != L"." && std::wstring_view(entry.cFileName) != L"..")
+      take(entry);
+  } while (FindNextFileW(search.get(), &entry));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// The root of the volume that holds `path`, a full path, with its final "\"; empty when the system
+// cannot tell. The system wants room for the whole path, and for a "\" after a root named without.
+std::wstring VolumeRoot(const std::wstring &path) {
+  std::wstring root(path.size() + 2, L'\0');
+  if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())))
+    return {};
+  root.resize(root.find(L'\0'));
+  return root;
+}
+
 // Volume labels carry this attribute on systems that still report them.
 constexpr DWORD kVolumeLabel = 0x8;
 // A cloud file whose data lies elsewhere until it is read (OneDrive's "online-only" files): the
@@ -333,18 +358,11 @@ std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
 
 std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::string &folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAW entry;
-  const auto search = FindFirst(JoinPath(folder, "*"), entry);
-  if (!search)
-    return std::nullopt;
-  do {
-    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
-      continue;
-    names.push_back(Narrow(entry.cFileName));
-    if (entry.cAlternateFileName[0] != L'\0')
-      names.push_back(Narrow(entry.cAlternateFileName));
-  } while (FindNextFileW(search.get(), &entry));
-  if (GetLastError() != ERROR_NO_MORE_FILES)
+  if (!ForEachEntry(folder, [&](const WIN32_FIND_DATAW &entry) {
+        names.push_back(Narrow(entry.cFileName));
+        if (entry.cAlternateFileName[0] != L'\0')
+          names.push_back(Narrow(entry.cAlternateFileName));
+      }))
     return std::nullopt;
   return names;
 }
@@ -427,37 +445,28 @@ std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &f
     return std::nullopt;
   DiskSpace space{freeForUser.QuadPart, 1};
   // The cluster size is asked of the volume's root, which is what the older call expects.
-  std::wstring root(MAX_PATH + 1, L'\0');
+  const std::wstring root = VolumeRoot(directory);
   DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-  if (GetVolumePathNameW(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
-      GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+  if (!root.empty() && GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
     space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
   return space;
 }
 
 std::optional<std::vector<Platform::FolderEntry>> Win32Platform::ListEntries(const std::string &folder) {
   std::vector<FolderEntry> entries;
-  WIN32_FIND_DATAW entry;
-  const auto search = FindFirst(JoinPath(folder, "*"), entry);
-  if (!search)
-    return std::nullopt;
-  do {
-    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
-      continue;
-    entries.push_back({Narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
-                       (entry.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0});
-  } while (FindNextFileW(search.get(), &entry));
-  if (GetLastError() != ERROR_NO_MORE_FILES)
+  if (!ForEachEntry(folder, [&](const WIN32_FIND_DATAW &entry) {
+        entries.push_back({Narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+                           (entry.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0});
+      }))
     return std::nullopt;
   return entries;
 }
 
 std::string Win32Platform::FileSystemOf(const std::string &path) {
-  const std::wstring full = SystemPath(path);
-  std::wstring root(full.size() + 2, L'\0');
+  const std::wstring root = VolumeRoot(SystemPath(path));
   wchar_t fileSystem[MAX_PATH + 1] = L"";
-  if (!GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+  if (root.empty() ||
       !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
     return {};
   return Narrow(fileSystem);
@@ -468,7 +477,7 @@ Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
       CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (made == INVALID_HANDLE_VALUE)
     return MakeFailure();
-  CloseHandle(made);
+  const KernelHandle file(made);
   return MakeResult::Made;
 }
 
@@ -476,8 +485,11 @@ Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hid
   const std::wstring wide = SystemPath(path);
   if (!CreateDirectoryW(wide.c_str(), nullptr))
     return MakeFailure();
-  if (hidden)
-    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  // A folder asked for hidden is never left visible.
+  if (hidden && !SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN)) {
+    RemoveDirectoryW(wide.c_str());
+    return MakeResult::Failed;
+  }
   return MakeResult::Made;
 }
 
