@@ -501,6 +501,14 @@ bool Win32Platform::RemoveFolder(const std::string &path) {
   return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE;
 }
 
+void ExposeCloudFiles() {
+  using SetMode = CHAR(NTAPI *)(CHAR);
+  constexpr CHAR kExposePlaceholders = 2; // PHCM_EXPOSE_PLACEHOLDERS
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlSetProcessPlaceholderCompatibilityMode");
+  if (found)
+    reinterpret_cast<SetMode>(reinterpret_cast<void (*)()>(found))(kExposePlaceholders);
+}
+
 std::wstring SystemPath(const std::string &path) {
   const std::wstring wide = Widen(path);
   if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0)
