@@ -219,6 +219,13 @@ TEST_F(ProfileOnDisk, ASettingsFileThatAnotherProgramHoldsStaysWholeWithNothingL
   EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"});
 }
 
+TEST_F(ProfileOnDisk, AFolderInTheSettingsFilesPlaceStaysWithNothingBesideIt) {
+  scratch.MakeFolder("Tool\\Songferry.ini");
+  EXPECT_FALSE(platform.ReplaceWholeFile(scratch / "Tool\\Songferry.ini", "[Songferry]\r\n"));
+  EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"});
+  EXPECT_EQ(GetFileAttributesW(Widen(scratch / "Tool\\Songferry.ini").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+}
+
 TEST_F(ProfileOnDisk, ReportsASettingsFileItCannotWrite) {
   const std::string path = scratch / "missing\\Songferry.ini";
   TSFOption option(platform, path);

@@ -324,14 +324,15 @@ bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view b
                      written == bytes.size() && FlushFileBuffers(file.get());
   file.reset();
   const std::wstring replacement = SystemPath(temporary), target = SystemPath(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool absent = attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
   // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
-  // there yet is simply renamed into place, never over one that appeared meanwhile.
-  if (whole) {
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND)
-      return ReplaceExisting(path, replacement);
-    if (MoveIntoPlace(replacement, target))
-      return true;
-  }
+  // there yet is simply renamed into place, never over one that appeared meanwhile. A folder in
+  // the file's place stays there (Wine's ReplaceFile would move it aside).
+  if (whole && !absent && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0))
+    return ReplaceExisting(path, replacement);
+  if (whole && absent && MoveIntoPlace(replacement, target))
+    return true;
   Delete(replacement);
   return false;
 }
