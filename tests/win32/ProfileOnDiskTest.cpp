@@ -26,15 +26,14 @@ namespace {
 using testing::ImportReplaced;
 using testing::ReadWholeFile;
 
-// ReplaceFileW as Windows may answer, one answer a call: 0 replaces; an error leaves the files as
-// Microsoft documents it for a call with a backup name (for 1177, the old file under that name).
+// ReplaceFileW as Windows may answer, one answer a call from the back: 0 replaces; an error leaves
+// the files as Microsoft documents it for a call with a backup name (1177: the old file under it).
 std::vector<DWORD> replaceAnswers;
 decltype(&ReplaceFileW) systemReplaceFile;
 BOOL WINAPI ReplaceAnswering(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude,
                              LPVOID reserved) {
-  const DWORD answer = replaceAnswers.empty() ? 0 : replaceAnswers.front();
-  if (!replaceAnswers.empty())
-    replaceAnswers.erase(replaceAnswers.begin());
+  const DWORD answer = replaceAnswers.back();
+  replaceAnswers.pop_back();
   if (answer == 0)
     return systemReplaceFile(replaced, replacement, backup, flags, exclude, reserved);
   if (answer == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
@@ -47,7 +46,7 @@ BOOL WINAPI ReplaceAnswering(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR back
 bool refuseNewFile = false;
 decltype(&MoveFileExW) systemMoveFile;
 BOOL WINAPI MoveRefusingNewFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
-  if (refuseNewFile && std::wstring_view(from).substr(std::wstring_view(from).size() - 4) == L".tmp") {
+  if (refuseNewFile && wcsstr(from, L".tmp")) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -179,19 +178,15 @@ TEST_F(ProfileOnDisk, EveryAnswerOfTheSystemsReplaceLeavesTheOldSettingsOrTheNew
   const ImportReplaced replace(__imp_ReplaceFileW, &ReplaceAnswering);
   const ImportReplaced move(__imp_MoveFileExW, &MoveRefusingNewFile);
   const ImportReplaced pause(__imp_Sleep, &NoPause);
-  constexpr DWORD kHeld = ERROR_UNABLE_TO_REMOVE_REPLACED, kNotMoved = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
   const struct {
     std::vector<DWORD> answers;
-    bool newFileMoves;
-    bool replaced;
-  } cases[] = {
-      {{0}, true, true},
-      {{kHeld, kHeld, kHeld, kHeld, kHeld, kHeld}, true, false},
-      {{kNotMoved, kNotMoved, kNotMoved, kNotMoved, kNotMoved, kNotMoved}, true, false},
-      {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, true, true},
-      {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, false, false},
-      {{ERROR_SHARING_VIOLATION, 0}, true, true},
-  };
+    bool newFileMoves, replaced;
+  } cases[] = {{{0}, true, true},
+               {std::vector<DWORD>(6, ERROR_UNABLE_TO_REMOVE_REPLACED), true, false},
+               {std::vector<DWORD>(6, ERROR_UNABLE_TO_MOVE_REPLACEMENT), true, false},
+               {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, true, true},
+               {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, false, false},
+               {{0, ERROR_SHARING_VIOLATION}, true, true}};
   const std::string path = scratch / "Tool\\Songferry.ini", old = "[Songferry]\r\nToDir=E:\\\r\n",
                     next = "[Songferry]\r\nToDir=F:\\\r\n";
   for (const auto &c : cases) {
