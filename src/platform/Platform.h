@@ -35,8 +35,11 @@ public:
   // cannot be read (another program holds it, access is denied).
   virtual std::optional<std::string> ReadWholeFile(const std::string &path) = 0;
   // Puts `bytes` in the file's place at once, creating it where there is none: a crash, a power cut
-  // or a full disk leaves the old file or the new one, never part of each. False when nothing was
-  // written; then no temporary file is left behind either.
+  // or a full disk leaves the old file or the new one, never part of each. A file that another
+  // program holds for a moment (a virus scanner, the search indexer, cloud sync) is tried again for
+  // about a second. False when nothing was written; then no temporary file is left behind either,
+  // unless the system moved the old file off its name and then let neither file take it: both
+  // stay beside it then, as the only copies.
   virtual bool ReplaceWholeFile(const std::string &path, std::string_view bytes) = 0;
 
   // True when `path` names a file of any kind, not a folder.
@@ -56,7 +59,8 @@ public:
   // Copies over an existing target, or, when `makeNew`, fails on one without touching it. Calls
   // `whileCopying` now and then during a long copy so that the caller can keep its windows answering.
   // The copy is left neither read-only, hidden nor system, whatever the source is, so that a later
-  // run can clear or replace it.
+  // run can clear or replace it; a partial target is left plain too (after a failure, or when
+  // `whileCopying` throws, which ends the copy and goes on to the caller), so that it can be removed.
   virtual CopyResult CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                   const std::function<void()> &whileCopying) = 0;
   // The absolute, normalised form of `path` (against the working folder, and for "D:x" against

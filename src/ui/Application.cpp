@@ -11,6 +11,7 @@
 namespace sf::ui {
 
 int RunApplication() {
+  ExposeCloudFiles();
   const ComApartment com;
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                       ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_TREEVIEW_CLASSES};

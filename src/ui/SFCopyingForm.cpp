@@ -163,6 +163,8 @@ void TCopyingForm::KeepResponsive() {
 }
 
 void TCopyingForm::ShowInfo(const std::string &text) {
+  if (workEnded_)
+    workEnded_();
   if (pending_)
     PaintProgress();
   DiscardQueuedInput();

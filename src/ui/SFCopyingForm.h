@@ -4,6 +4,7 @@
 #include "ui/Window.h"
 
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -26,6 +27,9 @@ public:
   void KeepResponsive() override;
   void ShowInfo(const std::string &text) override;
   bool CancelRequested() const override { return cancelRequested_; }
+  // What ends a run's hold on the system once its work is over, before the box that closes it:
+  // the box may wait long for its OK.
+  void WhenWorkEnds(std::function<void()> ended) { workEnded_ = std::move(ended); }
 
 protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -43,6 +47,7 @@ private:
   void TakeInput();
 
   bool running_ = false; // shown for a run that has not closed it yet
+  std::function<void()> workEnded_;
   bool cancelRequested_ = false;
   std::string label_;
   std::int32_t position_ = 0;

@@ -73,18 +73,24 @@ private:
   HWND focus_;
 };
 
+// Lets the session end again, once only however often asked.
+void AllowSessionEnd(HWND window, bool &copying) {
+  if (!copying)
+    return;
+  ShutdownBlockReasonDestroy(window);
+  copying = false;
+}
+
 // While a copy command works the session may not end unasked, which would leave a track half
-// copied: Windows shows the reason to the user who logs off or shuts down meanwhile.
+// copied: Windows shows the reason to the user who logs off or shuts down meanwhile. The run's
+// closing box lifts it earlier, as it appears.
 class SessionEndRefused {
 public:
   SessionEndRefused(HWND window, bool &copying) : window_(window), copying_(copying) {
     copying_ = true;
     ShutdownBlockReasonCreate(window_, Widen(messages::kRunBlocksSessionEnd).c_str());
   }
-  ~SessionEndRefused() {
-    ShutdownBlockReasonDestroy(window_);
-    copying_ = false;
-  }
+  ~SessionEndRefused() { AllowSessionEnd(window_, copying_); }
   SessionEndRefused(const SessionEndRefused &) = delete;
   SessionEndRefused &operator=(const SessionEndRefused &) = delete;
 
@@ -141,6 +147,7 @@ TFrmSFMain::TFrmSFMain(Platform &platform, const std::string &commandLine, int s
   // settings, does not run, and the user has changed nothing yet.
   optionDlg_ = std::make_unique<TSFOptionDlg>(Handle());
   copyingForm_ = std::make_unique<TCopyingForm>(Handle());
+  copyingForm_->WhenWorkEnds([this] { AllowSessionEnd(Handle(), copying_); });
   about_ = std::make_unique<TSFAbout>(Handle());
 }
 

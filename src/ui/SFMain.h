@@ -65,7 +65,7 @@ private:
   // While a copy command runs, to its last box: nothing may then open another window, end the
   // program or choose another playlist.
   bool running_ = false;
-  // While the run itself works: the session may not end then.
+  // While the run itself works, up to its closing box: the session may not end then.
   bool copying_ = false;
   bool settingsSaved_ = false;
 };

@@ -1,3 +1,4 @@
+#include "ImportReplaced.h"
 #include "WindowTestFixture.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"
@@ -148,25 +149,39 @@ TEST_F(CopyCommandTest, ShowsTheProgramsOwnErrorsAndKeepsRunning) {
   }
 }
 
-TEST_F(CopyCommandTest, RefusesToEndTheSessionDuringARunAndSavesTheSettingsAsItEnds) {
+// The closing box may wait long for its OK: it must keep neither a shutdown nor an update's restart.
+TEST_F(CopyCommandTest, RefusesToEndTheSessionDuringARunUntilItsBoxAndSavesTheSettingsAsItEnds) {
+  MakeLongTrack();
   blockReasons.clear();
   const ImportReplaced create(__imp_ShutdownBlockReasonCreate, &RecordBlockReason);
   const ImportReplaced destroy(__imp_ShutdownBlockReasonDestroy, &RecordBlockReasonRemoved);
   const HWND main = Main().Handle();
-  DWORD_PTR answerDuringTheRun = TRUE;
-  std::vector<std::pair<HWND, std::string>> reasonsDuringTheRun;
+  DWORD_PTR answerDuringTheRun = TRUE, answerAtTheBox = FALSE;
+  bool duringTheCopy = false;
+  std::thread system([&] {
+    WaitUntil([&] { return LongTrackCopied() > 0; }, 30);
+    SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answerDuringTheRun);
+    duringTheCopy = LongTrackCopied() < kLongTrack;
+  });
+  std::vector<std::pair<HWND, std::string>> reasonsAtTheBox;
   {
-    WindowAnswerer info("#32770", IDOK, [&](HWND) {
-      reasonsDuringTheRun = blockReasons;
-      SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answerDuringTheRun);
-    });
+    WindowAnswerer info(
+        "#32770", IDOK,
+        [&](HWND) {
+          reasonsAtTheBox = blockReasons;
+          SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answerAtTheBox);
+        },
+        60);
     Click(main, layouts::kIdOk);
     EXPECT_EQ(info.Seen().text, "mix.m3uより3曲をコピーしました");
   }
+  system.join();
+  ASSERT_TRUE(duringTheCopy) << "the track copied too fast to probe the run";
   EXPECT_EQ(answerDuringTheRun, static_cast<DWORD_PTR>(FALSE));
+  EXPECT_EQ(answerAtTheBox, static_cast<DWORD_PTR>(TRUE));
   using Reasons = std::vector<std::pair<HWND, std::string>>;
-  EXPECT_EQ(reasonsDuringTheRun, (Reasons{{main, "プレイリストのコピー中です"}}));
-  EXPECT_EQ(blockReasons, (Reasons{{main, "プレイリストのコピー中です"}, {main, ""}}));
+  EXPECT_EQ(reasonsAtTheBox, (Reasons{{main, "プレイリストのコピー中です"}, {main, ""}}));
+  EXPECT_EQ(blockReasons, reasonsAtTheBox) << "removed once";
   EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
 
   // Windows may end the process after this without destroying a window.

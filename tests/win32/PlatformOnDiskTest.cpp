@@ -1,3 +1,4 @@
+#include "ImportReplaced.h"
 #include "ScratchFolder.h"
 #include "platform/InOutError.h"
 #include "platform/win32/SystemFolders.h"
@@ -11,9 +12,14 @@
 #include <functional>
 #include <stdexcept>
 
+// The slots through which the platform calls the system's copy and folder search.
+extern "C" decltype(&CopyFileExW) __imp_CopyFileExW;
+extern "C" decltype(&FindFirstFileW) __imp_FindFirstFileW;
+
 namespace sf {
 namespace {
 
+using testing::ImportReplaced;
 using testing::ReadWholeFile;
 using testing::ScratchFolder;
 
@@ -72,6 +78,48 @@ TEST_F(PlatformOnDisk, ListsVisibleFilesMatchingAPatternInAnyCaseOrEveryNameInAF
     EXPECT_TRUE(has(name)) << name;
   EXPECT_FALSE(has(".") || has("..")) << "the folder's own entries name no file in it";
   EXPECT_FALSE(platform.ListNames(scratch / "missing"));
+}
+
+// The search as on the root of an empty drive, which has no entry at all, not even "." and "..".
+HANDLE WINAPI FindNothing(LPCWSTR, LPWIN32_FIND_DATAW) {
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return INVALID_HANDLE_VALUE;
+}
+
+TEST_F(PlatformOnDisk, MakesListsMovesAndRemovesEntriesOfRealFolders) {
+  using Made = Platform::MakeResult;
+  const std::string d = scratch / "d";
+  scratch.MakeFolder("d");
+  const auto listed = [&](const std::string &folder) {
+    std::vector<std::string> described;
+    const auto entries = platform.ListEntries(folder);
+    for (const auto &entry : entries.value())
+      described.push_back(entry.name + (entry.folder ? "\\" : "") + (entry.hidden ? " hidden" : "") +
+                          (entry.system ? " system" : ""));
+    std::sort(described.begin(), described.end());
+    return described;
+  };
+  // "表" and "ソ" end in the byte of "\" in Shift-JIS.
+  EXPECT_EQ(platform.MakeEmptyFile(d + "\\表.mp3"), Made::Made);
+  EXPECT_EQ(platform.MakeEmptyFile(d + "\\表.mp3"), Made::Exists);
+  EXPECT_EQ(platform.MakeFolder(d + "\\.hold", true), Made::Made);
+  scratch.Write("d\\ソ.mp3", "so");
+  EXPECT_EQ(listed(d), (std::vector<std::string>{".hold\\ hidden", "ソ.mp3", "表.mp3"}));
+
+  EXPECT_EQ(platform.MoveEntry(d + "\\表.mp3", d + "\\.hold\\表.mp3"), Made::Made);
+  EXPECT_EQ(listed(d + "\\.hold"), std::vector<std::string>{"表.mp3"});
+  EXPECT_FALSE(platform.RemoveFolder(d + "\\.hold")) << "not empty";
+  EXPECT_EQ(platform.MoveEntry(d + "\\.hold\\表.mp3", d + "\\表.mp3"), Made::Made);
+  EXPECT_EQ(platform.MoveEntry(d + "\\表.mp3", d + "\\ソ.mp3"), Made::Exists);
+  EXPECT_EQ(scratch.Names("d"), (std::vector<std::string>{".hold", "ソ.mp3", "表.mp3"}));
+  EXPECT_EQ(ReadWholeFile(d + "\\ソ.mp3"), "so");
+  EXPECT_TRUE(platform.RemoveFolder(d + "\\.hold"));
+
+  EXPECT_NE(platform.FileSystemOf(d), "");
+  EXPECT_FALSE(platform.ListEntries(scratch / "missing"));
+  EXPECT_FALSE(platform.ListEntries(d + "\\表.mp3")) << "a file lists nothing";
+  const ImportReplaced emptyRoot(__imp_FindFirstFileW, &FindNothing);
+  EXPECT_EQ(platform.ListEntries(d).value().size(), 0u);
 }
 
 TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {
@@ -149,6 +197,36 @@ TEST_F(PlatformOnDisk, CopiesComeOutPlainThroughEitherCopy) {
     EXPECT_EQ(copier->CopyFileOver(scratch / "src\\gone.mp3", target + ".x", false, [] {}),
               Platform::CopyResult::Failed);
   }
+}
+
+// The system's copy as Windows runs it, calling back after the first chunk, which Wine's never does;
+// a cancel leaves the target as Windows does when it cannot delete it, read-only like its source.
+decltype(&CopyFileExW) systemCopyFileEx;
+BOOL WINAPI CopyCallingBack(LPCWSTR source, LPCWSTR target, LPPROGRESS_ROUTINE routine, LPVOID data, LPBOOL cancel,
+                            DWORD flags) {
+  if (!systemCopyFileEx(source, target, nullptr, nullptr, cancel, flags))
+    return FALSE;
+  if (routine({}, {}, {}, {}, 1, CALLBACK_CHUNK_FINISHED, nullptr, nullptr, data) == PROGRESS_CONTINUE)
+    return TRUE;
+  SetLastError(ERROR_REQUEST_ABORTED);
+  return FALSE;
+}
+
+TEST_F(PlatformOnDisk, ACancelledCopyOfAReadOnlySourceLeavesATargetThatCanBeRemovedThroughEitherCopy) {
+  scratch.Write("src\\ro.mp3", std::string(512 * 1024, 'm'), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+  Win32Platform systemCopy(Win32Platform::SystemCopy::Always);
+  systemCopyFileEx = __imp_CopyFileExW;
+  const ImportReplaced callingBack(__imp_CopyFileExW, &CopyCallingBack);
+  for (auto *copier : {&platform, &systemCopy}) {
+    scratch.MakeFolder("dst");
+    const std::string target = scratch / "dst\\ro.mp3";
+    EXPECT_THROW(
+        copier->CopyFileOver(scratch / "src\\ro.mp3", target, true, [] { throw std::runtime_error("cancel"); }),
+        std::runtime_error);
+    EXPECT_TRUE(platform.RemoveFile(target));
+    EXPECT_EQ(scratch.Names("dst"), std::vector<std::string>{});
+  }
+  EXPECT_TRUE(platform.QueryFile(scratch / "src\\ro.mp3").readOnly) << "the source stays as it was";
 }
 
 TEST_F(PlatformOnDisk, TheSystemCopysRoutineCancelsOnAnExceptionAndKeepsIt) {

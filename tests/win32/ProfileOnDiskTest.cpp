@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "ImportReplaced.h"
 #include "ScratchFolder.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFPlayList.h"
@@ -14,10 +15,47 @@
 #include <filesystem>
 #include <fstream>
 
+// The slots through which the platform calls the system to put a new settings file in place.
+extern "C" decltype(&ReplaceFileW) __imp_ReplaceFileW;
+extern "C" decltype(&MoveFileExW) __imp_MoveFileExW;
+extern "C" decltype(&Sleep) __imp_Sleep;
+
 namespace sf {
 namespace {
 
+using testing::ImportReplaced;
 using testing::ReadWholeFile;
+
+// ReplaceFileW as Windows may answer, one answer a call from the back: 0 replaces; an error leaves
+// the files as Microsoft documents it for a call with a backup name (1177: the old file under it).
+std::vector<DWORD> replaceAnswers;
+decltype(&ReplaceFileW) systemReplaceFile;
+BOOL WINAPI ReplaceAnswering(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID exclude,
+                             LPVOID reserved) {
+  const DWORD answer = replaceAnswers.back();
+  replaceAnswers.pop_back();
+  if (answer == 0)
+    return systemReplaceFile(replaced, replacement, backup, flags, exclude, reserved);
+  if (answer == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+    MoveFileExW(replaced, backup, 0);
+  SetLastError(answer);
+  return FALSE;
+}
+
+// MoveFileExW, refusing to move the new settings file while `refuseNewFile` is set.
+bool refuseNewFile = false;
+decltype(&MoveFileExW) systemMoveFile;
+BOOL WINAPI MoveRefusingNewFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (refuseNewFile && wcsstr(from, L".tmp")) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return systemMoveFile(from, to, flags);
+}
+
+// The pause between tries, not taken.
+VOID WINAPI NoPause(DWORD) {}
+
 using testing::ScratchFolder;
 
 class ProfileOnDisk : public ::testing::Test {
@@ -132,6 +170,55 @@ TEST_F(ProfileOnDisk, ASaveThatFailsOnAFullDiskLeavesTheOldFileWholeAndNoTempora
   for (const auto &name : names)
     DeleteFileW(Widen(folder + "\\" + name).c_str());
   RemoveDirectoryW(Widen(folder).c_str());
+}
+
+TEST_F(ProfileOnDisk, EveryAnswerOfTheSystemsReplaceLeavesTheOldSettingsOrTheNewWholeAndNothingBeside) {
+  systemReplaceFile = __imp_ReplaceFileW;
+  systemMoveFile = __imp_MoveFileExW;
+  const ImportReplaced replace(__imp_ReplaceFileW, &ReplaceAnswering);
+  const ImportReplaced move(__imp_MoveFileExW, &MoveRefusingNewFile);
+  const ImportReplaced pause(__imp_Sleep, &NoPause);
+  const struct {
+    std::vector<DWORD> answers;
+    bool newFileMoves, replaced;
+  } cases[] = {{{0}, true, true},
+               {std::vector<DWORD>(6, ERROR_UNABLE_TO_REMOVE_REPLACED), true, false},
+               {std::vector<DWORD>(6, ERROR_UNABLE_TO_MOVE_REPLACEMENT), true, false},
+               {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, true, true},
+               {{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}, false, false},
+               {{0, ERROR_SHARING_VIOLATION}, true, true}};
+  const std::string path = scratch / "Tool\\Songferry.ini", old = "[Songferry]\r\nToDir=E:\\\r\n",
+                    next = "[Songferry]\r\nToDir=F:\\\r\n";
+  for (const auto &c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answers) + (c.newFileMoves ? "" : ", the new file not moved"));
+    scratch.Write("Tool\\Songferry.ini", old);
+    replaceAnswers = c.answers;
+    refuseNewFile = !c.newFileMoves;
+    EXPECT_EQ(platform.ReplaceWholeFile(path, next), c.replaced);
+    EXPECT_TRUE(replaceAnswers.empty()) << "tried again five times at most";
+    EXPECT_EQ(ReadWholeFile(path), c.replaced ? next : old);
+    EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"});
+  }
+}
+
+TEST_F(ProfileOnDisk, ASettingsFileThatAnotherProgramHoldsStaysWholeWithNothingLeftBesideOrInTheWorkingFolder) {
+  const ImportReplaced pause(__imp_Sleep, &NoPause);
+  const std::string path = scratch / "Tool\\Songferry.ini", old = "[Songferry]\r\nToDir=E:\\\r\n";
+  scratch.Write("Tool\\Songferry.ini", old);
+  SetCurrentDirectoryW(Widen(scratch / "Tool").c_str());
+  const HANDLE held = CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(platform.ReplaceWholeFile(path, "[Songferry]\r\nToDir=F:\\\r\n"));
+  CloseHandle(held);
+  EXPECT_EQ(ReadWholeFile(path), old);
+  EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"});
+}
+
+TEST_F(ProfileOnDisk, AFolderInTheSettingsFilesPlaceStaysWithNothingBesideIt) {
+  scratch.MakeFolder("Tool\\Songferry.ini");
+  EXPECT_FALSE(platform.ReplaceWholeFile(scratch / "Tool\\Songferry.ini", "[Songferry]\r\n"));
+  EXPECT_EQ(scratch.Names("Tool"), std::vector<std::string>{"Songferry.ini"});
+  EXPECT_EQ(GetFileAttributesW(Widen(scratch / "Tool\\Songferry.ini").c_str()), FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TEST_F(ProfileOnDisk, ReportsASettingsFileItCannotWrite) {

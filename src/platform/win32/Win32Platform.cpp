@@ -30,6 +30,31 @@ FindHandle FindFirst(const std::string &pattern, WIN32_FIND_DATAW &entry) {
 
 int LastErrorCode() { return static_cast<int>(GetLastError()); }
 
+// Hands every entry of `folder` but "." and ".." to `take`, in the order the system lists them;
+// false when the folder could not be listed to the end. The root of an empty drive has no entry at
+// all, not even those two: there the search finds nothing.
+template <typename Take> bool ForEachEntry(const std::string &folder, Take take) {
+  WIN32_FIND_DATAW entry;
+  const auto search = FindFirst(JoinPath(folder, "*"), entry);
+  if (!search)
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    if (std::wstring_view(entry.cFileName) != L"." && std::wstring_view(entry.cFileName) != L"..")
+      take(entry);
+  } while (FindNextFileW(search.get(), &entry));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// The root of the volume that holds `path`, a full path, with its final "\"; empty when the system
+// cannot tell. The system wants room for the whole path, and for a "\" after a root named without.
+std::wstring VolumeRoot(const std::wstring &path) {
+  std::wstring root(path.size() + 2, L'\0');
+  if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())))
+    return {};
+  root.resize(root.find(L'\0'));
+  return root;
+}
+
 // Volume labels carry this attribute on systems that still report them.
 constexpr DWORD kVolumeLabel = 0x8;
 // A cloud file whose data lies elsewhere until it is read (OneDrive's "online-only" files): the
@@ -73,9 +98,20 @@ std::string NumberedIdentity(HANDLE file) {
   return IdentityFromNumbers(numbers);
 }
 
-// The copy as Wine's CopyFileEx makes it (the same sharing, chunks, attributes and last-write
-// time; never onto the source itself; with `makeNew`, never over an existing file), calling
-// `whileCopying` after every chunk.
+// Whether `target` names the file open as `source`, under whatever name: emptying the one would
+// empty the other.
+bool IsSameFile(HANDLE source, const std::string &target) {
+  const KernelHandle existing = OpenToAsk(target);
+  if (!existing)
+    return false;
+  const std::string identity = NumberedIdentity(existing.get());
+  return !identity.empty() && identity == NumberedIdentity(source);
+}
+
+// The copy as Wine's CopyFileEx makes it (the same sharing, chunks and last-write time; never onto
+// the source itself; with `makeNew`, never over an existing file), calling `whileCopying` after
+// every chunk. The target is plain from its creation, whatever the source is: a part left by a
+// failure or a cancel can be removed.
 Platform::CopyResult CopyInChunks(const std::string &source, const std::string &target, bool makeNew,
                                   const std::function<void()> &whileCopying) {
   using Result = Platform::CopyResult;
@@ -87,16 +123,12 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
   FILE_BASIC_INFO info;
   if (!GetFileInformationByHandleEx(in.get(), FileBasicInfo, &info, sizeof info))
     return Result::Failed;
-  // Emptying the target must never empty the source through another name for it.
-  if (const KernelHandle existing = makeNew ? KernelHandle() : OpenToAsk(target)) {
-    const std::string identity = NumberedIdentity(existing.get());
-    if (!identity.empty() && identity == NumberedIdentity(in.get())) {
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return Result::Failed;
-    }
+  if (!makeNew && IsSameFile(in.get(), target)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return Result::Failed;
   }
   opened = CreateFileW(SystemPath(target).c_str(), GENERIC_WRITE, 0, nullptr, makeNew ? CREATE_NEW : CREATE_ALWAYS,
-                       info.FileAttributes, nullptr);
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return makeNew && GetLastError() == ERROR_FILE_EXISTS ? Result::TargetExists : Result::Failed;
   const KernelHandle out(opened);
@@ -115,8 +147,9 @@ Platform::CopyResult CopyInChunks(const std::string &source, const std::string &
   return SetFileTime(out.get(), nullptr, nullptr, &lastWrite) ? Result::Copied : Result::Failed;
 }
 
-// The system's copy gives the copy the source's attributes, and refuses to replace a read-only,
-// hidden or system file: a copy left so could never be cleared or replaced by a later run.
+// The system's copy gives the copy the source's attributes from its creation on, and refuses to
+// replace a read-only, hidden or system file: a copy left so could never be cleared or replaced by
+// a later run, nor a part of one removed.
 bool LeavePlain(const std::string &target) {
   constexpr DWORD kKeepsFromReplacing = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   const std::wstring wide = SystemPath(target);
@@ -127,11 +160,16 @@ bool LeavePlain(const std::string &target) {
   return plain == attributes || SetFileAttributesW(wide.c_str(), plain ? plain : FILE_ATTRIBUTE_NORMAL);
 }
 
+// A name beside `path` for its next content or its last while the one replaces the other:
+// `path`, the process's number, `serial` and `extension`.
+std::string NameBeside(const std::string &path, unsigned serial, const char *extension) {
+  return path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial) + extension;
+}
+
 // A new file beside `path` for its next content, never one that exists already.
 std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const std::string name =
-        path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+  for (unsigned serial = 0; serial < 100; ++serial) {
+    const std::string name = NameBeside(path, serial, ".tmp");
     const HANDLE created =
         CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE)
@@ -140,6 +178,76 @@ std::pair<std::string, KernelHandle> CreateBeside(const std::string &path) {
       break;
   }
   return {};
+}
+
+// A name beside `path` that no file has, for its old content while the new takes its place.
+std::wstring FreeNameBeside(const std::string &path) {
+  for (unsigned serial = 0; serial < 100; ++serial) {
+    std::wstring name = SystemPath(NameBeside(path, serial, ".old"));
+    if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+      return name;
+  }
+  return {};
+}
+
+// Antivirus, the search indexer and cloud sync open a file just after it is closed: until they let
+// go, replacing, moving or deleting it fails with one of these. ReplaceFile's "could not remove the
+// replaced file" and, given a backup name, "could not move the replacement" leave both files under
+// their names, the old one whole, so that it can be tried again too.
+bool BrieflyHeld(DWORD error) {
+  switch (error) {
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_ACCESS_DENIED:
+  case ERROR_LOCK_VIOLATION:
+  case ERROR_UNABLE_TO_REMOVE_REPLACED:
+  case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Runs `attempt` until it succeeds, or fails otherwise than while another program briefly holds
+// the file, or has been tried again five times over about a second; the system's error stays.
+template <typename Attempt> bool TriedAgainWhileHeld(Attempt attempt) {
+  for (int again = 5;; --again) {
+    if (attempt())
+      return true;
+    if (again == 0 || !BrieflyHeld(GetLastError()))
+      return false;
+    Sleep(200);
+  }
+}
+
+bool MoveIntoPlace(const std::wstring &from, const std::wstring &to) {
+  return TriedAgainWhileHeld([&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE; });
+}
+
+bool Delete(const std::wstring &path) {
+  return TriedAgainWhileHeld([&] { return DeleteFileW(path.c_str()) != FALSE; });
+}
+
+// Puts the file `replacement` in the place of `target`, which exists. Where that fails, `target`
+// keeps its old content and `replacement` is deleted; only where the old file could not be put
+// back under its name do both stay beside it, as the only copies of either content.
+bool ReplaceExisting(const std::string &target, const std::wstring &replacement) {
+  const std::wstring wideTarget = SystemPath(target), backup = FreeNameBeside(target);
+  // Without a backup name, ReplaceFile may leave the old file nowhere and the new one under its
+  // own name; Wine's moves the old one to a file of its own, left behind when that fails.
+  bool replaced = !backup.empty() && TriedAgainWhileHeld([&] {
+    return ReplaceFileW(wideTarget.c_str(), replacement.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                        nullptr, nullptr) != FALSE;
+  });
+  if (!replaced && !backup.empty() && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+    // The old file has the backup's name, and the new one still its own: the name is free for the
+    // new one, or else for the old one again.
+    replaced = MoveIntoPlace(replacement, wideTarget);
+    if (!replaced && !MoveIntoPlace(backup, wideTarget))
+      return false;
+  }
+  // The backup goes only once the new file has the name.
+  Delete(replaced ? backup : replacement);
+  return replaced;
 }
 
 // What a failed creation or move means to the caller.
@@ -212,25 +320,21 @@ bool Win32Platform::ReplaceWholeFile(const std::string &path, std::string_view b
   if (!file)
     return false;
   DWORD written = 0;
-  bool done = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size() && FlushFileBuffers(file.get());
+  const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                     written == bytes.size() && FlushFileBuffers(file.get());
   file.reset();
-  if (done) {
-    const std::wstring target = SystemPath(path), replacement = SystemPath(temporary);
-    // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
-    // there yet is simply renamed into place, never over one that appeared meanwhile.
-    if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-    else
-      done = ReplaceFileW(target.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                          nullptr) != FALSE;
-    // The old file was moved aside but the new one not into its place: the name is free for it.
-    if (!done && GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-      done = MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-  }
-  if (!done)
-    DeleteFileW(SystemPath(temporary).c_str());
-  return done;
+  const std::wstring replacement = SystemPath(temporary), target = SystemPath(path);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool absent = attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND;
+  // ReplaceFile keeps the old file's attributes, security and creation time; a file that is not
+  // there yet is simply renamed into place, never over one that appeared meanwhile. A folder in
+  // the file's place stays there (Wine's ReplaceFile would move it aside).
+  if (whole && !absent && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0))
+    return ReplaceExisting(path, replacement);
+  if (whole && absent && MoveIntoPlace(replacement, target))
+    return true;
+  Delete(replacement);
+  return false;
 }
 
 bool Win32Platform::FileExists(const std::string &path) {
@@ -255,18 +359,11 @@ std::vector<std::string> Win32Platform::ListFiles(const std::string &pattern) {
 
 std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::string &folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAW entry;
-  const auto search = FindFirst(JoinPath(folder, "*"), entry);
-  if (!search)
-    return std::nullopt;
-  do {
-    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
-      continue;
-    names.push_back(Narrow(entry.cFileName));
-    if (entry.cAlternateFileName[0] != L'\0')
-      names.push_back(Narrow(entry.cAlternateFileName));
-  } while (FindNextFileW(search.get(), &entry));
-  if (GetLastError() != ERROR_NO_MORE_FILES)
+  if (!ForEachEntry(folder, [&](const WIN32_FIND_DATAW &entry) {
+        names.push_back(Narrow(entry.cFileName));
+        if (entry.cAlternateFileName[0] != L'\0')
+          names.push_back(Narrow(entry.cAlternateFileName));
+      }))
     return std::nullopt;
   return names;
 }
@@ -275,18 +372,23 @@ bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(Sys
 
 Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                                  const std::function<void()> &whileCopying) {
-  const auto plain = [&](CopyResult result) {
-    return result == CopyResult::Copied && !LeavePlain(target) ? CopyResult::Failed : result;
-  };
   if (systemCopy_ == SystemCopy::WhereItCallsBack && !SystemCopyCallsBack())
-    return plain(CopyInChunks(source, target, makeNew, whileCopying));
+    return CopyInChunks(source, target, makeNew, whileCopying);
+  // Whatever is left under the target's name after the copy is made plain: it must not be the source.
+  if (const KernelHandle in = makeNew ? KernelHandle() : OpenToAsk(source); in && IsSameFile(in.get(), target)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return CopyResult::Failed;
+  }
   CopyCallback callback{whileCopying, nullptr};
   const bool copied = CopyFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(), CopyProgressRoutine,
                                   &callback, nullptr, makeNew ? COPY_FILE_FAIL_IF_EXISTS : 0) != FALSE;
   const bool existed = !copied && makeNew && GetLastError() == ERROR_FILE_EXISTS;
+  // A copy that failed or was cancelled may leave a part of the target, read-only like its source,
+  // which the system's own cleaning up cannot delete either.
+  const bool plain = !existed && LeavePlain(target);
   if (callback.thrown)
     std::rethrow_exception(callback.thrown);
-  return plain(copied ? CopyResult::Copied : existed ? CopyResult::TargetExists : CopyResult::Failed);
+  return copied && plain ? CopyResult::Copied : existed ? CopyResult::TargetExists : CopyResult::Failed;
 }
 
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
@@ -344,37 +446,28 @@ std::optional<Platform::DiskSpace> Win32Platform::FreeSpace(const std::string &f
     return std::nullopt;
   DiskSpace space{freeForUser.QuadPart, 1};
   // The cluster size is asked of the volume's root, which is what the older call expects.
-  std::wstring root(MAX_PATH + 1, L'\0');
+  const std::wstring root = VolumeRoot(directory);
   DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-  if (GetVolumePathNameW(directory.c_str(), root.data(), static_cast<DWORD>(root.size())) &&
-      GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+  if (!root.empty() && GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
     space.allocationUnit = std::uint64_t{sectorsPerCluster} * bytesPerSector;
   return space;
 }
 
 std::optional<std::vector<Platform::FolderEntry>> Win32Platform::ListEntries(const std::string &folder) {
   std::vector<FolderEntry> entries;
-  WIN32_FIND_DATAW entry;
-  const auto search = FindFirst(JoinPath(folder, "*"), entry);
-  if (!search)
-    return std::nullopt;
-  do {
-    if (std::wstring_view(entry.cFileName) == L"." || std::wstring_view(entry.cFileName) == L"..")
-      continue;
-    entries.push_back({Narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                       (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
-                       (entry.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0});
-  } while (FindNextFileW(search.get(), &entry));
-  if (GetLastError() != ERROR_NO_MORE_FILES)
+  if (!ForEachEntry(folder, [&](const WIN32_FIND_DATAW &entry) {
+        entries.push_back({Narrow(entry.cFileName), (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
+                           (entry.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0});
+      }))
     return std::nullopt;
   return entries;
 }
 
 std::string Win32Platform::FileSystemOf(const std::string &path) {
-  const std::wstring full = SystemPath(path);
-  std::wstring root(full.size() + 2, L'\0');
+  const std::wstring root = VolumeRoot(SystemPath(path));
   wchar_t fileSystem[MAX_PATH + 1] = L"";
-  if (!GetVolumePathNameW(full.c_str(), root.data(), static_cast<DWORD>(root.size())) ||
+  if (root.empty() ||
       !GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fileSystem, MAX_PATH + 1))
     return {};
   return Narrow(fileSystem);
@@ -385,7 +478,7 @@ Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
       CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (made == INVALID_HANDLE_VALUE)
     return MakeFailure();
-  CloseHandle(made);
+  const KernelHandle file(made);
   return MakeResult::Made;
 }
 
@@ -393,8 +486,11 @@ Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hid
   const std::wstring wide = SystemPath(path);
   if (!CreateDirectoryW(wide.c_str(), nullptr))
     return MakeFailure();
-  if (hidden)
-    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  // A folder asked for hidden is never left visible.
+  if (hidden && !SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN)) {
+    RemoveDirectoryW(wide.c_str());
+    return MakeResult::Failed;
+  }
   return MakeResult::Made;
 }
 
@@ -402,7 +498,17 @@ Platform::MakeResult Win32Platform::MoveEntry(const std::string &from, const std
   return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), 0) ? MakeResult::Made : MakeFailure();
 }
 
-bool Win32Platform::RemoveFolder(const std::string &path) { return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE; }
+bool Win32Platform::RemoveFolder(const std::string &path) {
+  return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE;
+}
+
+void ExposeCloudFiles() {
+  using SetMode = CHAR(NTAPI *)(CHAR);
+  constexpr CHAR kExposePlaceholders = 2; // PHCM_EXPOSE_PLACEHOLDERS
+  const FARPROC found = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlSetProcessPlaceholderCompatibilityMode");
+  if (found)
+    reinterpret_cast<SetMode>(reinterpret_cast<void (*)()>(found))(kExposePlaceholders);
+}
 
 std::wstring SystemPath(const std::string &path) {
   const std::wstring wide = Widen(path);

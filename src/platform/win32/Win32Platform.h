@@ -60,6 +60,11 @@ struct CopyCallback {
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
                                    HANDLE, LPVOID callback);
 
+// From here on the process sees cloud files as they are, their data elsewhere (FileFacts::notOnDisk),
+// where Windows might disguise them as ordinary files. Nothing happens where the system has no
+// such files (before Windows 10 1803, Wine).
+void ExposeCloudFiles();
+
 // `path` as the system's wide file functions take it at any length: made full, and from MAX_PATH
 // (260) characters on in the "\\?\" or "\\?\UNC\" form, which takes a path as it is spelt (so
 // it is made full first, with its "." and ".." and trailing dots and blanks resolved).
