@@ -112,30 +112,38 @@ EntryOrderPlacement::Listing EntryOrderPlacement::Entries() {
   return std::move(*listing);
 }
 
+std::string EntryOrderPlacement::Folded(const std::string &name) const {
+  // Most names are plain ASCII, which needs no question to the system's tables.
+  return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
+             ? UpperAscii(name)
+             : platform_.UpperCase(name);
+}
+
 bool EntryOrderPlacement::InPlace(const Listing &listing, const std::string &name) const {
-  const std::string upper = platform_.UpperCase(name);
+  const std::string upper = Folded(name);
   std::ptrdiff_t at = -1, after = -1;
   for (std::size_t i = 0; i < listing.size(); ++i) {
-    const std::string entry = platform_.UpperCase(listing[i].name);
+    const std::string entry = Folded(listing[i].name);
     if (entry == upper)
       at = static_cast<std::ptrdiff_t>(i);
-    else if (std::find(placed_.begin(), placed_.end(), entry) != placed_.end() ||
-             std::find(before_.begin(), before_.end(), entry) != before_.end())
+    else if (placed_.count(entry) || before_.count(entry))
       after = static_cast<std::ptrdiff_t>(i);
   }
   return at > after;
 }
 
-void EntryOrderPlacement::Begin() {
+void EntryOrderPlacement::Begin(bool cleared) {
   const auto listing = Entries();
-  // Each failed try leaves a placeholder in a place that would not do, and there are no more such
-  // places than entries in the folder. A system that lists by name can never be satisfied: past
-  // this many tries the run goes on without keeping the order rather than trying for ever.
-  budget_ = 4 * (listing.size() + 2 * static_cast<std::size_t>(tracks_)) + 512;
+  // Each failed try leaves a placeholder in a place that would not do, and a folder has only so
+  // many. A system that lists by name can never be satisfied: past this many tries the run goes on
+  // without keeping the order rather than trying for ever.
+  budget_ = 2048 + 64 * static_cast<std::size_t>(tracks_) + 4 * listing.size();
   if (addMode_) {
     for (const auto &entry : listing)
-      before_.push_back(platform_.UpperCase(entry.name));
-  } else {
+      before_.insert(Folded(entry.name));
+  } else if (cleared) {
+    // Gaps lie before the end only where files were deleted; into a folder without any, the
+    // tracks go in order at its end.
     FillNeverUsedEnd();
   }
 }
@@ -162,13 +170,13 @@ void EntryOrderPlacement::FillNeverUsedEnd() {
       }
       if (result != Platform::MakeResult::Made)
         return;
+      // Known before the queue is looked at, so that a cancel removes it too.
+      plugs_.push_back(plug);
       const auto listing = Entries();
-      if (listing.empty() || platform_.UpperCase(listing.back().name) != platform_.UpperCase(plug)) {
-        platform_.RemoveFile(In(plug));
-        look_();
+      if (listing.empty() || Folded(listing.back().name) != Folded(plug)) {
+        RemoveLastPlug();
         break;
       }
-      plugs_.push_back(plug);
     }
   }
 }
@@ -188,17 +196,20 @@ void EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write)
       Hold(name);
     MakeInPlace(name);
     write(In(name), {}, true);
+    unwritten_.reset();
     if (replacing) {
       platform_.RemoveFile(Held(name));
       held_.erase(std::find(held_.begin(), held_.end(), name));
     }
   }
-  placed_.push_back(platform_.UpperCase(name));
+  placed_.insert(Folded(name));
 }
 
 void EntryOrderPlacement::MakeInPlace(const std::string &name) {
   for (;;) {
     const auto result = platform_.MakeEmptyFile(In(name));
+    if (result == Platform::MakeResult::Made)
+      unwritten_ = name;
     look_();
     if (result == Platform::MakeResult::FolderFull && !orderLost_) {
       LoseOrder();
@@ -210,10 +221,9 @@ void EntryOrderPlacement::MakeInPlace(const std::string &name) {
       return;
     // Renamed to a name of the same entry count, the entry keeps its place and holds it.
     const std::string plug = NextPlug(name);
-    if (platform_.MoveEntry(In(name), In(plug)) != Platform::MakeResult::Made) {
-      platform_.RemoveFile(In(name));
+    if (platform_.MoveEntry(In(name), In(plug)) != Platform::MakeResult::Made)
       throw PlacementFailed{};
-    }
+    unwritten_.reset();
     plugs_.push_back(plug);
   }
 }
@@ -221,6 +231,8 @@ void EntryOrderPlacement::MakeInPlace(const std::string &name) {
 void EntryOrderPlacement::MoveInPlace(const std::string &name) {
   for (;;) {
     const auto result = platform_.MoveEntry(Held(name), In(name));
+    if (result == Platform::MakeResult::Made)
+      held_.erase(std::find(held_.begin(), held_.end(), name));
     look_();
     if (result == Platform::MakeResult::FolderFull && !orderLost_) {
       LoseOrder();
@@ -228,7 +240,6 @@ void EntryOrderPlacement::MoveInPlace(const std::string &name) {
     }
     if (result != Platform::MakeResult::Made)
       throw PlacementFailed{};
-    held_.erase(std::find(held_.begin(), held_.end(), name));
     if (orderLost_ || InPlace(Entries(), name) || !TryAgain())
       return;
     // A file with data cannot be a placeholder: it goes back, and an empty one takes its place.
@@ -241,6 +252,8 @@ void EntryOrderPlacement::PlugUntilInPlace(const std::string &name) {
   while (TryAgain()) {
     const std::string plug = NextPlug(name);
     const auto result = platform_.MakeEmptyFile(In(plug));
+    if (result == Platform::MakeResult::Made)
+      plugs_.push_back(plug);
     look_();
     if (result == Platform::MakeResult::FolderFull) {
       LoseOrder();
@@ -249,10 +262,9 @@ void EntryOrderPlacement::PlugUntilInPlace(const std::string &name) {
     if (result != Platform::MakeResult::Made)
       throw PlacementFailed{};
     if (InPlace(Entries(), plug)) {
-      platform_.RemoveFile(In(plug));
+      RemoveLastPlug();
       return;
     }
-    plugs_.push_back(plug);
   }
 }
 
@@ -280,6 +292,12 @@ std::string EntryOrderPlacement::NextPlug(const std::string &like) {
   return plug;
 }
 
+void EntryOrderPlacement::RemoveLastPlug() {
+  platform_.RemoveFile(In(plugs_.back()));
+  plugs_.pop_back();
+  look_();
+}
+
 void EntryOrderPlacement::RemovePlugs() noexcept {
   for (const auto &plug : plugs_) {
     try {
@@ -304,6 +322,9 @@ void EntryOrderPlacement::End() {
 
 void EntryOrderPlacement::Abandon() noexcept {
   try {
+    // An entry made for a track and never written: no player may be left holding an empty track.
+    if (unwritten_)
+      platform_.RemoveFile(In(*unwritten_));
     for (const auto &name : std::vector<std::string>(held_)) {
       if (platform_.MoveEntry(Held(name), In(name)) == Platform::MakeResult::Made)
         held_.erase(std::find(held_.begin(), held_.end(), name));

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,6 @@ class Placement {
 public:
   virtual ~Placement() = default;
 
-  virtual void Begin() {}
   virtual void Put(const PlannedTrack &step, const WriteTrack &write) = 0;
   // After the last track.
   virtual void End() {}
@@ -60,7 +61,8 @@ public:
   // Moves back the tracks that an interrupted run held and removes its placeholders.
   static void CleanUpAfterInterruptedRun(Platform &platform, const std::string &destination);
 
-  void Begin() override;
+  // `cleared`: the run deleted files in the destination.
+  void Begin(bool cleared);
   void Put(const PlannedTrack &step, const WriteTrack &write) override;
   void End() override;
   void Abandon() noexcept override;
@@ -72,6 +74,8 @@ private:
   std::string In(const std::string &name) const;
   std::string Held(const std::string &name) const;
   Listing Entries();
+  // The name as the system compares names: upper-cased.
+  std::string Folded(const std::string &name) const;
   // Whether `name`'s entry stands after every track placed so far (and in add mode after every
   // entry that was there before), in `listing`.
   bool InPlace(const Listing &listing, const std::string &name) const;
@@ -91,6 +95,7 @@ private:
   void Hold(const std::string &name);
   void Unhold(const std::string &name);
   std::string NextPlug(const std::string &like);
+  void RemoveLastPlug();
   void RemovePlugs() noexcept;
   // The order cannot be kept (a full FAT12/16 root): the rest goes where the system puts it.
   void LoseOrder();
@@ -100,11 +105,12 @@ private:
   bool addMode_;
   std::int32_t tracks_;
   std::function<void()> look_;
-  std::vector<std::string> before_; // add mode: the upper-cased names there before the run
-  std::vector<std::string> placed_; // upper-cased names of the tracks placed, in order
-  std::vector<std::string> plugs_;  // names of the placeholders made
-  std::vector<std::string> held_;   // names of the files in the holding folder
-  bool holding_ = false;            // the holding folder was made
+  std::set<std::string> before_;         // add mode: the upper-cased names there before the run
+  std::set<std::string> placed_;         // upper-cased names of the tracks placed
+  std::vector<std::string> plugs_;       // names of the placeholders made
+  std::vector<std::string> held_;        // names of the files in the holding folder
+  std::optional<std::string> unwritten_; // the entry made for a track whose data is not written yet
+  bool holding_ = false;                 // the holding folder was made
   bool orderLost_ = false;
   std::uint32_t plugNumber_ = 0;
   std::size_t tries_ = 0, budget_ = 0;

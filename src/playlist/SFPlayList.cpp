@@ -255,7 +255,7 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
   std::map<std::string, std::int32_t> copiedUnder;
   try {
     if (inEntryOrder)
-      inEntryOrder->Begin();
+      inEntryOrder->Begin(!plan.deletions.empty());
     for (std::int32_t k = 0; k < count_; ++k) {
       const PlannedTrack &step = plan.steps[static_cast<std::size_t>(k)];
       const std::string target = JoinPath(plan.destination, step.name);

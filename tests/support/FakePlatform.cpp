@@ -254,13 +254,7 @@ bool FakePlatform::FileExists(const std::string &path) {
   Log("Exists " + path);
   if (FailureFor("Exists", path))
     return false;
-  const auto folder = Key(FolderPart(FullPath(path)));
-  const auto name = UpperCase(FileNamePart(path));
-  for (const auto &[key, file] : files_) {
-    if (UpperCase(FolderPart(key)) == folder && UpperCase(FileNamePart(key)) == name)
-      return true;
-  }
-  return false;
+  return files_.count(Key(path)) != 0;
 }
 
 std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {

@@ -131,9 +131,17 @@ std::optional<std::size_t> FatFolder::Allocate(std::size_t count, std::mt19937 &
       first = GrowFromFreeEnd(count);
     break;
   case FatPlacement::Random: {
+    // The start of a free run that fits, drawn from every such run.
     std::vector<std::size_t> fits;
-    for (auto at = FreeRunFrom(count, 0); at; at = FreeRunFrom(count, *at + 1))
-      fits.push_back(*at);
+    for (std::size_t at = 0, run = 0; at <= taken_.size(); ++at) {
+      if (at < taken_.size() && !taken_[at]) {
+        ++run;
+      } else {
+        if (run >= count)
+          fits.push_back(at - run);
+        run = 0;
+      }
+    }
     if (fits.empty())
       first = GrowFromFreeEnd(count);
     else

@@ -31,7 +31,7 @@ enum class FatPlacement {
   Published,
   // As Linux and fusefat do: the first free run from the folder's start, else the folder grows.
   FirstFitFromStart,
-  // Any free run that fits, drawn at random, else the folder grows.
+  // The start of any free run that fits, drawn at random, else the folder grows.
   Random,
 };
 
