@@ -40,6 +40,10 @@ inline constexpr char kNoRoom[] = "コピー先の空き容量が足りません
 inline constexpr char kTargetProtected[] =
     "コピー先のファイル%sは読み取り専用・隠し・システムのいずれかの属性があるため上書きできません";
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
+// The playlist's file name, the tracks copied and the tracks whose copies the destination already held.
+inline constexpr char kCopiedSomeUnchanged[] = "%sより%d曲をコピーしました(%d曲はコピー先と同じため省略)";
+// The playlist's file name and its tracks, whose copies the destination all held already.
+inline constexpr char kAllUnchanged[] = "%sの曲はすべてコピー先と同じです(%d曲)";
 // The playlist's file name and the tracks copied whole before the user cancelled.
 inline constexpr char kCancelled[] = "コピーを中止しました(%sより%d曲をコピー済み)";
 inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコピーできません";
