@@ -1,6 +1,7 @@
 // A track's text as a path, for arbitrary texts: a file URI becomes a drive's or a share's path in
 // well-formed UTF-8 without "/" or control characters (an escaped "?" or "#" belongs to the name); and any such path
-// written as a file URI, every byte beyond the unreserved ones escaped ("/" too), comes back as itself.
+// written as a file URI, every byte beyond the unreserved ones escaped, comes back as itself. ("/" separates in a
+// Windows path, and escaped it would be part of a name, which no name can hold.)
 #include "platform/Utf8.h"
 #include "playlist/TrackUri.h"
 
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
        path->find('/') != std::string::npos || !sf::IsValidUtf8(*path)))
     std::abort();
   const bool plain =
-      std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+      std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '/'; });
   if (IsDrivePath(text) && plain && sf::IsValidUtf8(text) && sf::TrackPathOf(AsFileUri(text), syntax) != text)
     std::abort();
   return 0;

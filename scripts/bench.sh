@@ -7,10 +7,13 @@
 #    that shows a bare window;
 #  - then, inside one process, the copy run without windows against a bare CopyFileA loop: the
 #    run's own work.
+#  - re-syncs with the setting that leaves unchanged tracks (SkipUnchanged): the same playlist
+#    copied into a destination that holds its copies already, and one where three of them are
+#    older than their tracks, against the full run; each with the bytes it wrote.
 # Rounds are interleaved; the figures are medians with their spread. Measure on an idle machine
 # (see `uptime`): on a busy one the spread is wide.
 #   scripts/bench.sh [ROUNDS]        (default 21; start-up takes twice as many, being quick)
-# SONGFERRY_BENCH_PARTS picks and orders the parts: "copy start run" by default.
+# SONGFERRY_BENCH_PARTS picks and orders the parts: "copy start run resync" by default.
 # The files lie in memory (/dev/shm, 2.5 GB) unless SONGFERRY_BENCH_DIR names another folder: on
 # a disk, write-back makes single runs vary by a third.
 set -euo pipefail
@@ -20,9 +23,10 @@ source scripts/wine-env.sh
 data=${SONGFERRY_BENCH_DIR:-/dev/shm/songferry-bench}
 # Wine's drive Z: is the Linux root.
 windows_data="Z:${data//\//\\}"
-parts=${SONGFERRY_BENCH_PARTS:-copy start run}
+parts=${SONGFERRY_BENCH_PARTS:-copy start run resync}
 tools="Z:${PWD//\//\\}\\build\\win64\\tools\\bench"
 songferry="Z:${PWD//\//\\}\\build\\bench\\Songferry.exe"
+resyncing="Z:${PWD//\//\\}\\build\\bench\\resync\\Songferry.exe"
 
 if [ "${1:-}" = "--on-display" ]; then
   rounds=$2
@@ -39,6 +43,7 @@ if [ "${1:-}" = "--on-display" ]; then
     start) run "$tools\\songferry_bench_driver.exe" start "$songferry" "$tools\\songferry_bare_window.exe" \
       "$((rounds * 2 + 1))" ;;
     run) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" | tail -6 ;;
+    resync) run "$tools\\songferry_bench_driver.exe" resync "$resyncing" "$windows_data" "$rounds" ;;
     esac
   done
   echo "load after: $(uptime)"
@@ -66,5 +71,10 @@ mkdir -p build/bench
 cp build/win64/src/Songferry.exe build/bench/
 printf '[Songferry]\r\nToDir=%s\\BySongferry\r\nStopAfterCopy=0\r\nAddMode=0\r\nReverse=0\r\n' "$windows_data" \
   >build/bench/Songferry.ini
+# The re-syncs' copy of it leaves unchanged tracks, in a folder of their own.
+mkdir -p build/bench/resync
+cp build/win64/src/Songferry.exe build/bench/resync/
+printf '[Songferry]\r\nToDir=%s\\Resynced\r\nStopAfterCopy=0\r\nAddMode=0\r\nReverse=0\r\nSkipUnchanged=1\r\n' \
+  "$windows_data" >build/bench/resync/Songferry.ini
 
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display "$rounds"

@@ -42,6 +42,10 @@ inline constexpr char kTargetProtected[] =
 inline constexpr char kCopied[] = "%sより%d曲をコピーしました";
 // The second line after kCopied when the destination's folder could take no placeholder entries.
 inline constexpr char kOrderNotKept[] = "曲の並び順をコピー先に保てませんでした";
+// The playlist's file name, the tracks copied and the tracks whose copies the destination already held.
+inline constexpr char kCopiedSomeUnchanged[] = "%sより%d曲をコピーしました(%d曲はコピー先と同じため省略)";
+// The playlist's file name and its tracks, whose copies the destination all held already.
+inline constexpr char kAllUnchanged[] = "%sの曲はすべてコピー先と同じです(%d曲)";
 // The playlist's file name and the tracks copied whole before the user cancelled.
 inline constexpr char kCancelled[] = "コピーを中止しました(%sより%d曲をコピー済み)";
 inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコピーできません";

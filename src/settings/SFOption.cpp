@@ -3,6 +3,8 @@
 #include "platform/PathParts.h"
 #include "resources/MessageTexts.h"
 
+#include <utility>
+
 namespace sf {
 namespace {
 
@@ -18,6 +20,7 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
   Reverse = file_.ReadFlag(kSection, "Reverse", false);
   StopAfterCopy = file_.ReadFlag(kSection, "StopAfterCopy", true);
   NumberTracks = file_.ReadFlag(kSection, "NumberTracks", false);
+  SkipUnchanged = file_.ReadFlag(kSection, "SkipUnchanged", false);
 }
 
 void TSFOption::Save() {
@@ -30,9 +33,12 @@ void TSFOption::Save() {
   file_.WriteFlag(kSection, "AddMode", AddMode);
   file_.WriteFlag(kSection, "Reverse", Reverse);
   file_.WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
-  // No value reads as a line break: the default then tells a missing key.
-  if (NumberTracks || file_.ReadText(kSection, "NumberTracks", "\n") != "\n")
-    file_.WriteFlag(kSection, "NumberTracks", NumberTracks);
+  for (const auto &[key, on] : {std::pair<std::string, bool>("NumberTracks", NumberTracks),
+                                std::pair<std::string, bool>("SkipUnchanged", SkipUnchanged)}) {
+    // No value reads as a line break: the default then tells a missing key.
+    if (on || file_.ReadText(kSection, key, "\n") != "\n")
+      file_.WriteFlag(kSection, key, on);
+  }
   file_.UpdateFile();
 }
 

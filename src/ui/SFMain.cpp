@@ -324,11 +324,13 @@ void TFrmSFMain::MenuOptionsClick() {
   optionDlg_->SetText(layouts::kToDirEdit, option_->ToDir);
   optionDlg_->SetChecked(layouts::kStopCheck, option_->StopAfterCopy);
   optionDlg_->SetChecked(layouts::kNumberCheck, option_->NumberTracks);
+  optionDlg_->SetChecked(layouts::kSkipCheck, option_->SkipUnchanged);
   if (optionDlg_->ShowModal() != IDOK)
     return;
   option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
   option_->StopAfterCopy = optionDlg_->IsChecked(layouts::kStopCheck);
   option_->NumberTracks = optionDlg_->IsChecked(layouts::kNumberCheck);
+  option_->SkipUnchanged = optionDlg_->IsChecked(layouts::kSkipCheck);
 }
 
 void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }

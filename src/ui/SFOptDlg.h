@@ -5,7 +5,8 @@
 
 namespace sf::ui {
 
-// Edits the destination folder and the end-after-copy choice; the main window loads and stores them.
+// Edits the destination folder and the run's choices (end after the copy, number the copies, leave
+// unchanged tracks); the main window loads and stores them.
 // It owns the folder picker that its "参照" button opens over it.
 class TSFOptionDlg final : public TWindow {
 public:

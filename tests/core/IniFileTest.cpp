@@ -130,13 +130,14 @@ TEST(SFOption, ReadsTheSettingsFile) {
   EXPECT_FALSE(option.StopAfterCopy);
 }
 
-TEST(SFOption, WritesNumberTracksOnlyWhereTheFileHasItOrItIsOn) {
+TEST(SFOption, WritesNumberTracksAndSkipUnchangedOnlyWhereTheFileHasThemOrTheyAreOn) {
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";
   const std::string mine = "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n";
   fake.AddFile(path, mine);
   TSFOption option(fake, path);
   EXPECT_FALSE(option.NumberTracks);
+  EXPECT_FALSE(option.SkipUnchanged);
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine);
   option.NumberTracks = true;
@@ -146,6 +147,13 @@ TEST(SFOption, WritesNumberTracksOnlyWhereTheFileHasItOrItIsOn) {
   option.NumberTracks = false;
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\n");
+  option.SkipUnchanged = true;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=1\r\n");
+  EXPECT_TRUE(TSFOption(fake, path).SkipUnchanged);
+  option.SkipUnchanged = false;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\n");
 }
 
 TEST(SFOption, SavesTheWholeFileAtOnceKeepingItsOtherLines) {

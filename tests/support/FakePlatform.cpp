@@ -198,6 +198,12 @@ void FakePlatform::AddFile(const std::string &path, std::string content, unsigne
   names_[Key(path)] = FullPath(path);
 }
 
+void FakePlatform::SetLastWrite(const std::string &path, std::uint64_t fileTime) {
+  auto &file = files_.at(Key(path));
+  file.written = fileTime;
+  file.timeSet = true;
+}
+
 void FakePlatform::SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                                    const std::string &value) {
   const auto file = files_.find(Key(path));
@@ -328,7 +334,10 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
     return CopyResult::Failed;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
-  copy.written = ++writes_;
+  // A whole copy keeps the source's time, as the system's does.
+  copy.timeSet = copy.timeSet && !interrupted;
+  if (!copy.timeSet)
+    copy.written = ++writes_;
   copy.attributes = kNormal;
   if (interrupted)
     copy.content.resize(copy.content.size() / 2);

@@ -57,6 +57,9 @@ public:
   void AddFile(const std::string &path, std::string content = {}, unsigned attributes = kNormal);
   // A file that the system's XML reader reads as these elements.
   void AddXmlFile(const std::string &path, std::vector<XmlElement> elements);
+  // Gives the file a last-write time of the system's kind (FILETIME, 100 ns), which its copies keep,
+  // as the system's copies do; other files count their writes instead.
+  void SetLastWrite(const std::string &path, std::uint64_t fileTime);
   // The working folder the program started in ("C:\" unless set).
   void SetWorkingFolder(const std::string &path) { workingFolder_ = FullPath(path); }
   // Writes the value into the profile file's content, as the program's own writer does.
@@ -110,7 +113,8 @@ private:
   struct File {
     std::string content;
     unsigned attributes;
-    std::uint64_t written; // when it was last written, counted in writes
+    std::uint64_t written; // when it was last written, counted in writes unless `timeSet`
+    bool timeSet = false;  // a time given by SetLastWrite
   };
 
   std::map<std::string, File> files_;              // by upper-cased full path

@@ -226,6 +226,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
       CheckDlgButton(dialog, layouts::kNumberCheck, BST_CHECKED);
+      CheckDlgButton(dialog, layouts::kSkipCheck, BST_CHECKED);
     });
     Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
@@ -233,6 +234,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   EXPECT_EQ(Main().Option().ToDir, " F:\\表 ");
   EXPECT_FALSE(Main().Option().StopAfterCopy);
   EXPECT_TRUE(Main().Option().NumberTracks);
+  EXPECT_TRUE(Main().Option().SkipUnchanged);
 }
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {

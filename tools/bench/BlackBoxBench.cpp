@@ -9,6 +9,12 @@
 //   songferry_bench_driver start SONGFERRY.EXE BARE-WINDOW.EXE ROUNDS
 //     Start-up: from process creation to the main window visible and enabled, against a program
 //     that shows a bare window.
+//   songferry_bench_driver resync SONGFERRY.EXE DATA ROUNDS
+//     Re-syncs, against the full run: Songferry, whose settings file leaves unchanged tracks in
+//     DATA\Resynced, copies DATA\Lists\bench.m3u there when it is empty (the full run), when it
+//     holds the last run's copies (unchanged), and when three of those are a day older than their
+//     tracks, as after three tracks were replaced; the three kinds take turns in a rotating order.
+//     Beside each time, the bytes the run wrote: the sizes of the files it made or changed.
 //
 // The sides alternate in order, round by round. Each time is read by polling every millisecond,
 // the same way for both sides. Both destinations are emptied before every round, outside the timing.
@@ -19,6 +25,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -125,6 +133,12 @@ double TimeCopy(const Program &program, const wchar_t *progressClass) {
   return seconds;
 }
 
+// One side's times, without the line's end.
+void PrintTimes(const char *label, const std::vector<double> &times) {
+  std::printf("  %-12s median %.3f s (quartiles %.3f to %.3f, fastest %.3f)", label, Quantile(times, 0.5),
+              Quantile(times, 0.25), Quantile(times, 0.75), Quantile(times, 0));
+}
+
 void Report(const char *what, const char *ours, const char *bare, const std::vector<double> &songferry,
             const std::vector<double> &yardstick) {
   std::vector<double> ratios;
@@ -132,10 +146,10 @@ void Report(const char *what, const char *ours, const char *bare, const std::vec
     ratios.push_back(songferry[i] / yardstick[i]);
   const double a = Quantile(songferry, 0.5), b = Quantile(yardstick, 0.5);
   std::printf("%s, %zu interleaved rounds:\n", what, songferry.size());
-  std::printf("  %-12s median %.3f s (quartiles %.3f to %.3f, fastest %.3f)\n", ours, a, Quantile(songferry, 0.25),
-              Quantile(songferry, 0.75), Quantile(songferry, 0));
-  std::printf("  %-12s median %.3f s (quartiles %.3f to %.3f, fastest %.3f)\n", bare, b, Quantile(yardstick, 0.25),
-              Quantile(yardstick, 0.75), Quantile(yardstick, 0));
+  PrintTimes(ours, songferry);
+  std::printf("\n");
+  PrintTimes(bare, yardstick);
+  std::printf("\n");
   std::printf("  ratio of medians %.3f; ratio round by round: median %.3f, quartiles %.3f to %.3f, range %.3f to "
               "%.3f\n",
               a / b, Quantile(ratios, 0.5), Quantile(ratios, 0.25), Quantile(ratios, 0.75), Quantile(ratios, 0),
@@ -206,6 +220,132 @@ int BenchStart(const std::string &songferry, const std::string &bareWindow, int 
   return 0;
 }
 
+// Closes a file the re-syncs look at.
+struct CloseFile {
+  void operator()(HANDLE file) const { CloseHandle(file); }
+};
+using FileOwner = std::unique_ptr<void, CloseFile>;
+
+FileOwner OpenFile(const std::string &path, DWORD access) {
+  const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  return FileOwner(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+// The names of the files in `folder`, sorted.
+std::vector<std::string> FileNames(const std::string &folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  const HANDLE found = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (found == INVALID_HANDLE_VALUE)
+    return names;
+  const std::unique_ptr<void, decltype(&FindClose)> search(found, FindClose);
+  do {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      names.push_back(entry.cFileName);
+  } while (FindNextFileA(search.get(), &entry));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What a run's writing changes of a file: the system sets its change time on every write.
+struct FileState {
+  LONGLONG changed;
+  ULONGLONG size;
+};
+
+// The files of `folder`, by their file index.
+std::map<ULONGLONG, FileState> FolderState(const std::string &folder) {
+  std::map<ULONGLONG, FileState> files;
+  for (const auto &name : FileNames(folder)) {
+    const FileOwner file = OpenFile(folder + "\\" + name, FILE_READ_ATTRIBUTES);
+    BY_HANDLE_FILE_INFORMATION info;
+    FILE_BASIC_INFO basic;
+    if (file && GetFileInformationByHandle(file.get(), &info) &&
+        GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic))
+      files[ULONGLONG{info.nFileIndexHigh} << 32 | info.nFileIndexLow] = {
+          basic.ChangeTime.QuadPart, ULONGLONG{info.nFileSizeHigh} << 32 | info.nFileSizeLow};
+  }
+  return files;
+}
+
+// The sizes of the files that are new in `after` or were changed since `before`.
+double MibWritten(const std::map<ULONGLONG, FileState> &before, const std::map<ULONGLONG, FileState> &after) {
+  ULONGLONG bytes = 0;
+  for (const auto &[index, state] : after) {
+    const auto earlier = before.find(index);
+    if (earlier == before.end() || earlier->second.changed != state.changed)
+      bytes += state.size;
+  }
+  return static_cast<double>(bytes) / (1 << 20);
+}
+
+// Makes `count` of the files in `folder`, spread over their names, a day older.
+void MakeOlder(const std::string &folder, std::size_t count) {
+  const auto names = FileNames(folder);
+  constexpr ULONGLONG kDay = 24ULL * 3600 * 10'000'000;
+  for (std::size_t i = 0; i < count && i < names.size(); ++i) {
+    const FileOwner file = OpenFile(folder + "\\" + names[(2 * i + 1) * names.size() / (2 * count)],
+                                    FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+    FILETIME written;
+    if (file && GetFileTime(file.get(), nullptr, nullptr, &written)) {
+      const ULONGLONG older = (ULONGLONG{written.dwHighDateTime} << 32 | written.dwLowDateTime) - kDay;
+      written = {static_cast<DWORD>(older), static_cast<DWORD>(older >> 32)};
+      SetFileTime(file.get(), nullptr, nullptr, &written);
+    }
+  }
+}
+
+int BenchResync(const std::string &songferry, const std::string &data, int rounds) {
+  const std::string folder = data + "\\Resynced";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  EmptyFolder(folder);
+  Program program = Start("\"" + songferry + "\" \"" + data + "\\Lists\\bench.m3u\"");
+  if (!WaitFor([&] { return (program.main = FindWindowOf(program.process.dwProcessId, L"FrmSFMain")) != nullptr; })) {
+    std::fprintf(stderr, "Songferry did not start\n");
+    return 1;
+  }
+  enum Kind { kFull, kUnchanged, kReplaced, kKinds };
+  const char *const labels[kKinds] = {"full run", "unchanged", "3 replaced"};
+  constexpr std::size_t kReplacedTracks = 3;
+  std::vector<double> times[kKinds], mib[kKinds];
+  // Every run leaves the destination whole: the kinds that need it may follow any other.
+  for (int round = 0; round <= rounds; ++round) {
+    std::printf("round %2d:", round);
+    for (int turn = 0; turn < kKinds; ++turn) {
+      const int kind = (round + turn) % kKinds;
+      if (kind == kFull)
+        EmptyFolder(folder);
+      if (kind == kReplaced)
+        MakeOlder(folder, kReplacedTracks);
+      Sleep(200);
+      const auto before = FolderState(folder);
+      const double seconds = TimeCopy(program, L"CopyingForm");
+      const double written = MibWritten(before, FolderState(folder));
+      std::printf(" %s %.3f s (%.1f MiB)", labels[kind], seconds, written);
+      if (round > 0) {
+        times[kind].push_back(seconds);
+        mib[kind].push_back(written);
+      }
+    }
+    std::printf("%s\n", round == 0 ? " (warm-up)" : "");
+    std::fflush(stdout);
+  }
+  Stop(program);
+  EmptyFolder(folder);
+  std::printf("Re-sync, click on Copy to information box, %zu interleaved rounds:\n", times[kFull].size());
+  const double aims[kKinds] = {0, 0.10, 0.12}; // the most a re-sync should take of the full run
+  for (int kind = 0; kind < kKinds; ++kind) {
+    PrintTimes(labels[kind], times[kind]);
+    std::printf(", %.1f MiB written", Quantile(mib[kind], 0.5));
+    if (kind != kFull)
+      std::printf("; ratio of medians to the full run %.3f (at most %.2f)",
+                  Quantile(times[kind], 0.5) / Quantile(times[kFull], 0.5), aims[kind]);
+    std::printf("\n");
+  }
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -214,7 +354,10 @@ int main(int argc, char **argv) {
     return BenchCopy(argv[2], argv[3], argv[4], std::max(1, std::atoi(argv[5])));
   if (mode == "start" && argc == 5)
     return BenchStart(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
+  if (mode == "resync" && argc == 5)
+    return BenchResync(argv[2], argv[3], std::max(1, std::atoi(argv[4])));
   std::fprintf(stderr, "usage: songferry_bench_driver copy SONGFERRY.EXE BARE-COPY.EXE DATA ROUNDS\n"
-                       "       songferry_bench_driver start SONGFERRY.EXE BARE-WINDOW.EXE ROUNDS\n");
+                       "       songferry_bench_driver start SONGFERRY.EXE BARE-WINDOW.EXE ROUNDS\n"
+                       "       songferry_bench_driver resync SONGFERRY.EXE DATA ROUNDS\n");
   return 2;
 }

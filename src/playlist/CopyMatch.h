@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sf {
+
+// A track whose copy is looked for: its file name, without folder or number, and its facts.
+struct TrackToMatch {
+  std::string name;
+  Platform::FileFacts facts;
+};
+
+// A file of the destination: its name there and its facts.
+struct FileInDestination {
+  std::string name;
+  Platform::FileFacts facts;
+};
+
+// Upper-cases a whole text as the system does (Platform::UpperCase).
+using UpperCaseFn = std::function<std::string(std::string_view)>;
+
+// Which of `files` already is the copy of each of `tracks` (given in copy order), by its index in
+// `files`; nothing for a track that must be copied. A file is a track's copy when
+//  - its name is the track's, or, when `numbered`, three digits and a blank and then the track's,
+//    whatever the number; names compare upper-cased by `upperCase`, as the system compares them;
+//  - its size is the track's, and its last write (FILETIME, 100 ns) lies at most 2 seconds from the
+//    track's; on a `fileSystem` of the FAT family ("FAT", "FAT32") also one hour and at most 2
+//    seconds from it: FAT keeps local time, which a change to or from daylight-saving time moves;
+//  - it is a file, neither read-only, hidden nor system: a run could not replace it.
+// A file is the copy of one track at most: the tracks choose in order, each the file with the lowest
+// number of those left. Without numbers, tracks of one name share what the last of them finds, as
+// its copy is the one a run leaves under that name: when that file is its copy, none of them needs
+// copying.
+std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMatch> &tracks,
+                                                    const std::vector<FileInDestination> &files, bool numbered,
+                                                    const std::string &fileSystem, const UpperCaseFn &upperCase);
+
+} // namespace sf
