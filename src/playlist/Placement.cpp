@@ -10,7 +10,6 @@ namespace sf {
 namespace {
 
 // Names of the program's own kind: a run that finds them knows an earlier one was interrupted.
-constexpr char kHoldingFolder[] = "~Songferry holding";
 constexpr std::string_view kLongPlugPrefix = "~SFPLUG ";
 constexpr std::string_view kShortPlugPrefix = "~SFP", kShortPlugExtension = ".PLG";
 
@@ -183,7 +182,9 @@ void EntryOrderPlacement::FillNeverUsedEnd() {
 
 void EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write) {
   const std::string &name = step.name;
-  if (step.liesThere) {
+  if (step.outsideOrder)
+    return;
+  if (step.liesThere || step.left) {
     if (!orderLost_ && !InPlace(Entries(), name)) {
       Hold(name);
       MoveInPlace(name);

@@ -17,7 +17,15 @@ struct PlannedTrack {
   std::string name;       // the name of its copy in the destination
   // The track itself lies in the destination under that name: it is its own copy.
   bool liesThere = false;
+  // Its copy lies in the destination under that name already, left as it was.
+  bool left = false;
+  // In add mode what lies there stays where it is: it takes no place in the order.
+  bool outsideOrder = false;
 };
+
+// The hidden folder in the destination where a run keeps files aside while it puts others in place,
+// each under its own name.
+inline constexpr char kHoldingFolder[] = "~Songferry holding";
 
 // Writes a track's data into `target`: a new file where `before` says none was, over the file there
 // otherwise; `madeByRun` when that file is an empty entry the run made for it. Throws as the copy

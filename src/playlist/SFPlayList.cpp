@@ -3,6 +3,7 @@
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
+#include "playlist/CopyMatch.h"
 #include "playlist/Placement.h"
 #include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
@@ -197,11 +198,11 @@ void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
 }
 
 bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                           bool numberTracks) {
+                           bool numberTracks, bool skipUnchanged) {
   stopping_ = false;
   std::int32_t copied = 0;
   try {
-    RunCopy(progress, toDir, addMode, reverse, numberTracks, copied);
+    RunCopy(progress, toDir, addMode, reverse, numberTracks, skipUnchanged, copied);
   } catch (const RunCancelled &cancelled) {
     std::string message = FormatText(messages::kCancelled, FileNamePart(fileName_), copied);
     if (!cancelled.note.empty())
@@ -226,13 +227,15 @@ void TPlayList::StopIfCancelled(const TCopyProgress &progress) {
 }
 
 void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                        bool numberTracks, std::int32_t &copied) {
+                        bool numberTracks, bool skipUnchanged, std::int32_t &copied) {
   if (toDir.empty())
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(count_);
   progress.Show();
   RunPlan plan;
-  PlanRun(plan, progress, toDir, addMode, reverse, numberTracks);
+  PlanRun(plan, progress, toDir, addMode, reverse, numberTracks, skipUnchanged);
+  // The tracks whose copies are left as they were are in the destination from the start.
+  copied = plan.left;
   for (const auto &file : plan.deletions) {
     platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
     LookAtQueue(progress);
@@ -243,10 +246,11 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
     present = FolderNames(platform_.ListNames(plan.destination));
     LookAtQueue(progress);
-    CheckRoom(plan.destination, plan.sources, {}, LookUpTargets(progress, plan.destination, present), *plan.tracks);
+    CheckRoom(plan, {}, LookUpTargets(progress, plan.destination, present));
   } else {
     present = FolderNames(plan.listing);
   }
+  Rename(progress, plan);
 
   std::optional<EntryOrderPlacement> inEntryOrder;
   if (plan.keepsEntryOrder)
@@ -276,6 +280,12 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
           throw;
         }
       };
+      if (step.left) {
+        ++copiesHere;
+        if (inEntryOrder)
+          inEntryOrder->Put(step, write);
+        continue;
+      }
       try {
         if (inEntryOrder) {
           inEntryOrder->Put(step, write);
@@ -298,7 +308,11 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       inEntryOrder->Abandon();
     throw;
   }
-  std::string message = FormatText(messages::kCopied, FileNamePart(fileName_), count_);
+  const std::string playList = FileNamePart(fileName_);
+  std::string message = plan.left == 0         ? FormatText(messages::kCopied, playList, count_)
+                        : plan.left == count_ ? FormatText(messages::kAllUnchanged, playList, count_)
+                                              : FormatText(messages::kCopiedSomeUnchanged, playList,
+                                                           count_ - plan.left, plan.left);
   if (inEntryOrder && inEntryOrder->OrderLost())
     message.append("\n").append(messages::kOrderNotKept);
   progress.ShowInfo(message);
@@ -306,7 +320,7 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
 }
 
 void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                        bool numberTracks) {
+                        bool numberTracks, bool skipUnchanged) {
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
   // here rather than by changing the working folder, which the system cannot set to a long path.
   const std::string listFolder = FolderPart(platform_.FullPath(fileName_));
@@ -328,29 +342,40 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
   FetchCloudTracks(progress, plan.sourcePaths, plan.sources, order);
-  plan.keepsEntryOrder = EntryOrderPlacement::KeepsEntryOrder(platform_.FileSystemOf(plan.destination));
+  const std::string fileSystem = platform_.FileSystemOf(plan.destination);
+  plan.keepsEntryOrder = EntryOrderPlacement::KeepsEntryOrder(fileSystem);
   LookAtQueue(progress);
   // What an interrupted run left in the destination goes first: its held tracks are the user's.
-  if (plan.keepsEntryOrder) {
-    EntryOrderPlacement::CleanUpAfterInterruptedRun(platform_, plan.destination);
-    LookAtQueue(progress);
-  }
+  EntryOrderPlacement::CleanUpAfterInterruptedRun(platform_, plan.destination);
+  LookAtQueue(progress);
   plan.tracks.emplace(platform_, plan.sourcePaths, count_, [&] { LookAtQueue(progress); });
   auto &tracks = *plan.tracks;
   plan.listing = platform_.ListNames(plan.destination);
   LookAtQueue(progress);
-  NameTargets(progress, plan.destination, plan.listing, order, addMode, numberTracks);
+  if (skipUnchanged)
+    FindUnchanged(progress, plan, order, numberTracks, fileSystem);
+  NameTargets(progress, plan, order, addMode, numberTracks);
   CheckTargetsInside(plan.destination, order);
   FolderNames present(plan.listing);
   const auto targets = LookUpTargets(progress, plan.destination, present);
   CheckTargetsReplaceable(plan.destination, order, targets, tracks);
   CheckNamesakes(plan.destination, order, targets, tracks);
   if (!addMode)
-    plan.deletions = FilesToClear(progress, plan.destination, tracks);
-  CheckRoom(plan.destination, plan.sources, plan.deletions, targets, tracks);
+    plan.deletions = FilesToClear(progress, plan, tracks);
+  CheckRoom(plan, plan.deletions, targets);
   for (std::int32_t k = 0; k < count_; ++k) {
-    const std::string &name = targetNames_[order[k]];
-    plan.steps.push_back({order[k], name, tracks.Is(order[k], targets.at(platform_.UpperCase(name)).identity)});
+    const std::int32_t track = order[k];
+    const std::string &name = targetNames_[track];
+    PlannedTrack step{track, name, tracks.Is(track, targets.at(platform_.UpperCase(name)).identity)};
+    step.left = plan.leftAs[track].has_value();
+    // In add mode what is there stays where it is; only what the run copies joins the order.
+    step.outsideOrder = addMode && (step.left || step.liesThere);
+    // With numbers, a copy left as it was takes its new number by a rename.
+    if (step.left && !addMode && platform_.UpperCase(*plan.leftAs[track]) != platform_.UpperCase(name) &&
+        std::none_of(plan.renames.begin(), plan.renames.end(),
+                     [&](const auto &rename) { return rename.second == name; }))
+      plan.renames.emplace_back(*plan.leftAs[track], name);
+    plan.steps.push_back(step);
   }
   // The tracks' identities are taken now: on FAT a file's identity is its entry's place, which the
   // placement changes and reuses.
@@ -381,9 +406,10 @@ void TPlayList::WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedT
   }
 }
 
-void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destination,
-                            const std::optional<std::vector<std::string>> &listing,
+void TPlayList::NameTargets(TCopyProgress &progress, const RunPlan &plan,
                             const std::array<std::int32_t, kMaxTracks> &order, bool addMode, bool numberTracks) {
+  const std::string &destination = plan.destination;
+  const auto &listing = plan.listing;
   for (std::int32_t i = 0; i < count_; ++i)
     targetNames_[i] = FileNamePart(trackPaths_[i]);
   if (!numberTracks)
@@ -405,10 +431,17 @@ void TPlayList::NameTargets(TCopyProgress &progress, const std::string &destinat
         last = number;
     }
   }
-  if (last + count_ > kHighest)
+  // In add mode a track whose copy is left keeps that copy's name, and takes no new number.
+  const auto keepsItsName = [&](std::int32_t track) { return addMode && plan.leftAs[track].has_value(); };
+  const auto numbered = std::count_if(order.begin(), order.begin() + count_, [&](auto track) { return !keepsItsName(track); });
+  if (last + numbered > kHighest)
     throw ESFException(messages::kNumberBeyond999);
   for (std::int32_t k = 0; k < count_; ++k) {
-    const std::string number = std::to_string(last + k + 1);
+    if (keepsItsName(order[k])) {
+      targetNames_[order[k]] = *plan.leftAs[order[k]];
+      continue;
+    }
+    const std::string number = std::to_string(++last);
     targetNames_[order[k]] = std::string(3 - number.size(), '0') + number + " " + targetNames_[order[k]];
     if (!IsUsableFileName(targetNames_[order[k]]))
       throw ESFException(FormatText(messages::kTrackNameInvalid, order[k] + 1));
@@ -470,8 +503,14 @@ bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
   return false;
 }
 
-std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const std::string &destination,
+std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progress, const RunPlan &plan,
                                                             TrackIdentities &tracks) {
+  const std::string &destination = plan.destination;
+  std::set<std::string> left;
+  for (std::int32_t i = 0; i < count_; ++i) {
+    if (plan.leftAs[i])
+      left.insert(platform_.UpperCase(*plan.leftAs[i]));
+  }
   std::vector<ClearedFile> files;
   for (const std::string_view cleared : kClearedExtensions) {
     const std::string extension = platform_.UpperCase("." + std::string(cleared));
@@ -479,7 +518,7 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
     LookAtQueue(progress);
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
-      if (platform_.UpperCase(ExtensionPart(name)) != extension)
+      if (platform_.UpperCase(ExtensionPart(name)) != extension || left.count(platform_.UpperCase(name)))
         continue;
       ClearedFile file{JoinPath(destination, name), {}, {}};
       file.facts = platform_.QueryFile(file.path);
@@ -539,8 +578,10 @@ void TPlayList::CheckNamesakes(const std::string &destination, const std::array<
   }
 }
 
-void TPlayList::CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                          const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks) {
+void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearing, const Targets &targets) {
+  const std::string &destination = plan.destination;
+  const auto &sources = plan.sources;
+  auto &tracks = *plan.tracks;
   const auto space = platform_.FreeSpace(destination);
   if (!space)
     return;
@@ -552,7 +593,7 @@ void TPlayList::CheckRoom(const std::string &destination, const std::array<Platf
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::string key = platform_.UpperCase(targetNames_[i]);
     auto &needed = neededFor[key];
-    if (!tracks.Is(i, targets.at(key).identity))
+    if (!plan.leftAs[i] && !tracks.Is(i, targets.at(key).identity))
       needed = std::max(needed, onDisk(sources[i].size));
   }
 
@@ -608,6 +649,85 @@ bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::
   if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_.FileIdentity(target))))
     return true;
   return platform_.RemoveFile(target) || !platform_.QueryFile(target).exists;
+}
+
+void TPlayList::FindUnchanged(TCopyProgress &progress, RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order,
+                              bool numberTracks, const std::string &fileSystem) {
+  const auto listing = platform_.ListEntries(plan.destination);
+  LookAtQueue(progress);
+  if (!listing)
+    return;
+  std::vector<FileInDestination> files;
+  for (const auto &entry : *listing) {
+    if (entry.folder)
+      continue;
+    files.push_back({entry.name, platform_.QueryFile(JoinPath(plan.destination, entry.name))});
+    LookAtQueue(progress);
+  }
+  std::vector<TrackToMatch> tracks;
+  for (std::int32_t k = 0; k < count_; ++k)
+    tracks.push_back({FileNamePart(trackPaths_[order[k]]), plan.sources[order[k]]});
+  const auto copies = MatchCopies(tracks, files, numberTracks, fileSystem,
+                                  [&](std::string_view text) { return platform_.UpperCase(text); });
+  for (std::int32_t k = 0; k < count_; ++k) {
+    if (copies[k]) {
+      plan.leftAs[order[k]] = files[*copies[k]].name;
+      ++plan.left;
+    }
+  }
+}
+
+void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
+  const auto in = [&](const std::string &name) { return JoinPath(plan.destination, name); };
+  const std::string holding = in(kHoldingFolder);
+  auto pending = plan.renames;
+  std::vector<std::string> aside;
+  const auto fail = [&](const std::string &name) {
+    for (const auto &step : plan.steps) {
+      if (step.name == name)
+        throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[step.track]));
+    }
+  };
+  while (!pending.empty()) {
+    bool renamed = false;
+    for (auto rename = pending.begin(); rename != pending.end();) {
+      const auto &[from, to] = *rename;
+      const bool taken = std::any_of(pending.begin(), pending.end(), [&](const auto &other) {
+        return platform_.UpperCase(other.first) == platform_.UpperCase(to);
+      });
+      if (taken) {
+        ++rename;
+        continue;
+      }
+      // A file that the run replaces under the new name goes, as a copy over it would replace it.
+      if (platform_.QueryFile(in(to)).exists)
+        platform_.RemoveFile(in(to));
+      if (platform_.MoveEntry(in(from), in(to)) != Platform::MakeResult::Made)
+        fail(to);
+      LookAtQueue(progress);
+      rename = pending.erase(rename);
+      renamed = true;
+    }
+    if (renamed)
+      continue;
+    // The names cross (two tracks swapped): one copy waits in the holding folder under its new name,
+    // where an interrupted run's successor finds it.
+    const auto [from, to] = pending.front();
+    if (aside.empty() && platform_.MakeFolder(holding, true) != Platform::MakeResult::Made)
+      fail(to);
+    if (platform_.MoveEntry(in(from), JoinPath(holding, to)) != Platform::MakeResult::Made)
+      fail(to);
+    LookAtQueue(progress);
+    aside.push_back(to);
+    pending.erase(pending.begin());
+  }
+  for (const auto &name : aside) {
+    if (platform_.MoveEntry(JoinPath(holding, name), in(name)) != Platform::MakeResult::Made)
+      fail(name);
+    LookAtQueue(progress);
+  }
+  if (!aside.empty())
+    platform_.RemoveFolder(holding);
 }
 
 std::string ParsePlstEntry(std::string_view value, std::int32_t number) {

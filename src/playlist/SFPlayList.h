@@ -69,9 +69,11 @@ public:
   // every track into it, flat, in playlist order or backwards, and reports the count with ShowInfo.
   // Relative tracks and a relative `toDir` lie below the playlist's folder. With `numberTracks`
   // each copy is named "NNN name", numbered in copy order from 001, in add mode after the highest
-  // number in the destination. False when the user cancelled the run: that too ends with ShowInfo.
+  // number in the destination. With `skipUnchanged` a track whose copy in the destination has its
+  // name (any number), size and last-write time is left as it is (see MatchCopies). False when the
+  // user cancelled the run: that too ends with ShowInfo.
   bool CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                  bool numberTracks = false);
+                  bool numberTracks = false, bool skipUnchanged = false);
 
   PlayListKind Kind() const { return kind_; }
   const std::string &FileName() const { return fileName_; }
@@ -151,16 +153,26 @@ private:
     std::optional<TrackIdentities> tracks;
     std::vector<ClearedFile> deletions;
     std::vector<PlannedTrack> steps; // in copy order
+    // By track: the file in the destination that already is its copy, left as it is.
+    std::array<std::optional<std::string>, kMaxTracks> leftAs;
+    std::int32_t left = 0;
+    std::vector<std::pair<std::string, std::string>> renames; // copies left, to be numbered anew
     bool keepsEntryOrder = false;    // the destination lists its entries in their order on the disk
   };
 
   // The run itself; `copied` counts the tracks copied so far.
   void RunCopy(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse, bool numberTracks,
-               std::int32_t &copied);
+               bool skipUnchanged, std::int32_t &copied);
   // Gathers the facts and decides the run, into `plan` (which the identities refer to). Throws ESFException for every
   // refusal, before any change but the clearing away of what an interrupted run left.
   void PlanRun(RunPlan &plan, TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-               bool numberTracks);
+               bool numberTracks, bool skipUnchanged);
+  // Finds the tracks whose copies the destination holds already.
+  void FindUnchanged(TCopyProgress &progress, RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order,
+                     bool numberTracks, const std::string &fileSystem);
+  // Gives the copies left as they were their new numbers; where two names cross, one waits in the
+  // holding folder. Throws ESFException when the system refuses a rename.
+  void Rename(TCopyProgress &progress, RunPlan &plan);
   void WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedTrack &step, const std::string &target,
                  const Platform::FileFacts &before, bool madeByRun);
   // Looks at the queue, then stops the run with RunCancelled once the user has cancelled it.
@@ -169,9 +181,8 @@ private:
   // The names the tracks are copied under into `destination`, which holds `listing`, in copy
   // `order`. Throws ESFException when a number would pass 999, when a numbered name grows too long,
   // and in add mode when the destination's names, after which the numbers go on, cannot be read.
-  void NameTargets(TCopyProgress &progress, const std::string &destination,
-                   const std::optional<std::vector<std::string>> &listing,
-                   const std::array<std::int32_t, kMaxTracks> &order, bool addMode, bool numberTracks);
+  void NameTargets(TCopyProgress &progress, const RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order,
+                   bool addMode, bool numberTracks);
   // Throws ESFException unless the system puts every track's copy directly into the destination under
   // its target name.
   void CheckTargetsInside(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order);
@@ -189,11 +200,10 @@ private:
   // destination under its name.
   void CheckNamesakes(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
                       const Targets &targets, TrackIdentities &tracks);
-  std::vector<ClearedFile> FilesToClear(TCopyProgress &progress, const std::string &destination,
-                                        TrackIdentities &tracks);
+  // The files the clearing deletes: never a track, nor a copy left as it was.
+  std::vector<ClearedFile> FilesToClear(TCopyProgress &progress, const RunPlan &plan, TrackIdentities &tracks);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
-  void CheckRoom(const std::string &destination, const std::array<Platform::FileFacts, kMaxTracks> &sources,
-                 const std::vector<ClearedFile> &clearing, const Targets &targets, TrackIdentities &tracks);
+  void CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearing, const Targets &targets);
   // Deletes what a failed copy left of itself; false when a part of it stays.
   bool RemovePartialCopy(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
                          TrackIdentities &tracks);

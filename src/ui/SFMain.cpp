@@ -254,7 +254,8 @@ void TFrmSFMain::CopyButtonClick() {
     TPlayList playList(platform_, playListPath_);
     playList.Load();
     // A run the user cancelled never ends the program.
-    if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks) &&
+    if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks,
+                            option_->SkipUnchanged) &&
         option_->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {

@@ -37,7 +37,7 @@ protected:
         whileCopying();
       progress.cancelled = progress.cancelled || (cancelAt && !Calls(cancelAt).empty());
     };
-    completed = list.CopyTracks(progress, destination, addMode, reverse, numberTracks);
+    completed = list.CopyTracks(progress, destination, addMode, reverse, numberTracks, skipUnchanged);
   }
 
   std::string CopyError(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
@@ -67,6 +67,7 @@ protected:
   std::function<void()> whileCopying;
   const char *cancelAt = nullptr; // the user cancels at the first look after this call
   bool numberTracks = false;
+  bool skipUnchanged = false;
   bool completed = false;
 };
 
@@ -485,6 +486,58 @@ TEST_F(CopyRunTest, ACloudTrackIsFetchedBeforeTheClearingAndOneThatCannotBeIsRef
   EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\cloud.mp3"}),
             "ファイルC:\\Music\\cloud.mp3はこのコンピューターにないためコピーできません");
   EXPECT_EQ(Destination(), (Lines{"a.mp3", "cloud.mp3"}));
+}
+
+// A track's copy is told by its name, size and time: the sources carry real times, which copies keep.
+class SkipUnchangedTest : public CopyRunTest {
+protected:
+  SkipUnchangedTest() {
+    skipUnchanged = true;
+    for (const char *name : {"a.mp3", "b.wma", "c.mp3"})
+      fake.SetLastWrite(std::string("C:\\Music\\") + name, 133'000'000'000'000'000);
+  }
+  const Lines tracks = {"C:\\Music\\a.mp3", "C:\\Music\\b.wma", "C:\\Music\\c.mp3"};
+};
+
+TEST_F(SkipUnchangedTest, AReSyncCopiesOnlyWhatChangedAndStillClearsTheRest) {
+  Copy(tracks);
+  fake.AddFile("E:\\Player\\old.mp3");
+  Copy(tracks);
+  EXPECT_EQ(Calls("Copy"), Lines{});
+  EXPECT_EQ(Calls("Info"), Lines{"Info mix.m3uの曲はすべてコピー先と同じです(3曲)"});
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "c.mp3"}));
+
+  fake.AddFile("C:\\Music\\b.wma", "a longer, newer b");
+  fake.SetLastWrite("C:\\Music\\b.wma", 133'000'000'000'000'000);
+  Copy(tracks);
+  EXPECT_EQ(Calls("Copy"), Lines{"Copy C:\\Music\\b.wma -> E:\\Player\\b.wma"});
+  EXPECT_EQ(Calls("Info"), Lines{"Info mix.m3uより1曲をコピーしました(2曲はコピー先と同じため省略)"});
+}
+
+TEST_F(SkipUnchangedTest, NumberedCopiesTakeTheirNewNumbersByRenamingEvenWhereTheyCross) {
+  numberTracks = true;
+  Copy(tracks);
+  Copy({tracks[2], tracks[1], tracks[0]});
+  EXPECT_EQ(Calls("Copy"), Lines{});
+  EXPECT_EQ(Destination(), (Lines{"001 c.mp3", "002 b.wma", "003 a.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\001 c.mp3"), "music of c.mp3");
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\003 a.mp3"), "music of a.mp3");
+}
+
+TEST_F(SkipUnchangedTest, AddModeSkipsTracksWithACopyAndNumbersTheOthersAfterTheHighest) {
+  numberTracks = true;
+  Copy({tracks[0]});
+  Copy(tracks, "E:\\Player", true);
+  EXPECT_EQ(Destination(), (Lines{"001 a.mp3", "002 b.wma", "003 c.mp3"}));
+  EXPECT_EQ(Calls("Info"), Lines{"Info mix.m3uより2曲をコピーしました(1曲はコピー先と同じため省略)"});
+}
+
+TEST_F(SkipUnchangedTest, ACancelCountsTheCopiesLeftAsTheyWere) {
+  Copy({tracks[0], tracks[1]});
+  cancelAt = "Copy C:\\Music\\c.mp3";
+  Copy(tracks);
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma"}));
+  EXPECT_EQ(Calls("Info"), Lines{"Info コピーを中止しました(mix.m3uより2曲をコピー済み)"});
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The order a FAT folder lists its entries in, which is the order many players play: after every
-// run the tracks stand in copy order, whatever rule the file system places new entries by.
+// run the tracks stand in copy order, whatever rule the file system places new entries by, copied
+// or left as they were.
 #include "FakePlatform.h"
 #include "platform/PathParts.h"
 #include "playlist/SFException.h"
@@ -54,6 +55,8 @@ public:
     for (int i = 0; i < tracks; ++i) {
       tracks_.push_back("C:\\Music\\" + Name(100 + i) + (Pick(2) ? ".mp3" : ".wma"));
       fake_.AddFile(tracks_.back(), "music " + std::to_string(i));
+      // Real times, which copies keep: a copy left as it was is told by its time.
+      fake_.SetLastWrite(tracks_.back(), 133'000'000'000'000'000 + i);
     }
   }
 
@@ -63,6 +66,8 @@ public:
     addMode_ = Pick(4) == 0;
     reverse_ = Pick(2) == 0;
     numbers_ = Pick(3) == 0;
+    // In add mode the copies left as they were stay outside the order.
+    const bool skip = !addMode_ && Pick(2) == 0;
     Lines playlist = tracks_;
     std::shuffle(playlist.begin(), playlist.end(), random_);
     playlist.resize(1 + Pick(playlist.size()));
@@ -83,7 +88,7 @@ public:
       fake_.Fail("Copy", playlist[Pick(playlist.size())]);
     bool completed = false;
     try {
-      completed = list.CopyTracks(progress, destination_, addMode_, reverse_, numbers_);
+      completed = list.CopyTracks(progress, destination_, addMode_, reverse_, numbers_, skip);
     } catch (const ESFException &) {
     }
     fake_.ClearFailures();
