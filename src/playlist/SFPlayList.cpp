@@ -309,10 +309,10 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     throw;
   }
   const std::string playList = FileNamePart(fileName_);
-  std::string message = plan.left == 0         ? FormatText(messages::kCopied, playList, count_)
-                        : plan.left == count_ ? FormatText(messages::kAllUnchanged, playList, count_)
-                                              : FormatText(messages::kCopiedSomeUnchanged, playList,
-                                                           count_ - plan.left, plan.left);
+  std::string message = plan.left == 0 ? FormatText(messages::kCopied, playList, count_)
+                        : plan.left == count_
+                            ? FormatText(messages::kAllUnchanged, playList, count_)
+                            : FormatText(messages::kCopiedSomeUnchanged, playList, count_ - plan.left, plan.left);
   if (inEntryOrder && inEntryOrder->OrderLost())
     message.append("\n").append(messages::kOrderNotKept);
   progress.ShowInfo(message);
@@ -433,7 +433,8 @@ void TPlayList::NameTargets(TCopyProgress &progress, const RunPlan &plan,
   }
   // In add mode a track whose copy is left keeps that copy's name, and takes no new number.
   const auto keepsItsName = [&](std::int32_t track) { return addMode && plan.leftAs[track].has_value(); };
-  const auto numbered = std::count_if(order.begin(), order.begin() + count_, [&](auto track) { return !keepsItsName(track); });
+  const auto numbered =
+      std::count_if(order.begin(), order.begin() + count_, [&](auto track) { return !keepsItsName(track); });
   if (last + numbered > kHighest)
     throw ESFException(messages::kNumberBeyond999);
   for (std::int32_t k = 0; k < count_; ++k) {

@@ -157,7 +157,7 @@ private:
     std::array<std::optional<std::string>, kMaxTracks> leftAs;
     std::int32_t left = 0;
     std::vector<std::pair<std::string, std::string>> renames; // copies left, to be numbered anew
-    bool keepsEntryOrder = false;    // the destination lists its entries in their order on the disk
+    bool keepsEntryOrder = false; // the destination lists its entries in their order on the disk
   };
 
   // The run itself; `copied` counts the tracks copied so far.

@@ -1,4 +1,3 @@
-#include "ImportReplaced.h"
 #include "WindowTestFixture.h"
 #include "ui/SFAboutBox.h"
 #include "ui/SFCopyingForm.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ImportReplaced.h"
+
 #include <windows.h>
 
 #include <shellapi.h>
@@ -47,26 +49,6 @@ public:
 private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
   HHOOK hook_;
-};
-
-// Puts `replacement` into the program's import slot `slot` (`__imp_` and the function's name) for as
-// long as it lives: the program then calls it in place of the system's function.
-template <typename Function> class ImportReplaced {
-public:
-  ImportReplaced(Function &slot, Function replacement) : slot_(slot), original_(slot) { Set(replacement); }
-  ~ImportReplaced() { Set(original_); }
-  ImportReplaced(const ImportReplaced &) = delete;
-  ImportReplaced &operator=(const ImportReplaced &) = delete;
-
-private:
-  void Set(Function function) {
-    DWORD protection = 0;
-    VirtualProtect(&slot_, sizeof slot_, PAGE_READWRITE, &protection);
-    slot_ = function;
-    VirtualProtect(&slot_, sizeof slot_, protection, &protection);
-  }
-  Function &slot_;
-  Function original_;
 };
 
 } // namespace sf::testing

@@ -1,5 +1,6 @@
 #include "FakePlatform.h"
 #include "ScratchFolder.h"
+#include "platform/win32/KernelHandle.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
 #include "playlist/SFException.h"
@@ -128,7 +129,7 @@ protected:
 
   // Writes the playlist `name` into Lists and copies it into `destination`.
   void Copy(const Names &tracks, const std::string &destination, bool addMode = false, bool reverse = false,
-            const std::string &name = "mix.m3u") {
+            const std::string &name = "mix.m3u", bool numbers = false, bool skipUnchanged = false) {
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
@@ -136,7 +137,7 @@ protected:
     TPlayList list(platform, scratch / ("Lists\\" + name));
     list.Load();
     RecordingProgress progress(journal);
-    list.CopyTracks(progress, destination, addMode, reverse);
+    list.CopyTracks(progress, destination, addMode, reverse, numbers, skipUnchanged);
   }
 
   std::string CopyError(const Names &tracks, const std::string &destination) {
@@ -176,6 +177,40 @@ TEST_F(CopyRunOnDisk, ATrackWrittenWithSlashesIsCopiedIntoTheDestinationAndNowhe
   EXPECT_EQ(scratch.Names("Dest\\Player"), Names{"a.mp3"});
   EXPECT_EQ(ReadWholeFile(scratch / "Dest\\Player\\a.mp3"), "music a");
   EXPECT_EQ(ReadWholeFile(scratch / "Dest\\Music\\a.mp3"), "the user's own");
+}
+
+// Sets the file's last write `seconds` later than it is.
+void ShiftLastWrite(const std::string &path, int seconds) {
+  const KernelHandle file(
+      CreateFileW(SystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  FILETIME time;
+  GetFileTime(file.get(), nullptr, nullptr, &time);
+  ULARGE_INTEGER value{{time.dwLowDateTime, time.dwHighDateTime}};
+  value.QuadPart += static_cast<std::int64_t>(seconds) * 10'000'000;
+  time = {value.LowPart, value.HighPart};
+  SetFileTime(file.get(), nullptr, nullptr, &time);
+}
+
+TEST_F(CopyRunOnDisk, AReSyncLeavesCopiesOfTheSameSizeAndTimeAndRenamesNumberedOnes) {
+  scratch.Write("Music\\c.mp3", "music c");
+  const Names tracks = {"..\\Music\\a.mp3", "..\\Music\\b.wma", "..\\Music\\c.mp3"};
+  Copy(tracks, scratch / "Player", false, false, "mix.m3u", true, true);
+  // Bytes changed behind the same size and time show that a copy was left as it was.
+  const auto sameSize = [&](const std::string &name, const std::string &content) {
+    const std::string path = scratch / ("Player\\" + name);
+    const auto before = platform.QueryFile(path);
+    testing::WriteWholeFile(path, content);
+    ShiftLastWrite(path, static_cast<int>((static_cast<std::int64_t>(before.lastWrite) -
+                                           static_cast<std::int64_t>(platform.QueryFile(path).lastWrite)) /
+                                          10'000'000));
+  };
+  sameSize("001 a.mp3", "MUSIC A");
+  ShiftLastWrite(scratch / "Player\\002 b.wma", 3);
+  Copy({tracks[2], tracks[1], tracks[0]}, scratch / "Player", false, false, "mix.m3u", true, true);
+  EXPECT_EQ(scratch.Names("Player"), (Names{"001 c.mp3", "002 b.wma", "003 a.mp3"}));
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\003 a.mp3"), "MUSIC A");
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\001 c.mp3"), "music c");
+  EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより1曲をコピーしました(2曲はコピー先と同じため省略)");
 }
 
 TEST_F(CopyRunOnDisk, AddModeTouchesNothingButTheCopies) {
