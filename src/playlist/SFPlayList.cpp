@@ -692,7 +692,7 @@ void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
   while (!pending.empty()) {
     bool renamed = false;
     for (auto rename = pending.begin(); rename != pending.end();) {
-      const auto &[from, to] = *rename;
+      const std::string &from = rename->first, &to = rename->second;
       const bool taken = std::any_of(pending.begin(), pending.end(), [&](const auto &other) {
         return platform_.UpperCase(other.first) == platform_.UpperCase(to);
       });
@@ -713,7 +713,7 @@ void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
       continue;
     // The names cross (two tracks swapped): one copy waits in the holding folder under its new name,
     // where an interrupted run's successor finds it.
-    const auto [from, to] = pending.front();
+    const std::string from = pending.front().first, to = pending.front().second;
     if (aside.empty() && platform_.MakeFolder(holding, true) != Platform::MakeResult::Made)
       fail(to);
     if (platform_.MoveEntry(in(from), JoinPath(holding, to)) != Platform::MakeResult::Made)
