@@ -11,7 +11,7 @@ bool IsSeparator(char c) { return IsSlash(c) || c == ':'; }
 
 std::size_t LastSeparator(std::string_view path) { return path.find_last_of("\\/:"); }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAsciiLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool IsDriveRelative(std::string_view path) { return path.size() >= 2 && path[1] == ':'; }
 
@@ -69,9 +69,16 @@ std::string PathFrom(std::string_view folder, std::string_view path) {
     return JoinPath(folder, path);
   if (path.size() > 2 && IsSlash(path[2]))
     return std::string(path);
-  if (IsDriveRelative(folder) && UpperAscii(folder[0]) == UpperAscii(path[0]))
+  if (IsDriveRelative(folder) && UpperAsciiLetter(folder[0]) == UpperAsciiLetter(path[0]))
     return JoinPath(folder, path.substr(2));
   return std::string(path);
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (auto &c : upper)
+    c = UpperAsciiLetter(c);
+  return upper;
 }
 
 bool IsUsableFileName(std::string_view name) {
@@ -89,7 +96,7 @@ bool IsUsableFileName(std::string_view name) {
   // A device's name is the device wherever it stands, with any extension: "CON.mp3" opens the console.
   std::string device;
   for (const char c : name.substr(0, name.find('.')))
-    device += UpperAscii(c);
+    device += UpperAsciiLetter(c);
   while (!device.empty() && device.back() == ' ')
     device.pop_back();
   if (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL")

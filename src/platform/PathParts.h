@@ -17,6 +17,9 @@ std::string FolderPart(std::string_view path);
 // From the last "." after the last separator to the end, dot included; empty when there is none.
 std::string ExtensionPart(std::string_view path);
 
+// The text with its ASCII letters upper-cased, as the system folds them in every name.
+std::string UpperAscii(std::string_view text);
+
 // The most UTF-16 units that a file name may have on Windows' file systems.
 inline constexpr std::size_t kLongestFileName = 255;
 

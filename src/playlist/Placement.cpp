@@ -16,14 +16,6 @@ constexpr std::string_view kShortPlugPrefix = "~SFP", kShortPlugExtension = ".PL
 // The most entries the never-used end of a folder's allocation holds: a cluster of 64 KiB.
 constexpr std::size_t kLargestClusterEntries = 2048;
 
-std::string UpperAscii(std::string text) {
-  for (auto &c : text) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 bool IsPlug(const std::string &name) {
   const std::string upper = UpperAscii(name);
   if (upper.rfind(kLongPlugPrefix, 0) == 0)
@@ -206,11 +198,10 @@ void EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write)
   placed_.insert(Folded(name));
 }
 
-void EntryOrderPlacement::MakeInPlace(const std::string &name) {
+void EntryOrderPlacement::Settle(const std::string &name, const std::function<Platform::MakeResult()> &make,
+                                 const std::function<void()> &outOfPlace) {
   for (;;) {
-    const auto result = platform_.MakeEmptyFile(In(name));
-    if (result == Platform::MakeResult::Made)
-      unwritten_ = name;
+    const auto result = make();
     look_();
     if (result == Platform::MakeResult::FolderFull && !orderLost_) {
       LoseOrder();
@@ -220,33 +211,43 @@ void EntryOrderPlacement::MakeInPlace(const std::string &name) {
       throw PlacementFailed{};
     if (orderLost_ || InPlace(Entries(), name) || !TryAgain())
       return;
-    // Renamed to a name of the same entry count, the entry keeps its place and holds it.
-    const std::string plug = NextPlug(name);
-    if (platform_.MoveEntry(In(name), In(plug)) != Platform::MakeResult::Made)
-      throw PlacementFailed{};
-    unwritten_.reset();
-    plugs_.push_back(plug);
+    outOfPlace();
   }
 }
 
+void EntryOrderPlacement::MakeInPlace(const std::string &name) {
+  Settle(
+      name,
+      [&] {
+        const auto result = platform_.MakeEmptyFile(In(name));
+        if (result == Platform::MakeResult::Made)
+          unwritten_ = name;
+        return result;
+      },
+      [&] {
+        // Renamed to a name of the same entry count, the entry keeps its place and holds it.
+        const std::string plug = NextPlug(name);
+        if (platform_.MoveEntry(In(name), In(plug)) != Platform::MakeResult::Made)
+          throw PlacementFailed{};
+        unwritten_.reset();
+        plugs_.push_back(plug);
+      });
+}
+
 void EntryOrderPlacement::MoveInPlace(const std::string &name) {
-  for (;;) {
-    const auto result = platform_.MoveEntry(Held(name), In(name));
-    if (result == Platform::MakeResult::Made)
-      held_.erase(std::find(held_.begin(), held_.end(), name));
-    look_();
-    if (result == Platform::MakeResult::FolderFull && !orderLost_) {
-      LoseOrder();
-      continue;
-    }
-    if (result != Platform::MakeResult::Made)
-      throw PlacementFailed{};
-    if (orderLost_ || InPlace(Entries(), name) || !TryAgain())
-      return;
-    // A file with data cannot be a placeholder: it goes back, and an empty one takes its place.
-    Hold(name);
-    PlugUntilInPlace(name);
-  }
+  Settle(
+      name,
+      [&] {
+        const auto result = platform_.MoveEntry(Held(name), In(name));
+        if (result == Platform::MakeResult::Made)
+          held_.erase(std::find(held_.begin(), held_.end(), name));
+        return result;
+      },
+      [&] {
+        // A file with data cannot be a placeholder: it goes back, and an empty one takes its place.
+        Hold(name);
+        PlugUntilInPlace(name);
+      });
 }
 
 void EntryOrderPlacement::PlugUntilInPlace(const std::string &name) {

@@ -90,6 +90,10 @@ private:
   // Fills the never-used end of the folder's allocation with placeholders, so that the tracks fill
   // the gaps from the front and the folder stops growing from run to run.
   void FillNeverUsedEnd();
+  // Makes `name`'s entry by `make` (a new empty file, or a held file moved back) until it lands in
+  // place, with `outOfPlace` between the tries; where the order is given up, wherever it lands.
+  void Settle(const std::string &name, const std::function<Platform::MakeResult()> &make,
+              const std::function<void()> &outOfPlace);
   // Counts a try that failed; false, with the order given up, once there were too many.
   bool TryAgain();
   // Makes an empty file for the track at its place, or where the system puts it once the order is

@@ -24,14 +24,6 @@ const std::string kPlstSection = "PlayList";
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-std::string UpperAscii(std::string text) {
-  for (auto &c : text) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
 // Printable ASCII that the system takes as spelt: no path or pattern characters, no trailing dot
 // or space.
 bool IsPlainAsciiName(const std::string &name) {
