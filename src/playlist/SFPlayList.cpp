@@ -238,7 +238,7 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
     present = FolderNames(platform_.ListNames(plan.destination));
     LookAtQueue(progress);
-    CheckRoom(plan, {}, LookUpTargets(progress, plan.destination, present));
+    CheckRoom(plan, {}, LookUpTargets(progress, plan, present));
   } else {
     present = FolderNames(plan.listing);
   }
@@ -349,7 +349,7 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   NameTargets(progress, plan, order, addMode, numberTracks);
   CheckTargetsInside(plan.destination, order);
   FolderNames present(plan.listing);
-  const auto targets = LookUpTargets(progress, plan.destination, present);
+  const auto targets = LookUpTargets(progress, plan, present);
   CheckTargetsReplaceable(plan.destination, order, targets, tracks);
   CheckNamesakes(plan.destination, order, targets, tracks);
   if (!addMode)
@@ -528,13 +528,17 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
   return files;
 }
 
-TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const std::string &destination,
+TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const RunPlan &plan,
                                             const FolderNames &present) {
+  const std::string &destination = plan.destination;
   Targets targets;
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::string &name = targetNames_[i];
     const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
-    if (!added || !present.MayHold(name))
+    // A copy left as it is under this very name is neither written over nor a track: it needs no
+    // questions, which on some systems cost more than the rest of a re-sync.
+    const bool leftHere = plan.leftAs[i] && platform_.UpperCase(*plan.leftAs[i]) == entry->first;
+    if (!added || leftHere || !present.MayHold(name))
       continue;
     auto &target = entry->second;
     target.facts = platform_.QueryFile(JoinPath(destination, name));

@@ -191,7 +191,7 @@ private:
   void FetchCloudTracks(TCopyProgress &progress, const std::array<std::string, kMaxTracks> &sourcePaths,
                         const std::array<Platform::FileFacts, kMaxTracks> &sources,
                         const std::array<std::int32_t, kMaxTracks> &order);
-  Targets LookUpTargets(TCopyProgress &progress, const std::string &destination, const FolderNames &present);
+  Targets LookUpTargets(TCopyProgress &progress, const RunPlan &plan, const FolderNames &present);
   // Throws ESFException when a track's target is a read-only, hidden or system file that is no track
   // of the run: the system's copy refuses to replace such a file, and the clearing leaves it.
   void CheckTargetsReplaceable(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order,
