@@ -340,7 +340,7 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   // What an interrupted run left in the destination goes first: its held tracks are the user's.
   EntryOrderPlacement::CleanUpAfterInterruptedRun(platform_, plan.destination);
   LookAtQueue(progress);
-  plan.tracks.emplace(platform_, plan.sourcePaths, count_, [&] { LookAtQueue(progress); });
+  plan.tracks.emplace(platform_, plan.sourcePaths, plan.sources, count_, [&] { LookAtQueue(progress); });
   auto &tracks = *plan.tracks;
   plan.listing = platform_.ListNames(plan.destination);
   LookAtQueue(progress);
@@ -358,7 +358,8 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::int32_t track = order[k];
     const std::string &name = targetNames_[track];
-    PlannedTrack step{track, name, tracks.Is(track, targets.at(platform_.UpperCase(name)).identity)};
+    const auto &target = targets.at(platform_.UpperCase(name));
+    PlannedTrack step{track, name, tracks.Is(track, target.identity, target.facts)};
     step.left = plan.leftAs[track].has_value();
     // In add mode what is there stays where it is; only what the run copies joins the order.
     step.outsideOrder = addMode && (step.left || step.liesThere);
@@ -479,8 +480,9 @@ const std::string &TPlayList::TrackIdentities::Of(std::int32_t track) {
   return *known;
 }
 
-bool TPlayList::TrackIdentities::Is(std::int32_t track, const std::string &identity) {
-  return !identity.empty() && Of(track) == identity;
+bool TPlayList::TrackIdentities::Is(std::int32_t track, const std::string &identity, const Platform::FileFacts &facts) {
+  const auto &own = facts_[static_cast<std::size_t>(track)];
+  return !identity.empty() && own.size == facts.size && own.lastWrite == facts.lastWrite && Of(track) == identity;
 }
 
 void TPlayList::TrackIdentities::TakeAll() {
@@ -488,9 +490,9 @@ void TPlayList::TrackIdentities::TakeAll() {
     Of(i);
 }
 
-bool TPlayList::TrackIdentities::AnyIs(const std::string &identity) {
+bool TPlayList::TrackIdentities::AnyIs(const std::string &identity, const Platform::FileFacts &facts) {
   for (std::int32_t i = 0; i < count_; ++i) {
-    if (Is(i, identity))
+    if (Is(i, identity, facts))
       return true;
   }
   return false;
@@ -521,15 +523,14 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
       LookAtQueue(progress);
       // Never delete a file this run copies from, under whatever name it reaches it, nor one that
       // cannot even be asked who it is.
-      if (!file.identity.empty() && !tracks.AnyIs(file.identity))
+      if (!file.identity.empty() && !tracks.AnyIs(file.identity, file.facts))
         files.push_back(std::move(file));
     }
   }
   return files;
 }
 
-TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const RunPlan &plan,
-                                            const FolderNames &present) {
+TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const RunPlan &plan, const FolderNames &present) {
   const std::string &destination = plan.destination;
   Targets targets;
   for (std::int32_t i = 0; i < count_; ++i) {
@@ -556,7 +557,7 @@ void TPlayList::CheckTargetsReplaceable(const std::string &destination,
     const std::string &name = targetNames_[order[k]];
     const auto &target = targets.at(platform_.UpperCase(name));
     if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
-        !tracks.AnyIs(target.identity))
+        !tracks.AnyIs(target.identity, target.facts))
       throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(JoinPath(destination, name))));
   }
 }
@@ -566,10 +567,11 @@ void TPlayList::CheckNamesakes(const std::string &destination, const std::array<
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &track = trackPaths_[order[k]];
     const std::string &name = targetNames_[order[k]];
-    const auto &identity = targets.at(platform_.UpperCase(name)).identity;
+    const auto &target = targets.at(platform_.UpperCase(name));
     // A track that lies there under its own name is its own copy; another track of that name
     // would destroy it.
-    if (!identity.empty() && !tracks.Is(order[k], identity) && tracks.AnyIs(identity))
+    if (!target.identity.empty() && !tracks.Is(order[k], target.identity, target.facts) &&
+        tracks.AnyIs(target.identity, target.facts))
       throw ESFException(
           FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(JoinPath(destination, name))));
   }
@@ -590,7 +592,7 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::string key = platform_.UpperCase(targetNames_[i]);
     auto &needed = neededFor[key];
-    if (!plan.leftAs[i] && !tracks.Is(i, targets.at(key).identity))
+    if (!plan.leftAs[i] && !tracks.Is(i, targets.at(key).identity, targets.at(key).facts))
       needed = std::max(needed, onDisk(sources[i].size));
   }
 
@@ -643,7 +645,7 @@ bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
   // The run's own entry is removed whatever it holds: on FAT its identity may be a moved track's old one.
-  if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_.FileIdentity(target))))
+  if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_.FileIdentity(target), after)))
     return true;
   return platform_.RemoveFile(target) || !platform_.QueryFile(target).exists;
 }

@@ -92,12 +92,14 @@ private:
   class TrackIdentities {
   public:
     // The queue is looked at through `look` after each question.
-    TrackIdentities(Platform &platform, const std::array<std::string, kMaxTracks> &paths, std::int32_t count,
+    TrackIdentities(Platform &platform, const std::array<std::string, kMaxTracks> &paths,
+                    const std::array<Platform::FileFacts, kMaxTracks> &facts, std::int32_t count,
                     std::function<void()> look)
-        : platform_(platform), paths_(paths), count_(count), look_(std::move(look)) {}
-    // Whether `identity` is that of track `track`, or of any track; never for an empty one.
-    bool Is(std::int32_t track, const std::string &identity);
-    bool AnyIs(const std::string &identity);
+        : platform_(platform), paths_(paths), facts_(facts), count_(count), look_(std::move(look)) {}
+    // Whether `identity`, of a file with `facts`, is that of track `track`, or of any track; never for
+    // an empty one. One file has one size and time: a track of others needs no question.
+    bool Is(std::int32_t track, const std::string &identity, const Platform::FileFacts &facts);
+    bool AnyIs(const std::string &identity, const Platform::FileFacts &facts);
     // Asks for every track's identity now, before anything changes.
     void TakeAll();
 
@@ -106,6 +108,7 @@ private:
 
     Platform &platform_;
     const std::array<std::string, kMaxTracks> &paths_;
+    const std::array<Platform::FileFacts, kMaxTracks> &facts_;
     std::int32_t count_;
     std::function<void()> look_;
     std::array<std::optional<std::string>, kMaxTracks> known_;
