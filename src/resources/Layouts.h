@@ -96,10 +96,11 @@ inline constexpr Window kCopying{"CopyingForm",           "ファイルのコピ
                                  {"ＭＳ Ｐゴシック", 12}, kCopyingControls};
 
 // The labels stand inside the bevelled frame, whose corner is at 8, 8; a label of size 0 takes its text's size.
+// The version is the build's (CMakeLists.txt).
 inline constexpr Control kAboutControls[] = {
     {Kind::Button, kIdOk, "OKButton", 111, 140, 75, 25, "OK", nullptr, kDefaultButton, 0},
     {Kind::Label, kProductName, "ProductName", 94 + 8, 16 + 8, 0, 0, "Songferry", &kPGothic19Bold, kAqua, -1},
-    {Kind::Label, kVersion, "Version", 120 + 8, 40 + 8, 0, 0, "Ver1.0", &kPGothic15, kAqua, -1},
+    {Kind::Label, kVersion, "Version", 120 + 8, 40 + 8, 0, 0, "Ver" SONGFERRY_VERSION, &kPGothic15, kAqua, -1},
     {Kind::Label, kCopyright, "Copyright", 65 + 8, 80 + 8, 0, 0, "(C) 2026 Songferry developers", &kPGothic13, kAqua,
      -1},
     {Kind::Panel, kAboutFrame, "AboutFrame", 8, 8, 281, 121, "", nullptr, kBevelled, -1},

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Unpacks the release zip into a fresh folder, checks what it holds, starts Songferry from there under
-# Wine and closes it as a user would: the settings file must then be beside the program.
-#   check-release.sh Songferry-1.0-win64.zip   (needs a display)
+# Wine and closes it as a user would: the settings file must then be beside the program. Then starts it
+# with each sample playlist and presses Copy: each sample must load, and the run stop at a track that
+# this computer lacks, as the read-me texts say.
+#   check-release.sh Songferry-1.0-win64.zip songferry_sample_run.exe   (needs a display)
 set -euo pipefail
 # Unpacking and iconv meet Japanese file names: a UTF-8 locale, whoever calls.
 export LC_ALL=C.UTF-8
 zip=$(realpath "$1")
+sample_run=$(realpath "$2")
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 songferry_prepare_wine
 
@@ -19,13 +22,15 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$zip")
 folder=$unpacked/$(basename "$zip" .zip)
-for file in Songferry.exe Songferry.CHM はじめにお読みください.txt README.txt sample.m3u sample.pls sample.plst sample.wpl \
-    LICENSE; do
+samples=(sample.m3u sample.m3u8 sample.pls sample.plst sample.wpl sample.xspf)
+for file in Songferry.exe Songferry.CHM はじめにお読みください.txt README.txt "${samples[@]}" LICENSE; do
   [ -s "$folder/$file" ] || fail "$file is missing from the zip"
 done
-for text in はじめにお読みください.txt README.txt sample.m3u sample.pls sample.plst sample.wpl; do
-  encoding=CP932
-  [ "$text" != sample.wpl ] || encoding=UTF-8
+for text in はじめにお読みください.txt README.txt "${samples[@]}" LICENSE; do
+  case $text in
+    sample.m3u8 | sample.wpl | sample.xspf) encoding=UTF-8 ;;
+    *) encoding=CP932 ;;
+  esac
   iconv -f $encoding -t UTF-8 "$folder/$text" >/dev/null || fail "$text is not $encoding"
   [ "$(grep -c $'\r$' "$folder/$text")" -eq "$(wc -l <"$folder/$text")" ] || fail "$text has lines without CR LF"
 done
@@ -47,4 +52,15 @@ done
 wait "$program" || fail "Songferry.exe did not end cleanly"
 expected=$'[Songferry]\r\nToDir=\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n'
 printf '%s' "$expected" | cmp -s - "$folder/Songferry.ini" || fail "no settings file with the defaults beside the program"
-echo "check-release: $(basename "$zip") unpacks, runs from its folder and keeps its settings there"
+
+# Each sample with a destination set, as the read-me texts say it goes when used unchanged.
+mkdir "$folder/Player"
+printf '[Songferry]\r\nToDir=Player\r\nStopAfterCopy=0\r\n' >"$folder/Songferry.ini"
+(cd "$folder" && songferry_wine "$sample_run" Songferry.exe answers.txt "${samples[@]}" >"$unpacked/wine.log" 2>&1) ||
+  fail "Songferry did not answer Copy with a box for every sample: $(cat "$folder/answers.txt")"
+while IFS=$'\t' read -r sample caption text; do
+  [[ $caption == エラー && $text =~ ^ファイル.+が存在しません$ ]] ||
+    fail "$sample did not load as a playlist of missing tracks: $caption: $text"
+done <"$folder/answers.txt"
+[ "$(wc -l <"$folder/answers.txt")" -eq ${#samples[@]} ] || fail "not every sample was tried"
+echo "check-release: $(basename "$zip") unpacks, runs from its folder, keeps its settings there and loads its samples"

@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 namespace sf {
 namespace {
@@ -25,6 +26,20 @@ using testing::WindowAnswerer;
 using testing::WindowTest;
 
 bool Exists(const std::string &path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The product version in this program's version information, which the build writes from its version
+// as it writes the program's.
+std::string ProductVersion() {
+  const std::wstring path = Widen(ProgramPath());
+  DWORD unused = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), &unused));
+  void *text = nullptr;
+  UINT length = 0;
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+      !VerQueryValueW(info.data(), L"\\StringFileInfo\\041104B0\\ProductVersion", &text, &length) || length == 0)
+    return {};
+  return Narrow(std::wstring_view(static_cast<const wchar_t *>(text), length - 1));
+}
 
 TEST_F(WindowTest, StartsWithTheSettingsDefaults) {
   EXPECT_EQ(Main().PlayListPath(), "");
@@ -122,7 +137,7 @@ TEST_F(WindowTest, OpensAPlayListThroughTheOpenDialogAndLeavesTheWorkingFolderWh
   EXPECT_EQ(WorkingFolder(), workingFolder) << "after OK";
 }
 
-TEST_F(WindowTest, ShowsTheAboutBoxModally) {
+TEST_F(WindowTest, ShowsTheAboutBoxModallyWithTheBuildsVersion) {
   std::string product, version;
   {
     WindowAnswerer about("SFAbout", IDOK, [&](HWND box) {
@@ -134,7 +149,9 @@ TEST_F(WindowTest, ShowsTheAboutBoxModally) {
     EXPECT_EQ(about.Seen().caption, "Songferryについて");
   }
   EXPECT_EQ(product, "Songferry");
-  EXPECT_EQ(version, "Ver1.0");
+  const std::string built = ProductVersion();
+  ASSERT_NE(built, "");
+  EXPECT_EQ(version, "Ver" + built);
   EXPECT_TRUE(IsWindowEnabled(Main().Handle()));
   EXPECT_FALSE(IsWindowVisible(Main().About().Handle()));
 }

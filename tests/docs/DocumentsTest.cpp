@@ -1,13 +1,19 @@
-// The help's list of messages must hold every message the program can show, word for word.
-// Compiled without the Shift-JIS execution charset: the texts compare as UTF-8, as the help is written.
+// What the documents must keep up with: the help's list of messages holds every message the program
+// can show, word for word, and the help, both halves of the README and the release's read-me texts
+// name every kind of playlist the program reads.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
+
+const std::string kSourceDir = SONGFERRY_SOURCE_DIR;
+const std::string kMessageTexts = kSourceDir + "/src/resources/MessageTexts.h";
 
 std::string ReadFile(const std::string &path) {
   std::ifstream file(path, std::ios::binary);
@@ -39,7 +45,7 @@ std::set<std::string> ProgramMessages() {
                                              "kOpenDialogFilter"};
   const std::string constant = "inline constexpr char k";
   std::set<std::string> messages;
-  std::istringstream header(ReadFile(SONGFERRY_MESSAGE_TEXTS));
+  std::istringstream header(ReadFile(kMessageTexts));
   for (std::string line; std::getline(header, line);) {
     if (line.rfind(constant, 0) == 0) {
       const std::string name = line.substr(constant.size() - 1, line.find('[') - constant.size() + 1);
@@ -70,7 +76,7 @@ std::string ReplaceElements(std::string text, const std::string &tag, const std:
 
 // The <dt> entries of the help's message lists, each <var> standing for a placeholder.
 std::set<std::string> HelpMessages(std::string &entriesWithOtherMarkup) {
-  const std::string page = ReadFile(SONGFERRY_HELP_MESSAGES);
+  const std::string page = ReadFile(kSourceDir + "/docs/help/errors.html");
   std::set<std::string> messages;
   for (std::size_t at = page.find("<dt>"); at != std::string::npos; at = page.find("<dt>", at + 1)) {
     const std::size_t end = page.find("</dt>", at);
@@ -84,7 +90,7 @@ std::set<std::string> HelpMessages(std::string &entriesWithOtherMarkup) {
 
 TEST(HelpMessages, ListsEveryMessageOfTheProgramWordForWord) {
   const auto program = ProgramMessages();
-  ASSERT_GE(program.size(), 15u) << "the message texts were not found in " SONGFERRY_MESSAGE_TEXTS;
+  ASSERT_GE(program.size(), 15u) << "the message texts were not found in " << kMessageTexts;
   std::string otherMarkup;
   const auto help = HelpMessages(otherMarkup);
   EXPECT_EQ(otherMarkup, "") << "a message entry holds only its text and <var> placeholders";
@@ -92,6 +98,57 @@ TEST(HelpMessages, ListsEveryMessageOfTheProgramWordForWord) {
     EXPECT_TRUE(help.count(message)) << "missing from the help: " << message;
   for (const auto &message : help)
     EXPECT_TRUE(program.count(message)) << "the program has no such message: " << message;
+}
+
+// The extensions of the open dialog's filter, the kinds of playlist the program reads: ".m3u", ...
+std::vector<std::string> PlayListExtensions() {
+  const std::string header = ReadFile(kMessageTexts);
+  const std::size_t filter = header.find("kOpenDialogFilter[]");
+  if (filter == std::string::npos)
+    return {};
+  // Description, NUL, patterns, NUL: the patterns lie between the first two "\0" of the literal.
+  const std::size_t patterns = header.find("\\0", filter) + 2;
+  std::vector<std::string> extensions;
+  std::istringstream list(header.substr(patterns, header.find("\\0", patterns) - patterns));
+  for (std::string pattern; std::getline(list, pattern, ';');)
+    extensions.push_back(pattern.substr(pattern.find('.')));
+  return extensions;
+}
+
+// Whether `text` names `extension` as itself, not as the start of a longer one (".m3u" in ".m3u8").
+bool Names(const std::string &text, const std::string &extension) {
+  for (std::size_t at = text.find(extension); at != std::string::npos; at = text.find(extension, at + 1)) {
+    const std::size_t end = at + extension.size();
+    if (end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end])))
+      return true;
+  }
+  return false;
+}
+
+// The text from the line `from` up to the line `to`, or to the end.
+std::string Between(const std::string &text, const std::string &from, const std::string &to) {
+  const std::size_t start = text.find("\n" + from + "\n");
+  if (start == std::string::npos)
+    return {};
+  return text.substr(start, text.find("\n" + to + "\n", start + 1) - start);
+}
+
+TEST(Documents, NameEveryKindOfPlayListTheProgramReads) {
+  const auto extensions = PlayListExtensions();
+  ASSERT_GE(extensions.size(), 2u) << "the open dialog's filter was not found in " << kMessageTexts;
+  const std::string readme = ReadFile(kSourceDir + "/README.md");
+  const std::vector<std::pair<std::string, std::string>> documents = {
+      {"docs/help/index.html", ReadFile(kSourceDir + "/docs/help/index.html")},
+      {"README.md, 日本語", Between(readme, "## 日本語", "## English")},
+      {"README.md, English", Between(readme, "## English", "## For developers")},
+      {"docs/release/README.txt", ReadFile(kSourceDir + "/docs/release/README.txt")},
+      {"docs/release/はじめにお読みください.txt", ReadFile(kSourceDir + "/docs/release/はじめにお読みください.txt")},
+  };
+  for (const auto &[name, text] : documents) {
+    ASSERT_NE(text, "") << name << " was not found";
+    for (const auto &extension : extensions)
+      EXPECT_TRUE(Names(text, extension)) << name << " does not name " << extension;
+  }
 }
 
 } // namespace
