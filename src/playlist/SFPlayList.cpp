@@ -250,8 +250,13 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
   // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
   std::map<std::string, std::int32_t> copiedUnder;
   try {
-    if (inEntryOrder)
-      inEntryOrder->Begin(!plan.deletions.empty());
+    if (inEntryOrder) {
+      try {
+        inEntryOrder->Begin(!plan.deletions.empty());
+      } catch (const PlacementFailed &) {
+        throw ESFException(FormatText(messages::kDestinationUnreadable, platform_.FullPath(plan.destination)));
+      }
+    }
     for (std::int32_t k = 0; k < count_; ++k) {
       const PlannedTrack &step = plan.steps[static_cast<std::size_t>(k)];
       const std::string target = JoinPath(plan.destination, step.name);
@@ -272,16 +277,10 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
           throw;
         }
       };
-      if (step.left) {
-        ++copiesHere;
-        if (inEntryOrder)
-          inEntryOrder->Put(step, write);
-        continue;
-      }
       try {
         if (inEntryOrder) {
           inEntryOrder->Put(step, write);
-        } else if (!step.liesThere) {
+        } else if (!step.liesThere && !step.left) {
           // Where the run found no file, it makes one: a file that another program put there meanwhile
           // is neither overwritten nor, once the copy fails, deleted.
           write(target, present.MayHold(step.name) ? platform_.QueryFile(target) : Platform::FileFacts{}, false);
@@ -290,7 +289,10 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       } catch (const PlacementFailed &) {
         throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[step.track]));
       }
-      ++copied; // A track that already lies in the destination is its own copy.
+      // A track that already lies in the destination is its own copy; those left as they were are
+      // counted from the start.
+      if (!step.left)
+        ++copied;
       ++copiesHere;
     }
     if (inEntryOrder)
