@@ -114,6 +114,12 @@ public:
   };
   // Makes a new, empty, plain file.
   virtual MakeResult MakeEmptyFile(const std::string &path) = 0;
+  // Makes a new hidden file holding `bytes`, on the disk before this returns (not only in the
+  // system's cache): a run's record of what it is about to change.
+  virtual MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) = 0;
+  // Appends `bytes` to an existing file, on the disk before this returns; the file keeps its entry
+  // (on FAT its place in the folder). False when nothing or only part was written.
+  virtual bool AppendToFile(const std::string &path, std::string_view bytes) = 0;
   // Makes a new folder, hidden when asked.
   virtual MakeResult MakeFolder(const std::string &path, bool hidden) = 0;
   // Renames a file or a folder, or moves it into another folder of the same volume; never over an

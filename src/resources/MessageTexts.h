@@ -53,6 +53,12 @@ inline constexpr char kNumberBeyond999[] = "曲番号が999を超えるためコ
 inline constexpr char kDestinationUnreadable[] = "コピー先フォルダー%sの中身を読み取れません";
 // A cloud file that the system could not fetch; the track as the playlist names it.
 inline constexpr char kTrackNotHere[] = "ファイル%sはこのコンピューターにないためコピーできません";
+// A file of the user's that a stopped run had moved aside and that could not go back: its name before
+// the run, and the full path where it lies.
+inline constexpr char kNotRestored[] = "ファイル%sを元に戻せませんでした(%sにあります)";
+// The full path of the playlist file the run writes into the destination.
+inline constexpr char kPlayListFileUnwritable[] = "プレイリスト%sを書き込めません";
+inline constexpr char kPlayListFileNotOwn[] = "コピー先の%sはSongferryが作ったものではないため上書きできません";
 
 inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";

@@ -447,6 +447,29 @@ Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
   return MakeResult::Made;
 }
 
+Platform::MakeResult FakePlatform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
+  Log("MakeHidden " + path);
+  if (FailureFor("Make", path))
+    return MakeResult::Failed;
+  if (files_.count(Key(path)) || folders_.count(Key(path)))
+    return MakeResult::Exists;
+  if (!folders_.count(Key(FolderPart(FullPath(path)))))
+    return MakeResult::Failed;
+  if (!TakeEntry(Key(path), path, false, true))
+    return MakeResult::FolderFull;
+  AddFile(path, std::string(bytes), kHidden);
+  return MakeResult::Made;
+}
+
+bool FakePlatform::AppendToFile(const std::string &path, std::string_view bytes) {
+  Log("Append " + path);
+  const auto file = files_.find(Key(path));
+  if (FailureFor("Append", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+    return false;
+  file->second.content.append(bytes);
+  return true;
+}
+
 Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool hidden) {
   Log("MakeFolder " + path);
   if (files_.count(Key(path)) || folders_.count(Key(path)))

@@ -482,6 +482,31 @@ Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
   return MakeResult::Made;
 }
 
+Platform::MakeResult Win32Platform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
+  // Written through to the disk: the record must be there before the step it announces.
+  const HANDLE made = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_WRITE_THROUGH, nullptr);
+  if (made == INVALID_HANDLE_VALUE)
+    return MakeFailure();
+  const KernelHandle file(made);
+  DWORD written = 0;
+  if (!WriteFile(made, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size() || !FlushFileBuffers(made))
+    return MakeResult::Failed;
+  return MakeResult::Made;
+}
+
+bool Win32Platform::AppendToFile(const std::string &path, std::string_view bytes) {
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_WRITE_THROUGH, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return false;
+  const KernelHandle file(opened);
+  DWORD written = 0;
+  return WriteFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && FlushFileBuffers(opened);
+}
+
 Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hidden) {
   const std::wstring wide = SystemPath(path);
   if (!CreateDirectoryW(wide.c_str(), nullptr))
