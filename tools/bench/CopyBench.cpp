@@ -70,6 +70,10 @@ public:
   }
   std::string FileSystemOf(const std::string &path) override { return system_.FileSystemOf(path); }
   MakeResult MakeEmptyFile(const std::string &path) override { return system_.MakeEmptyFile(path); }
+  MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) override {
+    return system_.MakeHiddenFile(path, bytes);
+  }
+  bool AppendToFile(const std::string &path, std::string_view bytes) override { return system_.AppendToFile(path, bytes); }
   MakeResult MakeFolder(const std::string &path, bool hidden) override { return system_.MakeFolder(path, hidden); }
   MakeResult MoveEntry(const std::string &from, const std::string &to) override { return system_.MoveEntry(from, to); }
   bool RemoveFolder(const std::string &path) override { return system_.RemoveFolder(path); }
