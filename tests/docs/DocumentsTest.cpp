@@ -1,10 +1,12 @@
 // What the documents must keep up with: the help's list of messages holds every message the program
-// can show, word for word, and the help, both halves of the README and the release's read-me texts
-// name every kind of playlist the program reads.
+// can show, word for word; the help's options page and both halves of the README list every key of
+// the settings file; and the help, both halves of the README and the release's read-me texts name
+// every kind of playlist the program reads.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -148,6 +150,31 @@ TEST(Documents, NameEveryKindOfPlayListTheProgramReads) {
     ASSERT_NE(text, "") << name << " was not found";
     for (const auto &extension : extensions)
       EXPECT_TRUE(Names(text, extension)) << name << " does not name " << extension;
+  }
+}
+
+// The keys of the settings file, as the program reads them.
+std::set<std::string> SettingKeys() {
+  const std::string source = ReadFile(kSourceDir + "/src/settings/SFOption.cpp");
+  const std::regex read(R"re(Read\w+\(kSection, "(\w+)")re");
+  std::set<std::string> keys;
+  for (auto match = std::sregex_iterator(source.begin(), source.end(), read); match != std::sregex_iterator(); ++match)
+    keys.insert((*match)[1]);
+  return keys;
+}
+
+TEST(Documents, ListEveryKeyOfTheSettingsFile) {
+  const auto keys = SettingKeys();
+  ASSERT_GE(keys.size(), 7u) << "the settings were not found in src/settings/SFOption.cpp";
+  const std::string readme = ReadFile(kSourceDir + "/README.md");
+  const std::string options = ReadFile(kSourceDir + "/docs/help/options.html");
+  for (const auto &key : keys) {
+    EXPECT_NE(Between(readme, "## 日本語", "## English").find("| `" + key + "` |"), std::string::npos)
+        << "the Japanese settings table of README.md lacks " << key;
+    EXPECT_NE(Between(readme, "## English", "## For developers").find("| `" + key + "` |"), std::string::npos)
+        << "the English settings table of README.md lacks " << key;
+    EXPECT_NE(options.find("<tr><td>" + key + "</td>"), std::string::npos)
+        << "the settings table of docs/help/options.html lacks " << key;
   }
 }
 
