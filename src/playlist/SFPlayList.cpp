@@ -4,6 +4,7 @@
 #include "platform/PathParts.h"
 #include "platform/Utf8.h"
 #include "playlist/CopyMatch.h"
+#include "playlist/DestinationAfterUndo.h"
 #include "playlist/Placement.h"
 #include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
@@ -59,14 +60,22 @@ std::int32_t LeadingNumber(const std::string &name) {
   return number;
 }
 
+std::string JoinLines(const std::vector<std::string> &lines) {
+  std::string text;
+  for (const auto &line : lines)
+    text += (text.empty() ? "" : "\n") + line;
+  return text;
+}
+
 // No player writes a playlist this large: a bigger file is some other file, and reading it whole
 // would freeze the window.
 constexpr std::uint64_t kLargestPlayList = 16 * 1024 * 1024;
 
 } // namespace
 
-TPlayList::TPlayList(Platform &platform, std::string path) : platform_(platform), fileName_(std::move(path)) {
-  const auto extension = platform_.UpperCase(ExtensionPart(fileName_));
+TPlayList::TPlayList(Platform &platform, std::string path)
+    : system_(platform), platform_(&platform), fileName_(std::move(path)) {
+  const auto extension = platform_->UpperCase(ExtensionPart(fileName_));
   if (extension == ".M3U")
     kind_ = PlayListKind::M3u;
   else if (extension == ".M3U8")
@@ -84,7 +93,7 @@ TPlayList::TPlayList(Platform &platform, std::string path) : platform_(platform)
 }
 
 void TPlayList::Load() {
-  const auto facts = platform_.QueryFile(fileName_);
+  const auto facts = platform_->QueryFile(fileName_);
   if (facts.exists && facts.size > kLargestPlayList)
     throw ESFException(messages::kPlayListInvalid);
   if (kind_ == PlayListKind::Plst)
@@ -94,8 +103,8 @@ void TPlayList::Load() {
   // The other formats are read whole; their tracks are then checked in order, as an ".m3u"'s lines.
   const auto tracks =
       kind_ == PlayListKind::Pls
-          ? ReadPlsTracks(platform_, fileName_)
-          : ReadXmlTracks(platform_, fileName_, kind_ == PlayListKind::Wpl ? XmlPlayList::Wpl : XmlPlayList::Xspf);
+          ? ReadPlsTracks(system_, fileName_)
+          : ReadXmlTracks(system_, fileName_, kind_ == PlayListKind::Wpl ? XmlPlayList::Wpl : XmlPlayList::Xspf);
   if (tracks.empty())
     throw ESFException(messages::kPlayListEmpty);
   count_ = 0;
@@ -104,7 +113,7 @@ void TPlayList::Load() {
 }
 
 void TPlayList::LoadPlst() {
-  const TIniFile file(platform_, fileName_);
+  const TIniFile file(system_, fileName_);
   const std::int32_t tracks = file.ReadNumber(kPlstSection, "Tracks", 0);
   if (tracks <= 0)
     throw ESFException(messages::kPlayListEmpty);
@@ -139,7 +148,7 @@ void TPlayList::LoadM3u() {
     }
     return true;
   };
-  platform_.ReadTextFile(fileName_, [&](std::string_view chunk) {
+  platform_->ReadTextFile(fileName_, [&](std::string_view chunk) {
     for (const char c : chunk) {
       if (!started) {
         if (c == kByteOrderMark[markMatched]) {
@@ -175,7 +184,7 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   if (kind_ == PlayListKind::M3u8 ? line.front() == '#'
                                   : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
-  AddTrack(utf8 ? line : platform_.FromShiftJis(line), TrackSyntax::PathOrUri);
+  AddTrack(utf8 ? line : platform_->FromShiftJis(line), TrackSyntax::PathOrUri);
 }
 
 void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
@@ -224,66 +233,110 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     throw ESFException(messages::kNoDestination);
   progress.SetMaximum(count_);
   progress.Show();
-  RunPlan plan;
-  PlanRun(plan, progress, toDir, addMode, reverse, numberTracks, skipUnchanged);
+  std::optional<RunPlan> plan;
+  const auto decide = [&] {
+    plan.reset();
+    PlanRun(plan.emplace(), progress, toDir, addMode, reverse, numberTracks, skipUnchanged);
+  };
+  const std::string destination = PathFrom(FolderPart(system_.FullPath(fileName_)), toDir);
+  auto interrupted = RecordedUndo::Find(system_, destination);
+  LookAtQueue(progress);
+  if (interrupted) {
+    // A run that was stopped left its record: this one decides on the destination as the undo will
+    // leave it, undoes it as its first change, and decides again on what the undo really left (on
+    // FAT a file's identity is its entry's place, which moves).
+    std::string stuck;
+    for (const auto &[name, path] : interrupted->Stuck())
+      stuck += (stuck.empty() ? "" : "\n") + FormatText(messages::kNotRestored, name, system_.FullPath(path));
+    if (!stuck.empty())
+      throw ESFException(stuck);
+    DestinationAfterUndo afterUndo(system_, destination, *interrupted);
+    platform_ = &afterUndo;
+    try {
+      decide();
+    } catch (...) {
+      platform_ = &system_;
+      throw;
+    }
+    platform_ = &system_;
+    const auto notRestored = interrupted->Run();
+    if (!notRestored.empty())
+      throw ESFException(JoinLines(notRestored));
+  }
+  decide();
   // The tracks whose copies are left as they were are in the destination from the start.
-  copied = plan.left;
-  for (const auto &file : plan.deletions) {
-    platform_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+  copied = plan->left;
+  for (const auto &file : plan->deletions) {
+    system_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
     LookAtQueue(progress);
   }
   FolderNames present(std::nullopt);
-  if (!plan.deletions.empty()) {
+  if (!plan->deletions.empty()) {
     // A file that another program holds stays, or frees its space only once that program lets go:
     // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
-    present = FolderNames(platform_.ListNames(plan.destination));
+    present = FolderNames(system_.ListNames(plan->destination));
     LookAtQueue(progress);
-    CheckRoom(plan, {}, LookUpTargets(progress, plan, present));
+    CheckRoom(*plan, {}, LookUpTargets(progress, *plan, present));
   } else {
-    present = FolderNames(plan.listing);
+    present = FolderNames(plan->listing);
   }
-  Rename(progress, plan);
 
+  RunRecord record(system_, plan->destination);
+  HoldingFolder holding(system_, record, plan->destination);
   std::optional<EntryOrderPlacement> inEntryOrder;
-  if (plan.keepsEntryOrder)
-    inEntryOrder.emplace(platform_, plan.destination, addMode, count_, [&] { LookAtQueue(progress); });
+  if (plan->keepsEntryOrder)
+    inEntryOrder.emplace(
+        system_, plan->destination, plan->fileSystem, addMode, count_, [&] { LookAtQueue(progress); }, record, holding,
+        plan->mayHold);
+  // A cancel or an error at any step undoes, from the record, what the run made or moved of its own.
+  const auto undo = [&]() -> std::string {
+    try {
+      if (record.Made())
+        return JoinLines(RecordedUndo(system_, plan->destination, record.Steps(), record.Path()).Run());
+    } catch (...) {
+      // What stays, the record names: the next run undoes it.
+    }
+    return {};
+  };
   // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
   std::map<std::string, std::int32_t> copiedUnder;
   try {
+    Rename(progress, *plan, holding);
     if (inEntryOrder) {
+      std::vector<std::string> cleared;
+      for (const auto &file : plan->deletions)
+        cleared.push_back(FileNamePart(file.path));
       try {
-        inEntryOrder->Begin(!plan.deletions.empty());
+        inEntryOrder->Begin(cleared);
       } catch (const PlacementFailed &) {
-        throw ESFException(FormatText(messages::kDestinationUnreadable, platform_.FullPath(plan.destination)));
+        throw ESFException(FormatText(messages::kDestinationUnreadable, system_.FullPath(plan->destination)));
       }
     }
     for (std::int32_t k = 0; k < count_; ++k) {
-      const PlannedTrack &step = plan.steps[static_cast<std::size_t>(k)];
-      const std::string target = JoinPath(plan.destination, step.name);
-      if (!platform_.FileExists(plan.sourcePaths[step.track]))
+      const PlannedTrack &step = plan->steps[static_cast<std::size_t>(k)];
+      const std::string target = JoinPath(plan->destination, step.name);
+      if (!system_.FileExists(plan->sourcePaths[step.track]))
         throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[step.track]));
-      progress.SetFileLabel(FileNamePart(plan.sourcePaths[step.track]));
+      progress.SetFileLabel(FileNamePart(plan->sourcePaths[step.track]));
       progress.SetPosition(k + 1);
       progress.Repaint();
       StopIfCancelled(progress);
-      auto &copiesHere = copiedUnder[platform_.UpperCase(step.name)];
+      auto &copiesHere = copiedUnder[system_.UpperCase(step.name)];
       const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
         try {
-          WriteCopy(progress, plan, step, to, before, madeByRun);
+          WriteCopy(progress, *plan, step, to, before, madeByRun);
         } catch (const RunCancelled &) {
-          // Placed in entry order, an earlier namesake's copy was held aside, and comes back.
-          if (!inEntryOrder && !platform_.QueryFile(to).exists)
+          if (!system_.QueryFile(to).exists)
             copied -= copiesHere;
           throw;
         }
       };
       try {
-        if (inEntryOrder) {
-          inEntryOrder->Put(step, write);
-        } else if (!step.liesThere && !step.left) {
+        const bool placed = inEntryOrder && inEntryOrder->Put(step, write);
+        if (!placed && !step.liesThere && !step.left) {
           // Where the run found no file, it makes one: a file that another program put there meanwhile
           // is neither overwritten nor, once the copy fails, deleted.
-          write(target, present.MayHold(step.name) ? platform_.QueryFile(target) : Platform::FileFacts{}, false);
+          write(target, present.MayHold(step.name) ? system_.QueryFile(target) : Platform::FileFacts{}, false);
           present.Add(step.name);
         }
       } catch (const PlacementFailed &) {
@@ -297,16 +350,27 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     }
     if (inEntryOrder)
       inEntryOrder->End();
+  } catch (RunCancelled &cancelled) {
+    const std::string notRestored = undo();
+    if (!notRestored.empty())
+      cancelled.note += (cancelled.note.empty() ? "" : "\n") + notRestored;
+    throw;
+  } catch (const ESFException &error) {
+    const std::string notRestored = undo();
+    if (notRestored.empty())
+      throw;
+    throw ESFException(std::string(error.what()) + "\n" + notRestored);
   } catch (...) {
-    if (inEntryOrder)
-      inEntryOrder->Abandon();
+    undo();
     throw;
   }
+  if (record.Made())
+    system_.RemoveFile(record.Path());
   const std::string playList = FileNamePart(fileName_);
-  std::string message = plan.left == 0 ? FormatText(messages::kCopied, playList, count_)
-                        : plan.left == count_
+  std::string message = plan->left == 0 ? FormatText(messages::kCopied, playList, count_)
+                        : plan->left == count_
                             ? FormatText(messages::kAllUnchanged, playList, count_)
-                            : FormatText(messages::kCopiedSomeUnchanged, playList, count_ - plan.left, plan.left);
+                            : FormatText(messages::kCopiedSomeUnchanged, playList, count_ - plan->left, plan->left);
   if (inEntryOrder && inEntryOrder->OrderLost())
     message.append("\n").append(messages::kOrderNotKept);
   progress.ShowInfo(message);
@@ -317,7 +381,7 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
                         bool numberTracks, bool skipUnchanged) {
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
   // here rather than by changing the working folder, which the system cannot set to a long path.
-  const std::string listFolder = FolderPart(platform_.FullPath(fileName_));
+  const std::string listFolder = FolderPart(platform_->FullPath(fileName_));
   plan.destination = PathFrom(listFolder, toDir);
   for (std::int32_t i = 0; i < count_; ++i)
     plan.sourcePaths[i] = PathFrom(listFolder, trackPaths_[i]);
@@ -330,21 +394,19 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   // overwrite none of the others and to fit. Any file-system call may block (a drive spinning up, a
   // share): between them the queue is looked at, as during the copies.
   for (std::int32_t k = 0; k < count_; ++k) {
-    plan.sources[order[k]] = platform_.QueryFile(plan.sourcePaths[order[k]]);
+    plan.sources[order[k]] = platform_->QueryFile(plan.sourcePaths[order[k]]);
     LookAtQueue(progress);
     if (!plan.sources[order[k]].exists)
       throw ESFException(FormatText(messages::kTrackMissing, trackPaths_[order[k]]));
   }
   FetchCloudTracks(progress, plan.sourcePaths, plan.sources, order);
-  const std::string fileSystem = platform_.FileSystemOf(plan.destination);
+  const std::string fileSystem = platform_->FileSystemOf(plan.destination);
+  plan.fileSystem = fileSystem;
   plan.keepsEntryOrder = EntryOrderPlacement::KeepsEntryOrder(fileSystem);
   LookAtQueue(progress);
-  // What an interrupted run left in the destination goes first: its held tracks are the user's.
-  EntryOrderPlacement::CleanUpAfterInterruptedRun(platform_, plan.destination);
-  LookAtQueue(progress);
-  plan.tracks.emplace(platform_, plan.sourcePaths, plan.sources, count_, [&] { LookAtQueue(progress); });
+  plan.tracks.emplace(*platform_, plan.sourcePaths, plan.sources, count_, [&] { LookAtQueue(progress); });
   auto &tracks = *plan.tracks;
-  plan.listing = platform_.ListNames(plan.destination);
+  plan.listing = platform_->ListNames(plan.destination);
   LookAtQueue(progress);
   if (skipUnchanged)
     FindUnchanged(progress, plan, order, numberTracks, fileSystem);
@@ -360,13 +422,13 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::int32_t track = order[k];
     const std::string &name = targetNames_[track];
-    const auto &target = targets.at(platform_.UpperCase(name));
+    const auto &target = targets.at(platform_->UpperCase(name));
     PlannedTrack step{track, name, tracks.Is(track, target.identity, target.facts)};
     step.left = plan.leftAs[track].has_value();
     // In add mode what is there stays where it is; only what the run copies joins the order.
     step.outsideOrder = addMode && (step.left || step.liesThere);
     // With numbers, a copy left as it was takes its new number by a rename.
-    if (step.left && !addMode && platform_.UpperCase(*plan.leftAs[track]) != platform_.UpperCase(name) &&
+    if (step.left && !addMode && platform_->UpperCase(*plan.leftAs[track]) != platform_->UpperCase(name) &&
         std::none_of(plan.renames.begin(), plan.renames.end(),
                      [&](const auto &rename) { return rename.second == name; }))
       plan.renames.emplace_back(*plan.leftAs[track], name);
@@ -384,19 +446,19 @@ void TPlayList::WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedT
   auto &tracks = *plan.tracks;
   Platform::CopyResult result;
   try {
-    result = platform_.CopyFileOver(source, target, !before.exists && !madeByRun, [&] { LookAtQueue(progress); });
+    result = platform_->CopyFileOver(source, target, !before.exists && !madeByRun, [&] { LookAtQueue(progress); });
   } catch (const RunCancelled &) {
     // A player must not be left holding a track cut short by the cancel either.
     if (!RemovePartialCopy(target, before, madeByRun, tracks))
-      throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_.FullPath(target))};
+      throw RunCancelled{FormatText(messages::kPartialCopyLeft, platform_->FullPath(target))};
     throw;
   }
   if (result == Platform::CopyResult::TargetExists)
     throw ESFException(FormatText(messages::kCopyFailed, trackPaths_[step.track]));
-  if (result == Platform::CopyResult::Failed || !platform_.FileExists(target)) {
+  if (result == Platform::CopyResult::Failed || !platform_->FileExists(target)) {
     std::string message = FormatText(messages::kCopyFailed, trackPaths_[step.track]);
     if (!RemovePartialCopy(target, before, madeByRun, tracks))
-      message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_.FullPath(target)));
+      message.append("\n").append(FormatText(messages::kPartialCopyLeft, platform_->FullPath(target)));
     throw ESFException(message);
   }
 }
@@ -413,14 +475,14 @@ void TPlayList::NameTargets(TCopyProgress &progress, const RunPlan &plan,
   std::int32_t last = 0;
   // The numbers go on after those in the destination: without its names, they would start again.
   if (addMode && !listing)
-    throw ESFException(FormatText(messages::kDestinationUnreadable, platform_.FullPath(destination)));
+    throw ESFException(FormatText(messages::kDestinationUnreadable, platform_->FullPath(destination)));
   if (addMode) {
     for (const auto &name : *listing) {
       const auto number = LeadingNumber(name);
       if (number <= last)
         continue;
       // A folder's number does not count: only files are the player's tracks.
-      const bool file = platform_.QueryFile(JoinPath(destination, name)).exists;
+      const bool file = platform_->QueryFile(JoinPath(destination, name)).exists;
       LookAtQueue(progress);
       if (file)
         last = number;
@@ -446,10 +508,10 @@ void TPlayList::NameTargets(TCopyProgress &progress, const RunPlan &plan,
 
 void TPlayList::CheckTargetsInside(const std::string &destination, const std::array<std::int32_t, kMaxTracks> &order) {
   // The names were checked as the playlist loaded; this asks the system itself where each copy lands.
-  const std::string inside = platform_.UpperCase(FolderPart(platform_.FullPath(JoinPath(destination, "x"))));
+  const std::string inside = platform_->UpperCase(FolderPart(platform_->FullPath(JoinPath(destination, "x"))));
   for (std::int32_t k = 0; k < count_; ++k) {
-    const std::string target = platform_.FullPath(JoinPath(destination, targetNames_[order[k]]));
-    if (platform_.UpperCase(FolderPart(target)) != inside || FileNamePart(target) != targetNames_[order[k]])
+    const std::string target = platform_->FullPath(JoinPath(destination, targetNames_[order[k]]));
+    if (platform_->UpperCase(FolderPart(target)) != inside || FileNamePart(target) != targetNames_[order[k]])
       throw ESFException(FormatText(messages::kTrackNameInvalid, order[k] + 1));
   }
 }
@@ -463,7 +525,7 @@ void TPlayList::FetchCloudTracks(TCopyProgress &progress, const std::array<std::
     // Reading a cloud file through makes the system fetch it now, while nothing is deleted yet:
     // offline, or with syncing paused, the copy would fail only after the clearing.
     try {
-      platform_.ReadTextFile(sourcePaths[order[k]], [&](std::string_view) {
+      platform_->ReadTextFile(sourcePaths[order[k]], [&](std::string_view) {
         LookAtQueue(progress);
         return true;
       });
@@ -506,22 +568,22 @@ std::vector<TPlayList::ClearedFile> TPlayList::FilesToClear(TCopyProgress &progr
   std::set<std::string> left;
   for (std::int32_t i = 0; i < count_; ++i) {
     if (plan.leftAs[i])
-      left.insert(platform_.UpperCase(*plan.leftAs[i]));
+      left.insert(platform_->UpperCase(*plan.leftAs[i]));
   }
   std::vector<ClearedFile> files;
   for (const std::string_view cleared : kClearedExtensions) {
-    const std::string extension = platform_.UpperCase("." + std::string(cleared));
-    const auto names = platform_.ListFiles(JoinPath(destination, "*." + std::string(cleared)));
+    const std::string extension = platform_->UpperCase("." + std::string(cleared));
+    const auto names = platform_->ListFiles(JoinPath(destination, "*." + std::string(cleared)));
     LookAtQueue(progress);
     for (const auto &name : names) {
       // The system's pattern also matches long extensions through 8.3 names ("x.mp3x" as "X~1.MP3").
-      if (platform_.UpperCase(ExtensionPart(name)) != extension || left.count(platform_.UpperCase(name)))
+      if (platform_->UpperCase(ExtensionPart(name)) != extension || left.count(platform_->UpperCase(name)))
         continue;
       ClearedFile file{JoinPath(destination, name), {}, {}};
-      file.facts = platform_.QueryFile(file.path);
+      file.facts = platform_->QueryFile(file.path);
       if (!file.facts.exists)
         continue;
-      file.identity = platform_.FileIdentity(file.path);
+      file.identity = platform_->FileIdentity(file.path);
       LookAtQueue(progress);
       // Never delete a file this run copies from, under whatever name it reaches it, nor one that
       // cannot even be asked who it is.
@@ -537,16 +599,16 @@ TPlayList::Targets TPlayList::LookUpTargets(TCopyProgress &progress, const RunPl
   Targets targets;
   for (std::int32_t i = 0; i < count_; ++i) {
     const std::string &name = targetNames_[i];
-    const auto [entry, added] = targets.try_emplace(platform_.UpperCase(name));
+    const auto [entry, added] = targets.try_emplace(platform_->UpperCase(name));
     // A copy left as it is under this very name is neither written over nor a track: it needs no
     // questions, which on some systems cost more than the rest of a re-sync.
-    const bool leftHere = plan.leftAs[i] && platform_.UpperCase(*plan.leftAs[i]) == entry->first;
+    const bool leftHere = plan.leftAs[i] && platform_->UpperCase(*plan.leftAs[i]) == entry->first;
     if (!added || leftHere || !present.MayHold(name))
       continue;
     auto &target = entry->second;
-    target.facts = platform_.QueryFile(JoinPath(destination, name));
+    target.facts = platform_->QueryFile(JoinPath(destination, name));
     if (target.facts.exists)
-      target.identity = platform_.FileIdentity(JoinPath(destination, name));
+      target.identity = platform_->FileIdentity(JoinPath(destination, name));
     LookAtQueue(progress);
   }
   return targets;
@@ -557,10 +619,10 @@ void TPlayList::CheckTargetsReplaceable(const std::string &destination,
                                         TrackIdentities &tracks) {
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &name = targetNames_[order[k]];
-    const auto &target = targets.at(platform_.UpperCase(name));
+    const auto &target = targets.at(platform_->UpperCase(name));
     if (target.facts.exists && (target.facts.readOnly || target.facts.hidden || target.facts.system) &&
         !tracks.AnyIs(target.identity, target.facts))
-      throw ESFException(FormatText(messages::kTargetProtected, platform_.FullPath(JoinPath(destination, name))));
+      throw ESFException(FormatText(messages::kTargetProtected, platform_->FullPath(JoinPath(destination, name))));
   }
 }
 
@@ -569,13 +631,13 @@ void TPlayList::CheckNamesakes(const std::string &destination, const std::array<
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::string &track = trackPaths_[order[k]];
     const std::string &name = targetNames_[order[k]];
-    const auto &target = targets.at(platform_.UpperCase(name));
+    const auto &target = targets.at(platform_->UpperCase(name));
     // A track that lies there under its own name is its own copy; another track of that name
     // would destroy it.
     if (!target.identity.empty() && !tracks.Is(order[k], target.identity, target.facts) &&
         tracks.AnyIs(target.identity, target.facts))
       throw ESFException(
-          FormatText(messages::kNamesakeInDestination, track, platform_.FullPath(JoinPath(destination, name))));
+          FormatText(messages::kNamesakeInDestination, track, platform_->FullPath(JoinPath(destination, name))));
   }
 }
 
@@ -583,7 +645,7 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
   const std::string &destination = plan.destination;
   const auto &sources = plan.sources;
   auto &tracks = *plan.tracks;
-  const auto space = platform_.FreeSpace(destination);
+  const auto space = platform_->FreeSpace(destination);
   if (!space)
     return;
   const std::uint64_t unit = std::max<std::uint64_t>(space->allocationUnit, 1);
@@ -592,7 +654,7 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
   // One target per name: of several tracks with one name, the largest is what must fit.
   std::map<std::string, std::uint64_t> neededFor;
   for (std::int32_t i = 0; i < count_; ++i) {
-    const std::string key = platform_.UpperCase(targetNames_[i]);
+    const std::string key = platform_->UpperCase(targetNames_[i]);
     auto &needed = neededFor[key];
     if (!plan.leftAs[i] && !tracks.Is(i, targets.at(key).identity, targets.at(key).facts))
       needed = std::max(needed, onDisk(sources[i].size));
@@ -604,14 +666,20 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
     if (!file.facts.readOnly && freed.insert(file.identity).second)
       available += onDisk(file.facts.size);
   }
+  std::uint64_t replaced = 0;
   for (const auto &[key, bytes] : neededFor) {
     const auto &target = targets.at(key);
     needed += bytes;
     if (bytes > 0 && !target.identity.empty() && freed.insert(target.identity).second)
-      available += onDisk(target.facts.size);
+      replaced += onDisk(target.facts.size);
   }
+  available += replaced;
   if (needed > available)
     throw ESFException(FormatText(messages::kNoRoom, Megabytes(needed, true), Megabytes(available, false)));
+  // Placed in entry order, a file that the run replaces waits aside until its replacement is in place,
+  // and the run's record, its holding folder and the folder's growth take a cluster each. Without that
+  // room the files are written over where they stand.
+  plan.mayHold = needed + replaced + 3 * unit <= available;
 }
 
 TPlayList::FolderNames::FolderNames(const std::optional<std::vector<std::string>> &listing) {
@@ -643,18 +711,18 @@ bool TPlayList::RemovePartialCopy(const std::string &target, const Platform::Fil
 
 bool TPlayList::RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
                                      TrackIdentities &tracks) {
-  const auto after = platform_.QueryFile(target);
+  const auto after = platform_->QueryFile(target);
   const bool untouched = before.exists && after.size == before.size && after.lastWrite == before.lastWrite;
   // A player must not be left holding a truncated track; an older file the copy never reached stays.
   // The run's own entry is removed whatever it holds: on FAT its identity may be a moved track's old one.
-  if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_.FileIdentity(target), after)))
+  if (!after.exists || untouched || (!madeByRun && tracks.AnyIs(platform_->FileIdentity(target), after)))
     return true;
-  return platform_.RemoveFile(target) || !platform_.QueryFile(target).exists;
+  return platform_->RemoveFile(target) || !platform_->QueryFile(target).exists;
 }
 
 void TPlayList::FindUnchanged(TCopyProgress &progress, RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order,
                               bool numberTracks, const std::string &fileSystem) {
-  const auto listing = platform_.ListEntries(plan.destination);
+  const auto listing = platform_->ListEntries(plan.destination);
   LookAtQueue(progress);
   if (!listing)
     return;
@@ -662,14 +730,14 @@ void TPlayList::FindUnchanged(TCopyProgress &progress, RunPlan &plan, const std:
   for (const auto &entry : *listing) {
     if (entry.folder)
       continue;
-    files.push_back({entry.name, platform_.QueryFile(JoinPath(plan.destination, entry.name))});
+    files.push_back({entry.name, platform_->QueryFile(JoinPath(plan.destination, entry.name))});
     LookAtQueue(progress);
   }
   std::vector<TrackToMatch> tracks;
   for (std::int32_t k = 0; k < count_; ++k)
     tracks.push_back({FileNamePart(trackPaths_[order[k]]), plan.sources[order[k]]});
   const auto copies = MatchCopies(tracks, files, numberTracks, fileSystem,
-                                  [&](std::string_view text) { return platform_.UpperCase(text); });
+                                  [&](std::string_view text) { return platform_->UpperCase(text); });
   for (std::int32_t k = 0; k < count_; ++k) {
     if (copies[k]) {
       plan.leftAs[order[k]] = files[*copies[k]].name;
@@ -678,9 +746,8 @@ void TPlayList::FindUnchanged(TCopyProgress &progress, RunPlan &plan, const std:
   }
 }
 
-void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
+void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan, HoldingFolder &holding) {
   const auto in = [&](const std::string &name) { return JoinPath(plan.destination, name); };
-  const std::string holding = in(kHoldingFolder);
   auto pending = plan.renames;
   std::vector<std::string> aside;
   const auto fail = [&](const std::string &name) {
@@ -694,16 +761,16 @@ void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
     for (auto rename = pending.begin(); rename != pending.end();) {
       const std::string &from = rename->first, &to = rename->second;
       const bool taken = std::any_of(pending.begin(), pending.end(), [&](const auto &other) {
-        return platform_.UpperCase(other.first) == platform_.UpperCase(to);
+        return system_.UpperCase(other.first) == system_.UpperCase(to);
       });
       if (taken) {
         ++rename;
         continue;
       }
       // A file that the run replaces under the new name goes, as a copy over it would replace it.
-      if (platform_.QueryFile(in(to)).exists)
-        platform_.RemoveFile(in(to));
-      if (platform_.MoveEntry(in(from), in(to)) != Platform::MakeResult::Made)
+      if (system_.QueryFile(in(to)).exists)
+        system_.RemoveFile(in(to));
+      if (system_.MoveEntry(in(from), in(to)) != Platform::MakeResult::Made)
         fail(to);
       LookAtQueue(progress);
       rename = pending.erase(rename);
@@ -711,24 +778,25 @@ void TPlayList::Rename(TCopyProgress &progress, RunPlan &plan) {
     }
     if (renamed)
       continue;
-    // The names cross (two tracks swapped): one copy waits in the holding folder under its new name,
-    // where an interrupted run's successor finds it.
+    // The names cross (two tracks swapped): one copy waits in the holding folder under its new name.
     const std::string from = pending.front().first, to = pending.front().second;
-    if (aside.empty() && platform_.MakeFolder(holding, true) != Platform::MakeResult::Made)
+    try {
+      if (!holding.Hold(from, to, to))
+        fail(to);
+    } catch (const PlacementFailed &) {
       fail(to);
-    if (platform_.MoveEntry(in(from), JoinPath(holding, to)) != Platform::MakeResult::Made)
-      fail(to);
+    }
     LookAtQueue(progress);
     aside.push_back(to);
     pending.erase(pending.begin());
   }
   for (const auto &name : aside) {
-    if (platform_.MoveEntry(JoinPath(holding, name), in(name)) != Platform::MakeResult::Made)
+    if (system_.MoveEntry(holding.PathOf(name), in(name)) != Platform::MakeResult::Made)
       fail(name);
     LookAtQueue(progress);
   }
   if (!aside.empty())
-    platform_.RemoveFolder(holding);
+    holding.RemoveIfMade();
 }
 
 std::string ParsePlstEntry(std::string_view value, std::int32_t number) {

@@ -160,7 +160,11 @@ private:
     std::array<std::optional<std::string>, kMaxTracks> leftAs;
     std::int32_t left = 0;
     std::vector<std::pair<std::string, std::string>> renames; // copies left, to be numbered anew
+    std::string fileSystem;
     bool keepsEntryOrder = false; // the destination lists its entries in their order on the disk
+    // On such a destination, a file that the run replaces may wait aside until its replacement is in
+    // place: there is room for both.
+    bool mayHold = true;
   };
 
   // The run itself; `copied` counts the tracks copied so far.
@@ -175,7 +179,7 @@ private:
                      bool numberTracks, const std::string &fileSystem);
   // Gives the copies left as they were their new numbers; where two names cross, one waits in the
   // holding folder. Throws ESFException when the system refuses a rename.
-  void Rename(TCopyProgress &progress, RunPlan &plan);
+  void Rename(TCopyProgress &progress, RunPlan &plan, HoldingFolder &holding);
   void WriteCopy(TCopyProgress &progress, RunPlan &plan, const PlannedTrack &step, const std::string &target,
                  const Platform::FileFacts &before, bool madeByRun);
   // Looks at the queue, then stops the run with RunCancelled once the user has cancelled it.
@@ -213,7 +217,10 @@ private:
   bool RemovePartialCopyNow(const std::string &target, const Platform::FileFacts &before, bool madeByRun,
                             TrackIdentities &tracks);
 
-  Platform &platform_;
+  Platform &system_;
+  // What the run asks of the system: the system itself, or while it decides after a stopped run, the
+  // destination as the undo of that run will leave it.
+  Platform *platform_;
   std::string fileName_;
   PlayListKind kind_;
   std::int32_t count_ = 0;
