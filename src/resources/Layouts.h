@@ -75,6 +75,7 @@ enum Id : int {
   kCancelRunButton,
   kNumberCheck,
   kSkipCheck,
+  kPlayListCheck,
 };
 
 inline constexpr Control kMainControls[] = {
@@ -109,17 +110,19 @@ inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     2
                                Background::Black, {"ＭＳ Ｐゴシック", 12}, kAboutControls};
 
 inline constexpr Control kOptionControls[] = {
-    {Kind::Button, kIdOk, "OKBtn", 67, 140, 75, 25, "OK", nullptr, kDefaultButton, 0},
-    {Kind::Button, kIdCancel, "CancelBtn", 147, 140, 75, 25, "Cancel", nullptr, kPlain, 1},
+    {Kind::Button, kIdOk, "OKBtn", 67, 164, 75, 25, "OK", nullptr, kDefaultButton, 0},
+    {Kind::Button, kIdCancel, "CancelBtn", 147, 164, 75, 25, "Cancel", nullptr, kPlain, 1},
     {Kind::Edit, kToDirEdit, "ToDirEdit", 72, 16, 137, 20, "ToDirEdit", nullptr, kPlain, 2},
     {Kind::Button, kRefButton, "RefButton", 224, 16, 65, 25, "参照", nullptr, kPlain, 3},
     {Kind::CheckBox, kStopCheck, "StopCheck", 8, 48, 137, 25, "コピー後すぐに終了", nullptr, kPlain, 4},
     {Kind::CheckBox, kNumberCheck, "NumberCheck", 8, 72, 137, 25, "曲番号を付ける", nullptr, kPlain, 5},
     {Kind::CheckBox, kSkipCheck, "SkipCheck", 8, 96, 200, 25, "変更のない曲はコピーしない", nullptr, kPlain, 6},
+    {Kind::CheckBox, kPlayListCheck, "PlayListCheck", 8, 120, 200, 25, "コピー先にプレイリストを作る", nullptr, kPlain,
+     7},
     {Kind::Label, kToDirCaption, "ToDirCaption", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
 };
 inline constexpr Window kOption{
-    "SFOptionDlg",           "Songferry環境設定", 301, 179, true, false, Background::ButtonFace,
+    "SFOptionDlg",           "Songferry環境設定", 301, 203, true, false, Background::ButtonFace,
     {"ＭＳ Ｐゴシック", 12}, kOptionControls};
 
 inline constexpr Control kToDirControls[] = {

@@ -21,6 +21,7 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
   StopAfterCopy = file_.ReadFlag(kSection, "StopAfterCopy", true);
   NumberTracks = file_.ReadFlag(kSection, "NumberTracks", false);
   SkipUnchanged = file_.ReadFlag(kSection, "SkipUnchanged", false);
+  WritePlayList = file_.ReadFlag(kSection, "WritePlayList", false);
 }
 
 void TSFOption::Save() {
@@ -34,7 +35,8 @@ void TSFOption::Save() {
   file_.WriteFlag(kSection, "Reverse", Reverse);
   file_.WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
   for (const auto &[key, on] : {std::pair<std::string, bool>("NumberTracks", NumberTracks),
-                                std::pair<std::string, bool>("SkipUnchanged", SkipUnchanged)}) {
+                                std::pair<std::string, bool>("SkipUnchanged", SkipUnchanged),
+                                std::pair<std::string, bool>("WritePlayList", WritePlayList)}) {
     // No value reads as a line break: the default then tells a missing key.
     if (on || file_.ReadText(kSection, key, "\n") != "\n")
       file_.WriteFlag(kSection, key, on);

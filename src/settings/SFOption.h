@@ -12,7 +12,7 @@ class TSFOption {
 public:
   TSFOption(Platform &platform, std::string fileName);
 
-  // Writes the seven settings into the file as it is now, all at once, keeping its other lines. A
+  // Writes the eight settings into the file as it is now, all at once, keeping its other lines. A
   // failed save throws EIniFileException and writes nothing; so does a save when the file could not
   // be read, at creation or now.
   void Save();
@@ -22,12 +22,15 @@ public:
   bool AddMode;
   bool Reverse;
   bool StopAfterCopy;
-  // The next two are written only into a file that has them or when on, so that the file of a user
+  // The next three are written only into a file that has them or when on, so that the file of a user
   // who never turns them on stays as it was.
   // Copies named "NNN name" in copy order.
   bool NumberTracks;
   // A track whose copy the destination already holds is left there, not copied again.
   bool SkipUnchanged;
+  // An ".m3u" or ".m3u8" of the copies goes beside them, for players that play a folder in an order
+  // of their own.
+  bool WritePlayList;
 
 private:
   TIniFile file_;

@@ -326,12 +326,14 @@ void TFrmSFMain::MenuOptionsClick() {
   optionDlg_->SetChecked(layouts::kStopCheck, option_->StopAfterCopy);
   optionDlg_->SetChecked(layouts::kNumberCheck, option_->NumberTracks);
   optionDlg_->SetChecked(layouts::kSkipCheck, option_->SkipUnchanged);
+  optionDlg_->SetChecked(layouts::kPlayListCheck, option_->WritePlayList);
   if (optionDlg_->ShowModal() != IDOK)
     return;
   option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
   option_->StopAfterCopy = optionDlg_->IsChecked(layouts::kStopCheck);
   option_->NumberTracks = optionDlg_->IsChecked(layouts::kNumberCheck);
   option_->SkipUnchanged = optionDlg_->IsChecked(layouts::kSkipCheck);
+  option_->WritePlayList = optionDlg_->IsChecked(layouts::kPlayListCheck);
 }
 
 void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }

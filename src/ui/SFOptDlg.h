@@ -6,7 +6,7 @@
 namespace sf::ui {
 
 // Edits the destination folder and the run's choices (end after the copy, number the copies, leave
-// unchanged tracks); the main window loads and stores them.
+// unchanged tracks, write a playlist of the copies); the main window loads and stores them.
 // It owns the folder picker that its "参照" button opens over it.
 class TSFOptionDlg final : public TWindow {
 public:

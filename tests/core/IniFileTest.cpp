@@ -130,7 +130,7 @@ TEST(SFOption, ReadsTheSettingsFile) {
   EXPECT_FALSE(option.StopAfterCopy);
 }
 
-TEST(SFOption, WritesNumberTracksAndSkipUnchangedOnlyWhereTheFileHasThemOrTheyAreOn) {
+TEST(SFOption, WritesNumberTracksSkipUnchangedAndWritePlayListOnlyWhereTheFileHasThemOrTheyAreOn) {
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";
   const std::string mine = "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n";
@@ -138,6 +138,7 @@ TEST(SFOption, WritesNumberTracksAndSkipUnchangedOnlyWhereTheFileHasThemOrTheyAr
   TSFOption option(fake, path);
   EXPECT_FALSE(option.NumberTracks);
   EXPECT_FALSE(option.SkipUnchanged);
+  EXPECT_FALSE(option.WritePlayList);
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine);
   option.NumberTracks = true;
@@ -154,6 +155,13 @@ TEST(SFOption, WritesNumberTracksAndSkipUnchangedOnlyWhereTheFileHasThemOrTheyAr
   option.SkipUnchanged = false;
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\n");
+  option.WritePlayList = true;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\nWritePlayList=1\r\n");
+  EXPECT_TRUE(TSFOption(fake, path).WritePlayList);
+  option.WritePlayList = false;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\nWritePlayList=0\r\n");
 }
 
 TEST(SFOption, SavesTheWholeFileAtOnceKeepingItsOtherLines) {

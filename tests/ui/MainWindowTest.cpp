@@ -228,22 +228,29 @@ TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
 
 TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   Main().Option().ToDir = "E:\\Old";
+  Main().Option().WritePlayList = true;
   std::string shown;
+  UINT playListShown = BST_UNCHECKED;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
       shown = ItemText(dialog, layouts::kToDirEdit);
+      playListShown = IsDlgButtonChecked(dialog, layouts::kPlayListCheck);
       SetItemText(dialog, layouts::kToDirEdit, "typed");
+      CheckDlgButton(dialog, layouts::kPlayListCheck, BST_UNCHECKED);
     });
     Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(shown, "E:\\Old");
+  EXPECT_EQ(playListShown, static_cast<UINT>(BST_CHECKED));
   EXPECT_EQ(Main().Option().ToDir, "E:\\Old");
+  EXPECT_TRUE(Main().Option().WritePlayList);
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [&](HWND dialog) {
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
       CheckDlgButton(dialog, layouts::kNumberCheck, BST_CHECKED);
       CheckDlgButton(dialog, layouts::kSkipCheck, BST_CHECKED);
+      CheckDlgButton(dialog, layouts::kPlayListCheck, BST_UNCHECKED);
     });
     Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
@@ -252,6 +259,7 @@ TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   EXPECT_FALSE(Main().Option().StopAfterCopy);
   EXPECT_TRUE(Main().Option().NumberTracks);
   EXPECT_TRUE(Main().Option().SkipUnchanged);
+  EXPECT_FALSE(Main().Option().WritePlayList);
 }
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {
