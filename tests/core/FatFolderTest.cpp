@@ -11,6 +11,7 @@ namespace {
 
 using testing::FakePlatform;
 using testing::FatFormat;
+using CrashPoint = FakePlatform::CrashPoint;
 using testing::FatKind;
 using testing::FatPlacement;
 using Names = std::vector<std::string>;
@@ -187,6 +188,102 @@ TEST_F(FatFolderTest, RandomPlacementFollowsItsSeed) {
   };
   EXPECT_EQ(listing(1), listing(1));
   EXPECT_NE(listing(1), listing(2));
+}
+
+TEST_F(FatFolderTest, AShortNameMadeWhereItsLongNameJustLeftTakesItAndItsEntriesBack) {
+  Mount();
+  Make({"T8.Mp3"});
+  Make(Letters('A', 'L')); // the 14 entries are used
+  Remove({"T8.Mp3"});
+  Make({"t8.mp3", "Y"});
+  auto listed = Letters('A', 'L');
+  listed.insert(listed.begin(), "T8.Mp3");
+  listed.push_back("Y");
+  EXPECT_EQ(Listed(), listed) << "both entries of the gap taken, Y goes into a new cluster";
+  EXPECT_EQ(fake.ListFiles("E:\\M\\t8.*"), Names{"T8.Mp3"});
+}
+
+TEST_F(FatFolderTest, OnlyAShortNameThatArrivesWithinTheWindowOnFatTunnels) {
+  const auto arriving = [&](FatFormat format, double seconds, const std::string &name, bool renamed = false) {
+    fake = FakePlatform();
+    Mount(format);
+    Make({"T8.Mp3", "x.mp3"});
+    Remove({"T8.Mp3"});
+    fake.AdvanceClock(seconds);
+    if (renamed)
+      EXPECT_EQ(fake.MoveEntry("E:\\M\\x.mp3", "E:\\M\\" + name), Made::Made);
+    else
+      Make({name});
+    return fake.FilesIn("E:\\M");
+  };
+  const FatFormat fat32{FatKind::Fat32, 512}, noTunnel{FatKind::Fat32, 512, FatPlacement::Published, 0, 512, 0};
+  EXPECT_EQ(arriving(fat32, 14, "t8.mp3"), (Names{"T8.Mp3", "x.mp3"}));
+  EXPECT_EQ(arriving(fat32, 0, "t8.mp3", true), (Names{"T8.Mp3"})) << "renamed into it";
+  EXPECT_EQ(arriving(fat32, 15, "t8.mp3"), (Names{"t8.mp3", "x.mp3"})) << "too late";
+  EXPECT_EQ(arriving(fat32, 0, "t8.Mp3"), (Names{"t8.Mp3", "x.mp3"})) << "a long name of its own";
+  EXPECT_EQ(arriving(noTunnel, 0, "t8.mp3"), (Names{"t8.mp3", "x.mp3"}));
+  EXPECT_EQ(arriving({FatKind::ExFat, 512}, 0, "t8.mp3"), (Names{"t8.mp3", "x.mp3"}));
+}
+
+TEST_F(FatFolderTest, ADriveThatListsByNameSortsTheUpperCasedNamesAsBytes) {
+  FatFormat format{FatKind::Fat32, 512};
+  format.listsByName = true;
+  Mount(format);
+  Make({"b", "_x", "表", "C", "a"});
+  EXPECT_EQ(Listed(), (Names{"a", "b", "C", "_x", "表"}));
+  EXPECT_EQ(fake.FileSystemOf("E:\\M"), "FAT32");
+}
+
+TEST_F(FatFolderTest, AFolderTakesItsClustersOutOfTheFreeSpaceAndGivesThemBackOnlyWhenRemoved) {
+  fake.MountFat("E:", {FatKind::Fat32, 512});
+  fake.SetFreeSpace("E:", 64 * 512, 512);
+  const auto clustersFree = [&] { return fake.FreeSpace("E:\\").value().freeBytes / 512; };
+  fake.AddFolder("E:\\M");
+  EXPECT_EQ(clustersFree(), 63u);
+  Make(Letters('A', 'N'));
+  EXPECT_EQ(clustersFree(), 63u);
+  Make({"O"});
+  EXPECT_EQ(clustersFree(), 62u);
+  Remove(Letters('A', 'O'));
+  EXPECT_EQ(clustersFree(), 62u);
+  ASSERT_TRUE(fake.RemoveFolder("E:\\M"));
+  EXPECT_EQ(clustersFree(), 64u);
+}
+
+// A process killed, or its drive pulled, at one of its calls.
+TEST_F(FatFolderTest, ACrashStopsACallBeforeOrAfterItsEffectAndEveryCallAfterItUntilARestart) {
+  Mount();
+  fake.AddFile("C:\\x.mp3", "music!");
+  Make({"A"});
+  const auto copy = [&](const std::string &target) {
+    return fake.CopyFileOver("C:\\x.mp3", "E:\\M\\" + target, true, [] {});
+  };
+  const auto calls = fake.CallCount();
+  fake.UpperCase("a");
+  EXPECT_EQ(fake.CallCount(), calls) << "no call of the file system";
+
+  fake.CrashAt(2, CrashPoint::BeforeEffect);
+  EXPECT_TRUE(fake.FileExists("E:\\M\\A"));
+  EXPECT_THROW(fake.MoveEntry("E:\\M\\A", "E:\\M\\B"), testing::SimulatedCrash);
+  EXPECT_THROW(copy("C"), testing::SimulatedCrash);
+  EXPECT_EQ(fake.CallCount(), calls + 2);
+  EXPECT_EQ(fake.FilesIn("E:\\M"), Names{"A"});
+
+  fake.Restart();
+  fake.CrashAt(1, CrashPoint::AfterEffect);
+  EXPECT_THROW(fake.MoveEntry("E:\\M\\A", "E:\\M\\B"), testing::SimulatedCrash);
+  EXPECT_EQ(fake.FilesIn("E:\\M"), Names{"B"});
+
+  // Stopped before its end, a copy leaves its first half, in an entry of its own.
+  for (const auto point : {CrashPoint::BeforeEffect, CrashPoint::AfterEffect}) {
+    fake.Restart();
+    fake.CrashAt(1, point);
+    EXPECT_THROW(copy(point == CrashPoint::BeforeEffect ? "C" : "D"), testing::SimulatedCrash);
+  }
+  fake.Restart();
+  EXPECT_EQ(Listed(), (Names{"B", "C", "D"}));
+  EXPECT_EQ(fake.ContentOf("E:\\M\\C"), "mus");
+  EXPECT_EQ(fake.ContentOf("E:\\M\\D"), "music!");
 }
 
 // A player's folder of 101 tracks with names of 45 characters (five entries each), synchronised as a

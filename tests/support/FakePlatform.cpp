@@ -45,6 +45,36 @@ std::string ShortExtensionForm(const std::string &upperName) {
 
 FakePlatform::FakePlatform() { AddFolder("C:\\"); }
 
+template <typename Body> decltype(auto) FakePlatform::Call(Body &&body, const std::function<void()> &cutShort) {
+  if (dead_)
+    throw SimulatedCrash{};
+  if (++calls_ != crashAt_)
+    return body();
+  if (crashPoint_ == CrashPoint::AfterEffect) {
+    // The process never sees what the call returned or threw.
+    try {
+      body();
+    } catch (...) {
+    }
+  } else if (cutShort) {
+    cutShort();
+  }
+  dead_ = true;
+  throw SimulatedCrash{};
+}
+
+void FakePlatform::CrashAt(std::size_t call, CrashPoint point) {
+  if (call == 0)
+    throw std::invalid_argument("calls are counted from 1");
+  crashAt_ = calls_ + call;
+  crashPoint_ = point;
+}
+
+void FakePlatform::Restart() {
+  dead_ = false;
+  crashAt_ = 0;
+}
+
 std::string FakePlatform::UpperCase(std::string_view text) const {
   std::string result(text);
   for (std::size_t i = 0; i < result.size(); ++i) {
@@ -119,7 +149,7 @@ std::string FakePlatform::FromShiftJis(std::string_view bytes) const {
 }
 
 std::string FakePlatform::Key(const std::string &path) {
-  std::string key = UpperCase(FullPath(path));
+  std::string key = UpperCase(Absolute(path));
   for (const auto &[link, target] : links_) {
     if (key == link || (key.size() > link.size() && key.compare(0, link.size(), link) == 0 && key[link.size()] == '\\'))
       return target + key.substr(link.size());
@@ -136,7 +166,11 @@ void FakePlatform::Fail(const std::string &operation, const std::string &path, i
   failures_[operation + "|" + Key(path)] = errorCode;
 }
 
-std::string FakePlatform::FullPath(const std::string &written) {
+std::string FakePlatform::FullPath(const std::string &path) {
+  return Call([&] { return Absolute(path); });
+}
+
+std::string FakePlatform::Absolute(const std::string &written) const {
   if (written.empty())
     return written;
   // Windows takes "/" as "\\".
@@ -177,7 +211,7 @@ std::string FakePlatform::FullPath(const std::string &written) {
 void FakePlatform::AddFolder(const std::string &path) {
   // The missing folders (key and path), made from the outermost in, so that each has its folder.
   std::vector<std::pair<std::string, std::string>> missing;
-  for (auto key = Key(path), full = FullPath(path); !folders_.count(key);
+  for (auto key = Key(path), full = Absolute(path); !folders_.count(key);
        key = FolderPart(key), full = FolderPart(full)) {
     missing.emplace_back(key, full);
     if (FolderPart(key).empty() || FolderPart(key) == key)
@@ -191,11 +225,11 @@ void FakePlatform::AddFolder(const std::string &path) {
 }
 
 void FakePlatform::AddFile(const std::string &path, std::string content, unsigned attributes) {
-  AddFolder(FolderPart(FullPath(path)));
+  AddFolder(FolderPart(Absolute(path)));
   if (!TakeEntry(Key(path), path, false))
     throw std::length_error("no room for " + path);
   files_[Key(path)] = {std::move(content), attributes, ++writes_};
-  names_[Key(path)] = FullPath(path);
+  names_[Key(path)] = Listed(Key(path), path);
 }
 
 void FakePlatform::SetLastWrite(const std::string &path, std::uint64_t fileTime) {
@@ -212,6 +246,10 @@ void FakePlatform::SetProfileValue(const std::string &path, const std::string &s
 }
 
 void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &consume) {
+  Call([&] { ReadText(path, consume); });
+}
+
+void FakePlatform::ReadText(const std::string &path, const ChunkConsumer &consume) {
   Log("Read " + path);
   if (const auto code = FailureFor("Read", path))
     throw EInOutError(*code);
@@ -219,7 +257,7 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
     throw EInOutError(kAccessDenied);
   const auto file = files_.find(Key(path));
   if (file == files_.end())
-    throw EInOutError(folders_.count(Key(FolderPart(FullPath(path)))) ? kFileNotFound : kPathNotFound);
+    throw EInOutError(folders_.count(Key(FolderPart(Absolute(path)))) ? kFileNotFound : kPathNotFound);
   const std::string_view content = file->second.content;
   for (std::size_t at = 0; at < content.size(); at += chunkSize_) {
     if (!consume(content.substr(at, chunkSize_)))
@@ -228,9 +266,11 @@ void FakePlatform::ReadTextFile(const std::string &path, const ChunkConsumer &co
 }
 
 std::optional<std::vector<Platform::XmlElement>> FakePlatform::ReadXmlElements(const std::string &path) {
-  ReadTextFile(path, [](std::string_view) { return false; });
-  const auto xml = xml_.find(Key(path));
-  return xml == xml_.end() ? std::nullopt : std::optional(xml->second);
+  return Call([&] {
+    ReadText(path, [](std::string_view) { return false; });
+    const auto xml = xml_.find(Key(path));
+    return xml == xml_.end() ? std::nullopt : std::optional(xml->second);
+  });
 }
 
 void FakePlatform::AddXmlFile(const std::string &path, std::vector<XmlElement> elements) {
@@ -239,90 +279,130 @@ void FakePlatform::AddXmlFile(const std::string &path, std::vector<XmlElement> e
 }
 
 std::optional<std::string> FakePlatform::ReadWholeFile(const std::string &path) {
-  Log("ReadWhole " + path);
-  if (FailureFor("Read", path) || folders_.count(Key(path)))
-    return std::nullopt;
-  const auto file = files_.find(Key(path));
-  return file == files_.end() ? "" : file->second.content;
+  return Call([&]() -> std::optional<std::string> {
+    Log("ReadWhole " + path);
+    if (FailureFor("Read", path) || folders_.count(Key(path)))
+      return std::nullopt;
+    const auto file = files_.find(Key(path));
+    return file == files_.end() ? "" : file->second.content;
+  });
 }
 
 bool FakePlatform::ReplaceWholeFile(const std::string &path, std::string_view bytes) {
-  Log("ReplaceWhole " + path);
-  const auto file = files_.find(Key(path));
-  if (FailureFor("Write", path) || !folders_.count(Key(FolderPart(FullPath(path)))) ||
-      (file != files_.end() && (file->second.attributes & kReadOnly)) || !TakeEntry(Key(path), path, false))
-    return false;
-  AddFile(path, std::string(bytes), file == files_.end() ? kNormal : file->second.attributes);
-  return true;
+  return Call([&] {
+    Log("ReplaceWhole " + path);
+    const auto file = files_.find(Key(path));
+    if (FailureFor("Write", path) || !folders_.count(Key(FolderPart(Absolute(path)))) ||
+        (file != files_.end() && (file->second.attributes & kReadOnly)) || !TakeEntry(Key(path), path, false))
+      return false;
+    if (file != files_.end())
+      Account(file->first, file->second.content.size(), false);
+    Account(Key(path), bytes.size(), true);
+    AddFile(path, std::string(bytes), file == files_.end() ? kNormal : file->second.attributes);
+    return true;
+  });
 }
 
 bool FakePlatform::FileExists(const std::string &path) {
-  Log("Exists " + path);
-  if (FailureFor("Exists", path))
-    return false;
-  return files_.count(Key(path)) != 0;
+  return Call([&] {
+    Log("Exists " + path);
+    if (FailureFor("Exists", path))
+      return false;
+    return files_.count(Key(path)) != 0;
+  });
 }
 
 std::vector<std::string> FakePlatform::ListFiles(const std::string &pattern) {
-  Log("List " + pattern);
-  std::vector<std::string> names;
-  if (FailureFor("List", pattern))
+  return Call([&] {
+    Log("List " + pattern);
+    std::vector<std::string> names;
+    if (FailureFor("List", pattern))
+      return names;
+    const auto folder = Key(FolderPart(Absolute(pattern)));
+    const auto namePattern = UpperCase(FileNamePart(pattern));
+    for (const auto &[key, file] : files_) {
+      const auto upperName = FileNamePart(key);
+      if (UpperCase(FolderPart(key)) != folder || (file.attributes & (kHidden | kSystem)))
+        continue;
+      if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(upperName)))
+        names.push_back(FileNamePart(names_[key]));
+    }
     return names;
-  const auto folder = Key(FolderPart(FullPath(pattern)));
-  const auto namePattern = UpperCase(FileNamePart(pattern));
-  for (const auto &[key, file] : files_) {
-    const auto upperName = FileNamePart(key);
-    if (UpperCase(FolderPart(key)) != folder || (file.attributes & (kHidden | kSystem)))
-      continue;
-    if (Matches(namePattern, upperName) || Matches(namePattern, ShortExtensionForm(upperName)))
-      names.push_back(FileNamePart(names_[key]));
-  }
-  return names;
+  });
 }
 
 std::optional<std::vector<std::string>> FakePlatform::ListNames(const std::string &folder) {
-  Log("Names " + folder);
-  if (FailureFor("List", folder) || !folders_.count(Key(folder)))
-    return std::nullopt;
-  std::vector<std::string> names;
-  const auto folderKey = Key(folder);
-  for (const auto &[key, file] : files_) {
-    if (UpperCase(FolderPart(key)) != folderKey)
-      continue;
-    names.push_back(FileNamePart(names_[key]));
-    if (ShortExtensionForm(FileNamePart(key)) != FileNamePart(key))
-      names.push_back(ShortExtensionForm(FileNamePart(key)));
-  }
-  return names;
+  return Call([&]() -> std::optional<std::vector<std::string>> {
+    Log("Names " + folder);
+    if (FailureFor("List", folder) || !folders_.count(Key(folder)))
+      return std::nullopt;
+    std::vector<std::string> names;
+    const auto folderKey = Key(folder);
+    for (const auto &[key, file] : files_) {
+      if (UpperCase(FolderPart(key)) != folderKey)
+        continue;
+      names.push_back(FileNamePart(names_[key]));
+      if (ShortExtensionForm(FileNamePart(key)) != FileNamePart(key))
+        names.push_back(ShortExtensionForm(FileNamePart(key)));
+    }
+    return names;
+  });
 }
 
 bool FakePlatform::RemoveFile(const std::string &path) {
-  Log("Delete " + path);
-  const auto file = files_.find(Key(path));
-  if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly))
-    return false;
-  Account(file->first, file->second.content.size(), false);
-  files_.erase(file);
-  names_.erase(Key(path));
-  if (auto *fat = FatOf(Key(path)))
-    fat->Remove(Key(path));
-  return true;
+  return Call([&] {
+    Log("Delete " + path);
+    const auto file = files_.find(Key(path));
+    if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+      return false;
+    Account(file->first, file->second.content.size(), false);
+    files_.erase(file);
+    names_.erase(Key(path));
+    if (auto *fat = FatOf(Key(path)))
+      fat->Remove(Key(path), clock_);
+    return true;
+  });
 }
 
 Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                                 const std::function<void()> &whileCopying) {
+  return Call([&] { return Copy(source, target, makeNew, whileCopying); },
+              [&] {
+                if (CopyStarts(source, target, makeNew))
+                  WriteHalf(source, target);
+              });
+}
+
+bool FakePlatform::CopyStarts(const std::string &source, const std::string &target, bool makeNew) {
+  const auto to = files_.find(Key(target));
+  return files_.count(Key(source)) && !FailureFor("Copy", source) && Key(source) != Key(target) &&
+         folders_.count(Key(FolderPart(Absolute(target)))) &&
+         (to == files_.end() || (!makeNew && !(to->second.attributes & (kReadOnly | kHidden | kSystem))));
+}
+
+void FakePlatform::WriteHalf(const std::string &source, const std::string &target) {
+  const auto &content = files_.at(Key(source)).content;
+  if (!TakeEntry(Key(target), target, false))
+    return;
+  File part{content.substr(0, content.size() / 2), kNormal, ++writes_};
+  if (const auto to = files_.find(Key(target)); to != files_.end())
+    Account(to->first, to->second.content.size(), false);
+  Account(Key(target), part.content.size(), true);
+  files_[Key(target)] = std::move(part);
+  names_[Key(target)] = Listed(Key(target), target);
+}
+
+Platform::CopyResult FakePlatform::Copy(const std::string &source, const std::string &target, bool makeNew,
+                                        const std::function<void()> &whileCopying) {
   Log("Copy " + source + " -> " + target);
   const auto from = files_.find(Key(source));
   try {
     whileCopying();
   } catch (...) {
-    // Stopped by its caller, the copy has written the first half, as a copy in chunks leaves it.
-    if (from != files_.end() && Key(source) != Key(target) && folders_.count(Key(FolderPart(FullPath(target)))) &&
-        TakeEntry(Key(target), target, false)) {
-      File part{from->second.content.substr(0, from->second.content.size() / 2), kNormal, ++writes_};
-      files_[Key(target)] = part;
-      names_[Key(target)] = FullPath(target);
-    }
+    // Stopped by its caller, the copy has written the first half, as a copy in chunks leaves it; a
+    // crash in the meantime has left the process no time for it.
+    if (!dead_ && CopyStarts(source, target, makeNew))
+      WriteHalf(source, target);
     throw;
   }
   const auto to = files_.find(Key(target));
@@ -330,7 +410,7 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
     return CopyResult::TargetExists;
   if (FailureFor("Copy", source) || from == files_.end() || Key(source) == Key(target) ||
       (to != files_.end() && (to->second.attributes & (kReadOnly | kHidden | kSystem))) ||
-      !folders_.count(Key(FolderPart(FullPath(target)))) || !TakeEntry(Key(target), target, false))
+      !folders_.count(Key(FolderPart(Absolute(target)))) || !TakeEntry(Key(target), target, false))
     return CopyResult::Failed;
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
@@ -345,7 +425,7 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
     Account(to->first, to->second.content.size(), false);
   Account(Key(target), copy.content.size(), true);
   files_[Key(target)] = copy;
-  names_[Key(target)] = FullPath(target);
+  names_[Key(target)] = Listed(Key(target), target);
   return interrupted ? CopyResult::Failed : CopyResult::Copied;
 }
 
@@ -359,38 +439,44 @@ void FakePlatform::Account(const std::string &key, std::uint64_t bytes, bool tak
 }
 
 Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
-  Log("Query " + path);
-  const auto file = files_.find(Key(path));
-  if (file == files_.end())
-    return {};
-  const unsigned attributes = file->second.attributes;
-  return {true,
-          file->second.content.size(),
-          file->second.written,
-          (attributes & kReadOnly) != 0,
-          (attributes & kHidden) != 0,
-          (attributes & kSystem) != 0,
-          (attributes & kNotOnDisk) != 0};
+  return Call([&]() -> FileFacts {
+    Log("Query " + path);
+    const auto file = files_.find(Key(path));
+    if (file == files_.end())
+      return {};
+    const unsigned attributes = file->second.attributes;
+    return {true,
+            file->second.content.size(),
+            file->second.written,
+            (attributes & kReadOnly) != 0,
+            (attributes & kHidden) != 0,
+            (attributes & kSystem) != 0,
+            (attributes & kNotOnDisk) != 0};
+  });
 }
 
 std::string FakePlatform::FileIdentity(const std::string &path) {
-  const auto key = Key(path);
-  if (!files_.count(key))
-    return "";
-  const auto *fat = FatOf(key);
-  return fat ? fat->PlaceOf(key) : key;
+  return Call([&]() -> std::string {
+    const auto key = Key(path);
+    if (!files_.count(key))
+      return "";
+    const auto *fat = FatOf(key);
+    return fat ? fat->PlaceOf(key) : key;
+  });
 }
 
 std::optional<Platform::DiskSpace> FakePlatform::FreeSpace(const std::string &folder) {
-  Log("FreeSpace " + folder);
-  const auto found = freeSpace_.find(Key(folder).substr(0, 2));
-  if (!folders_.count(Key(folder)) || found == freeSpace_.end())
-    return std::nullopt;
-  return found->second;
+  return Call([&]() -> std::optional<DiskSpace> {
+    Log("FreeSpace " + folder);
+    const auto found = freeSpace_.find(Key(folder).substr(0, 2));
+    if (!folders_.count(Key(folder)) || found == freeSpace_.end())
+      return std::nullopt;
+    return found->second;
+  });
 }
 
 void FakePlatform::LinkFolder(const std::string &link, const std::string &target) {
-  links_[UpperCase(FullPath(link))] = Key(target);
+  links_[UpperCase(Absolute(link))] = Key(target);
 }
 
 void FakePlatform::SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit) {
@@ -398,126 +484,157 @@ void FakePlatform::SetFreeSpace(const std::string &drive, std::uint64_t freeByte
 }
 
 std::optional<std::vector<Platform::FolderEntry>> FakePlatform::ListEntries(const std::string &folder) {
-  Log("Entries " + folder);
-  if (FailureFor("List", folder) || !folders_.count(Key(folder)))
-    return std::nullopt;
-  std::vector<FolderEntry> entries;
-  const auto folderKey = Key(folder);
-  if (auto *fat = FatOf(folderKey)) {
-    for (const auto &entry : fat->Folder(folderKey).InOrder()) {
-      const auto file = files_.find(entry.key);
-      if (file == files_.end())
-        entries.push_back({entry.name, true, fat->Folder(entry.key).Hidden(), false});
-      else
+  return Call([&]() -> std::optional<std::vector<FolderEntry>> {
+    Log("Entries " + folder);
+    if (FailureFor("List", folder) || !folders_.count(Key(folder)))
+      return std::nullopt;
+    std::vector<FolderEntry> entries;
+    const auto folderKey = Key(folder);
+    if (auto *fat = FatOf(folderKey)) {
+      for (const auto &entry : fat->Folder(folderKey).InOrder()) {
+        const auto file = files_.find(entry.key);
+        if (file == files_.end())
+          entries.push_back({entry.name, true, fat->Folder(entry.key).Hidden(), false});
+        else
+          entries.push_back(
+              {entry.name, false, (file->second.attributes & kHidden) != 0, (file->second.attributes & kSystem) != 0});
+      }
+      if (fat->ListsByName())
+        std::stable_sort(entries.begin(), entries.end(), [&](const FolderEntry &a, const FolderEntry &b) {
+          return UpperCase(a.name) < UpperCase(b.name);
+        });
+      return entries;
+    }
+    for (const auto &sub : folders_) {
+      if (sub != folderKey && FolderPart(sub) == folderKey)
+        entries.push_back({FileNamePart(sub), true, false, false});
+    }
+    for (const auto &[key, file] : files_) {
+      if (FolderPart(key) == folderKey)
         entries.push_back(
-            {entry.name, false, (file->second.attributes & kHidden) != 0, (file->second.attributes & kSystem) != 0});
+            {FileNamePart(names_[key]), false, (file.attributes & kHidden) != 0, (file.attributes & kSystem) != 0});
     }
     return entries;
-  }
-  for (const auto &sub : folders_) {
-    if (sub != folderKey && FolderPart(sub) == folderKey)
-      entries.push_back({FileNamePart(sub), true, false, false});
-  }
-  for (const auto &[key, file] : files_) {
-    if (FolderPart(key) == folderKey)
-      entries.push_back(
-          {FileNamePart(names_[key]), false, (file.attributes & kHidden) != 0, (file.attributes & kSystem) != 0});
-  }
-  return entries;
+  });
 }
 
 std::string FakePlatform::FileSystemOf(const std::string &path) {
-  if (const auto *fat = FatOf(Key(path)))
-    return fat->FileSystem();
-  const auto found = fileSystems_.find(Key(path).substr(0, 2));
-  return found == fileSystems_.end() ? "NTFS" : found->second;
+  return Call([&] {
+    if (const auto *fat = FatOf(Key(path)))
+      return fat->FileSystem();
+    const auto found = fileSystems_.find(Key(path).substr(0, 2));
+    return found == fileSystems_.end() ? std::string("NTFS") : found->second;
+  });
 }
 
 Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
-  Log("Make " + path);
-  if (FailureFor("Make", path))
-    return MakeResult::Failed;
-  if (files_.count(Key(path)) || folders_.count(Key(path)))
-    return MakeResult::Exists;
-  if (!folders_.count(Key(FolderPart(FullPath(path)))))
-    return MakeResult::Failed;
-  if (!TakeEntry(Key(path), path, false))
-    return MakeResult::FolderFull;
-  AddFile(path);
-  return MakeResult::Made;
+  return Call([&] {
+    Log("Make " + path);
+    if (FailureFor("Make", path))
+      return MakeResult::Failed;
+    if (files_.count(Key(path)) || folders_.count(Key(path)))
+      return MakeResult::Exists;
+    if (!folders_.count(Key(FolderPart(Absolute(path)))))
+      return MakeResult::Failed;
+    if (!TakeEntry(Key(path), path, false))
+      return MakeResult::FolderFull;
+    AddFile(path);
+    return MakeResult::Made;
+  });
 }
 
 Platform::MakeResult FakePlatform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
-  Log("MakeHidden " + path);
-  if (FailureFor("Make", path))
-    return MakeResult::Failed;
-  if (files_.count(Key(path)) || folders_.count(Key(path)))
-    return MakeResult::Exists;
-  if (!folders_.count(Key(FolderPart(FullPath(path)))))
-    return MakeResult::Failed;
-  if (!TakeEntry(Key(path), path, false, true))
-    return MakeResult::FolderFull;
-  AddFile(path, std::string(bytes), kHidden);
-  return MakeResult::Made;
+  return Call([&] {
+    Log("MakeHidden " + path);
+    if (FailureFor("Make", path))
+      return MakeResult::Failed;
+    if (files_.count(Key(path)) || folders_.count(Key(path)))
+      return MakeResult::Exists;
+    if (!folders_.count(Key(FolderPart(Absolute(path)))))
+      return MakeResult::Failed;
+    if (!TakeEntry(Key(path), path, false, true))
+      return MakeResult::FolderFull;
+    Account(Key(path), bytes.size(), true);
+    AddFile(path, std::string(bytes), kHidden);
+    return MakeResult::Made;
+  });
 }
 
 bool FakePlatform::AppendToFile(const std::string &path, std::string_view bytes) {
-  Log("Append " + path);
-  const auto file = files_.find(Key(path));
-  if (FailureFor("Append", path) || file == files_.end() || (file->second.attributes & kReadOnly))
-    return false;
-  file->second.content.append(bytes);
-  return true;
+  return Call([&] {
+    Log("Append " + path);
+    const auto file = files_.find(Key(path));
+    if (FailureFor("Append", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+      return false;
+    Account(file->first, file->second.content.size(), false);
+    file->second.content.append(bytes);
+    Account(file->first, file->second.content.size(), true);
+    return true;
+  });
 }
 
 Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool hidden) {
-  Log("MakeFolder " + path);
-  if (files_.count(Key(path)) || folders_.count(Key(path)))
-    return MakeResult::Exists;
-  if (!folders_.count(Key(FolderPart(FullPath(path)))))
-    return MakeResult::Failed;
-  if (!TakeEntry(Key(path), path, true, hidden))
-    return MakeResult::FolderFull;
-  folders_.insert(Key(path));
-  return MakeResult::Made;
+  return Call([&] {
+    Log("MakeFolder " + path);
+    if (files_.count(Key(path)) || folders_.count(Key(path)))
+      return MakeResult::Exists;
+    if (!folders_.count(Key(FolderPart(Absolute(path)))))
+      return MakeResult::Failed;
+    if (!TakeEntry(Key(path), path, true, hidden))
+      return MakeResult::FolderFull;
+    folders_.insert(Key(path));
+    return MakeResult::Made;
+  });
 }
 
 Platform::MakeResult FakePlatform::MoveEntry(const std::string &from, const std::string &to) {
-  Log("Move " + from + " -> " + to);
-  const auto file = files_.find(Key(from));
-  if (FailureFor("Move", from) || file == files_.end() || !folders_.count(Key(FolderPart(FullPath(to)))))
-    return MakeResult::Failed;
-  if (Key(from) != Key(to) && (files_.count(Key(to)) || folders_.count(Key(to))))
-    return MakeResult::Exists;
-  auto *fat = FatOf(Key(from));
-  if (fat != FatOf(Key(to)))
-    return MakeResult::Failed; // the system moves nothing from one volume to another
-  if (fat && !fat->Move(Key(from), Key(to), FileNamePart(FullPath(to))))
-    return MakeResult::FolderFull;
-  File moved = file->second;
-  files_.erase(file);
-  names_.erase(Key(from));
-  files_[Key(to)] = moved;
-  names_[Key(to)] = FullPath(to);
-  return MakeResult::Made;
+  return Call([&] {
+    Log("Move " + from + " -> " + to);
+    const auto file = files_.find(Key(from));
+    if (FailureFor("Move", from) || file == files_.end() || !folders_.count(Key(FolderPart(Absolute(to)))))
+      return MakeResult::Failed;
+    if (Key(from) != Key(to) && (files_.count(Key(to)) || folders_.count(Key(to))))
+      return MakeResult::Exists;
+    auto *fat = FatOf(Key(from));
+    if (fat != FatOf(Key(to)))
+      return MakeResult::Failed; // the system moves nothing from one volume to another
+    if (fat) {
+      const auto before = fat->FolderBytes();
+      const bool moved = fat->Move(Key(from), Key(to), FileNamePart(Absolute(to)), clock_);
+      AccountFolders(*fat, Key(to), before);
+      if (!moved)
+        return MakeResult::FolderFull;
+    }
+    File moved = file->second;
+    files_.erase(file);
+    names_.erase(Key(from));
+    files_[Key(to)] = moved;
+    names_[Key(to)] = Listed(Key(to), to);
+    return MakeResult::Made;
+  });
 }
 
 bool FakePlatform::RemoveFolder(const std::string &path) {
-  Log("RemoveFolder " + path);
-  const auto key = Key(path);
-  for (const auto &[file, content] : files_) {
-    if (FolderPart(file) == key)
+  return Call([&] {
+    Log("RemoveFolder " + path);
+    const auto key = Key(path);
+    for (const auto &[file, content] : files_) {
+      if (FolderPart(file) == key)
+        return false;
+    }
+    for (const auto &sub : folders_) {
+      if (sub != key && FolderPart(sub) == key)
+        return false;
+    }
+    if (!folders_.erase(key))
       return false;
-  }
-  for (const auto &sub : folders_) {
-    if (sub != key && FolderPart(sub) == key)
-      return false;
-  }
-  if (!folders_.erase(key))
-    return false;
-  if (auto *fat = FatOf(key))
-    fat->Remove(key);
-  return true;
+    if (auto *fat = FatOf(key)) {
+      const auto before = fat->FolderBytes();
+      fat->Remove(key, clock_);
+      AccountFolders(*fat, key, before);
+    }
+    return true;
+  });
 }
 
 bool FakePlatform::HasFile(const std::string &path) { return files_.count(Key(path)) != 0; }
@@ -552,7 +669,24 @@ FatVolume *FakePlatform::FatOf(const std::string &key) {
 
 bool FakePlatform::TakeEntry(const std::string &key, const std::string &path, bool folder, bool hidden) {
   auto *fat = FatOf(key);
-  return !fat || fat->Add(key, FileNamePart(FullPath(path)), folder, hidden);
+  if (!fat)
+    return true;
+  const auto before = fat->FolderBytes();
+  const bool taken = fat->Add(key, FileNamePart(Absolute(path)), folder, hidden, clock_);
+  AccountFolders(*fat, key, before);
+  return taken;
+}
+
+void FakePlatform::AccountFolders(const FatVolume &fat, const std::string &key, std::uint64_t before) {
+  const auto after = fat.FolderBytes();
+  if (after != before)
+    Account(key, after > before ? after - before : before - after, after > before);
+}
+
+std::string FakePlatform::Listed(const std::string &key, const std::string &path) {
+  const auto full = Absolute(path);
+  const auto *fat = FatOf(key);
+  return fat ? JoinPath(FolderPart(full), fat->NameOf(key)) : full;
 }
 
 std::size_t FakePlatform::FolderEntryCount(const std::string &folder) {

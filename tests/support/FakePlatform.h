@@ -12,15 +12,22 @@
 
 namespace sf::testing {
 
+// What the fake throws in place of a call's return when the process is stopped there (killed, or its
+// drive pulled). No std::exception, so that no handler of the program's takes it for an error of its own.
+struct SimulatedCrash {};
+
 // An in-memory file system with Windows' rules where the core relies on them: paths (UTF-8) ignore case,
 // "\" and ":" separate, relative paths resolve against the working folder, patterns match names
-// with "*" and "?". Every call is logged ("Copy C:\a.mp3 -> D:\a.mp3"), and any call can be made
-// to fail. A drive can be mounted as FAT, FAT32 or exFAT, whose folders list their entries in the
-// order of a modelled entry table; elsewhere folders list folders first, then files, by name.
+// with "*" and "?". Every call is logged ("Copy C:\a.mp3 -> D:\a.mp3"), any call can be made to
+// fail, and the process can be stopped at any call (CrashAt). A drive can be mounted as FAT, FAT32
+// or exFAT, whose folders list their entries in the order of a modelled entry table; elsewhere
+// folders list folders first, then files, by name.
 class FakePlatform final : public Platform {
 public:
   // kNotOnDisk: a cloud file whose data the system must fetch (make its reading fail with Fail("Read")).
   enum Attributes : unsigned { kNormal = 0, kHidden = 1, kReadOnly = 2, kSystem = 4, kNotOnDisk = 8 };
+  // Where in a call the process stops: before the call has any effect, or once its effect is complete.
+  enum class CrashPoint { BeforeEffect, AfterEffect };
 
   FakePlatform();
 
@@ -63,15 +70,16 @@ public:
   // as the system's copies do; other files count their writes instead.
   void SetLastWrite(const std::string &path, std::uint64_t fileTime);
   // The working folder the program started in ("C:\" unless set).
-  void SetWorkingFolder(const std::string &path) { workingFolder_ = FullPath(path); }
+  void SetWorkingFolder(const std::string &path) { workingFolder_ = Absolute(path); }
   // Writes the value into the profile file's content, as the program's own writer does.
   void SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                        const std::string &value);
   // Makes every path below `link` reach the same files as the same path below `target`, as a
   // symbolic link, another drive or a share onto that folder would.
   void LinkFolder(const std::string &link, const std::string &target);
-  // The free space that the drive ("E:") reports from now on, less what copies take there and more
-  // what deletions free; without it the system cannot tell.
+  // The free space that the drive ("E:") reports from now on, less what copies, made and appended
+  // files and the growth of FAT folders take there, and more what deletions free; without it the
+  // system cannot tell.
   void SetFreeSpace(const std::string &drive, std::uint64_t freeBytes, std::uint64_t allocationUnit);
   // Makes the drive ("E:") a FAT, FAT32 or exFAT volume, before anything is added to it: each of its
   // folders keeps its files and folders in an entry table (FatFolder), which places them by
@@ -89,6 +97,19 @@ public:
   void ClearFailures() { failures_.clear(); }
   // Makes ReadTextFile hand the content over in chunks of this size.
   void SetChunkSize(std::size_t size) { chunkSize_ = size; }
+  // Stops the process at the `call`-th call from now on (1-based) of those that reach the file system
+  // (all but UpperCase, FromShiftJis and ToShiftJis): it throws SimulatedCrash at `point`, and so does
+  // every such call after it, without effect, until Restart. A copy stopped before its effect leaves
+  // the first half of the source in the target, as a copy in chunks does that is stopped halfway.
+  void CrashAt(std::size_t call, CrashPoint point);
+  // The program started again after a crash: its calls reach the file system again.
+  void Restart();
+  // The calls that reached the file system so far, as CrashAt counts them: a test runs once, counts,
+  // then stops the run at each of them in turn.
+  std::size_t CallCount() const { return calls_; }
+  // Moves the clock that FAT tunnelling is timed by. It otherwise stands still, so that every call of
+  // a test falls within the driver's window.
+  void AdvanceClock(double seconds) { clock_ += seconds; }
 
   // Inspecting it.
   bool HasFile(const std::string &path);
@@ -102,6 +123,21 @@ public:
   const std::string &WorkingFolder() const { return workingFolder_; }
 
 private:
+  // Every call that reaches the file system runs `body` through here: counted, refused once the
+  // process is dead, and stopped where CrashAt says; `cutShort` is what a stop before its effect leaves.
+  template <typename Body> decltype(auto) Call(Body &&body, const std::function<void()> &cutShort = nullptr);
+  // What FullPath gives, for the fake's own use, which no crash stops.
+  std::string Absolute(const std::string &path) const;
+  void ReadText(const std::string &path, const ChunkConsumer &consume);
+  Platform::CopyResult Copy(const std::string &source, const std::string &target, bool makeNew,
+                            const std::function<void()> &whileCopying);
+  // Whether a copy would write into the target at all.
+  bool CopyStarts(const std::string &source, const std::string &target, bool makeNew);
+  // What a copy in chunks leaves when it stops halfway: the first half of the source in the target,
+  // plain, made where there was none.
+  void WriteHalf(const std::string &source, const std::string &target);
+  // The path of a file as its folder lists it: on a mounted drive, with the name its entry got.
+  std::string Listed(const std::string &key, const std::string &path);
   std::string Key(const std::string &path);
   std::optional<int> FailureFor(const std::string &operation, const std::string &path);
   // Counts a file of `bytes` (under the key) as gone from, or with `taken` as come to, its drive.
@@ -111,6 +147,9 @@ private:
   // Gives a new file or folder (under its key) its entries on a mounted drive; false when its folder
   // can take no further entry. Anywhere else, and for one that has its entries, true.
   bool TakeEntry(const std::string &key, const std::string &path, bool folder, bool hidden = false);
+  // Counts what the folders of the drive (of the key) took or gave back since they took `before`
+  // bytes against its free space.
+  void AccountFolders(const FatVolume &fat, const std::string &key, std::uint64_t before);
 
   struct File {
     std::string content;
@@ -133,6 +172,11 @@ private:
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";
   std::size_t chunkSize_ = 4096;
+  double clock_ = 0; // seconds
+  std::size_t calls_ = 0;
+  std::size_t crashAt_ = 0; // the number of the call to stop at; 0 for none
+  CrashPoint crashPoint_ = CrashPoint::BeforeEffect;
+  bool dead_ = false;
 };
 
 // `utf8` as Shift-JIS bytes, as a Japanese program would have written them into its files.

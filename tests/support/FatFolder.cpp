@@ -57,27 +57,30 @@ FatFolder::FatFolder(const FatFormat &format, bool root, bool hidden)
   Take(0, neverUsed_, true);
 }
 
-bool FatFolder::Put(const std::string &key, const std::string &name, std::mt19937 &random) {
+bool FatFolder::Put(const std::string &key, const std::string &name, std::mt19937 &random, double now) {
   if (runs_.count(key))
     return true;
-  const auto count = EntriesForName(format_.kind, name);
+  const auto [given, count] = Arriving(name, now);
   const auto first = Allocate(count, random);
   if (!first)
     return false;
-  runs_[key] = {name, *first, count};
+  runs_[key] = {given, *first, count};
   return true;
 }
 
-void FatFolder::Release(const std::string &key) {
+void FatFolder::Release(const std::string &key, double now) {
   const auto run = runs_.find(key);
   if (run == runs_.end())
     return;
+  Depart(run->second, now);
   Take(run->second.first, run->second.count, false);
   runs_.erase(run);
 }
 
-bool FatFolder::Rename(const std::string &from, const std::string &to, const std::string &name, std::mt19937 &random) {
-  const auto count = EntriesForName(format_.kind, name);
+bool FatFolder::Rename(const std::string &from, const std::string &to, const std::string &name, std::mt19937 &random,
+                       double now) {
+  // The new name is looked up before the old one is remembered: a change of case alone stays one.
+  const auto [given, count] = Arriving(name, now);
   auto first = runs_.at(from).first;
   if (runs_.at(from).count != count) {
     const auto found = Allocate(count, random);
@@ -87,9 +90,33 @@ bool FatFolder::Rename(const std::string &from, const std::string &to, const std
     Take(runs_.at(from).first, runs_.at(from).count, false);
     first = *found;
   }
+  Depart(runs_.at(from), now);
   runs_.erase(from);
-  runs_[to] = {name, first, count};
+  runs_[to] = {given, first, count};
   return true;
+}
+
+std::pair<std::string, std::size_t> FatFolder::Arriving(const std::string &name, double now) const {
+  const auto count = EntriesForName(format_.kind, name);
+  if (format_.kind == FatKind::ExFat || count != 1)
+    return {name, count};
+  const auto departed = departed_.find(UpperAscii(name));
+  if (departed == departed_.end() || now - departed->second.when >= format_.tunnelSeconds)
+    return {name, count};
+  return {departed->second.name, departed->second.count};
+}
+
+// The driver remembers the short name with the long one. A short name it generated ("TRACKO~1.MP3")
+// is not modelled: no long name that needs one is remembered. A name without a long one replaces
+// what its short name held.
+void FatFolder::Depart(const Run &run, double now) {
+  const auto shortName = UpperAscii(run.name);
+  if (format_.kind == FatKind::ExFat || EntriesForName(format_.kind, shortName) != 1)
+    return;
+  if (run.count == 1)
+    departed_.erase(shortName);
+  else
+    departed_[shortName] = {run.name, run.count, now};
 }
 
 std::vector<FatFolder::Entry> FatFolder::InOrder() const {
@@ -104,6 +131,13 @@ std::optional<std::size_t> FatFolder::PlaceOf(const std::string &key) const {
   const auto run = runs_.find(key);
   return run == runs_.end() ? std::nullopt : std::optional(run->second.first + run->second.count - 1);
 }
+
+std::string FatFolder::NameOf(const std::string &key) const {
+  const auto run = runs_.find(key);
+  return run == runs_.end() ? std::string() : run->second.name;
+}
+
+std::size_t FatFolder::Clusters() const { return fixedSize_ ? 0 : taken_.size() * kEntryBytes / format_.clusterBytes; }
 
 std::optional<std::size_t> FatFolder::Allocate(std::size_t count, std::mt19937 &random) {
   std::optional<std::size_t> first;
@@ -220,28 +254,37 @@ std::string FatVolume::FileSystem() const {
   return "exFAT";
 }
 
-bool FatVolume::Add(const std::string &key, const std::string &name, bool folder, bool hidden) {
-  if (!folders_.at(FolderPart(key)).Put(key, name, random_))
+bool FatVolume::Add(const std::string &key, const std::string &name, bool folder, bool hidden, double now) {
+  if (!folders_.at(FolderPart(key)).Put(key, name, random_, now))
     return false;
   if (folder)
     folders_.try_emplace(key, format_, false, hidden);
   return true;
 }
 
-void FatVolume::Remove(const std::string &key) {
-  folders_.at(FolderPart(key)).Release(key);
+void FatVolume::Remove(const std::string &key, double now) {
+  folders_.at(FolderPart(key)).Release(key, now);
   folders_.erase(key);
 }
 
-bool FatVolume::Move(const std::string &from, const std::string &to, const std::string &name) {
+bool FatVolume::Move(const std::string &from, const std::string &to, const std::string &name, double now) {
   auto &source = folders_.at(FolderPart(from));
   auto &target = folders_.at(FolderPart(to));
   if (&source == &target)
-    return source.Rename(from, to, name, random_);
-  if (!target.Put(to, name, random_))
+    return source.Rename(from, to, name, random_, now);
+  if (!target.Put(to, name, random_, now))
     return false;
-  source.Release(from);
+  source.Release(from, now);
   return true;
+}
+
+std::string FatVolume::NameOf(const std::string &key) const { return folders_.at(FolderPart(key)).NameOf(key); }
+
+std::uint64_t FatVolume::FolderBytes() const {
+  std::uint64_t clusters = 0;
+  for (const auto &[key, folder] : folders_)
+    clusters += folder.Clusters();
+  return clusters * format_.clusterBytes;
 }
 
 std::string FatVolume::PlaceOf(const std::string &key) const {

@@ -122,6 +122,25 @@ TEST_F(PlatformOnDisk, MakesListsMovesAndRemovesEntriesOfRealFolders) {
   EXPECT_EQ(platform.ListEntries(d).value().size(), 0u);
 }
 
+TEST_F(PlatformOnDisk, MakesAHiddenFileWithItsBytesAndAppendsOnlyToAWritableOneThatExists) {
+  using Made = Platform::MakeResult;
+  // "表" ends in the byte of "\" in Shift-JIS.
+  const std::string record = scratch / "表.log";
+  ASSERT_EQ(platform.MakeHiddenFile(record, "run\r\n"), Made::Made);
+  EXPECT_TRUE(platform.QueryFile(record).hidden);
+  EXPECT_EQ(platform.MakeHiddenFile(record, "other"), Made::Exists);
+  EXPECT_EQ(platform.MakeHiddenFile(scratch / "missing\\表.log", "run"), Made::Failed);
+  EXPECT_TRUE(platform.AppendToFile(record, "a\r\n"));
+  EXPECT_TRUE(platform.AppendToFile(record, "b\r\n"));
+  EXPECT_EQ(ReadWholeFile(record), "run\r\na\r\nb\r\n");
+
+  EXPECT_FALSE(platform.AppendToFile(scratch / "missing.log", "x"));
+  EXPECT_FALSE(platform.FileExists(scratch / "missing.log"));
+  scratch.Write("ro.log", "ro", FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(platform.AppendToFile(scratch / "ro.log", "x"));
+  EXPECT_EQ(ReadWholeFile(scratch / "ro.log"), "ro");
+}
+
 TEST_F(PlatformOnDisk, AFileExistsWhateverItsDateButAFolderDoesNot) {
   scratch.Write("a.mp3");
   scratch.Write("hidden.mp3", "", FILE_ATTRIBUTE_HIDDEN);

@@ -484,24 +484,36 @@ Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
 
 Platform::MakeResult Win32Platform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
   // Written through to the disk: the record must be there before the step it announces.
-  const HANDLE made = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  const std::wstring wide = SystemPath(path);
+  const HANDLE made = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (made == INVALID_HANDLE_VALUE)
     return MakeFailure();
-  const KernelHandle file(made);
-  DWORD written = 0;
-  if (!WriteFile(made, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size() || !FlushFileBuffers(made))
-    return MakeResult::Failed;
-  return MakeResult::Made;
+  bool whole = false;
+  {
+    const KernelHandle file(made);
+    DWORD written = 0;
+    whole = WriteFile(made, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size() && FlushFileBuffers(made);
+  }
+  if (whole)
+    return MakeResult::Made;
+  // A record cut short would read as one that names less than was done; and the next try would find
+  // its name taken.
+  DeleteFileW(wide.c_str());
+  return MakeResult::Failed;
 }
 
 bool Win32Platform::AppendToFile(const std::string &path, std::string_view bytes) {
-  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_WRITE_THROUGH, nullptr);
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
     return false;
   const KernelHandle file(opened);
+  // Windows opens no read-only file for writing, but Wine run by root does: such a file stays as it is.
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (!GetFileInformationByHandle(opened, &facts) || (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+    return false;
   DWORD written = 0;
   return WriteFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size() && FlushFileBuffers(opened);
