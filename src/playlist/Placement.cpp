@@ -131,15 +131,16 @@ void EntryOrderPlacement::Begin(const std::vector<std::string> &cleared) {
     return;
   // Gaps lie before the end only where files were deleted; into a folder without any, the tracks go
   // in order at its end.
-  std::size_t longest = 0;
+  std::size_t longest = 0, freed = 0;
   bool shortFreed = false;
   for (const auto &name : cleared) {
+    freed += FatEntries(name);
     if (IsPlainShortName(name))
       shortFreed = true;
     else
       longest = std::max(longest, Utf16Length(name));
   }
-  FillNeverUsedEnd(longest, shortFreed);
+  FillNeverUsedEnd(longest, shortFreed, freed);
 }
 
 void EntryOrderPlacement::ProbeListing() {
@@ -196,7 +197,7 @@ bool EntryOrderPlacement::TryAgain() {
   return false;
 }
 
-void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed) {
+void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed, std::size_t freed) {
   // Largest first, to keep the calls few; none longer than a cleared name, whose entries are free
   // somewhere before the end: a placeholder that finds no room at the end then lands in such a gap
   // rather than in a new cluster of the folder.
@@ -208,22 +209,27 @@ void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed)
   }
   if (shortFreed || !likes.empty())
     likes.emplace_back("A.MP3");
-  // Where the system tells its free space, a folder that grew shows in it: the fill stops there.
-  const auto space = platform_.FreeSpace(destination_);
+  // No more than the clearing freed: a folder whose never-used end is gone lists deleted entries and
+  // the end alike, and placeholders beyond that would take the very room the tracks need.
+  const std::size_t most = std::min(kLargestClusterEntries, freed);
   std::size_t filled = 0;
   for (const auto &like : likes) {
     bool landedInAGap = false;
-    while (!landedInAGap && filled < kLargestClusterEntries) {
+    while (!landedInAGap && filled < most) {
       // Announced together, made one by one: a name announced and never made is passed over.
       std::vector<RecordedStep> batch;
       for (int i = 0; i < 32; ++i)
         batch.push_back(Announced(Kind::Plug, NextPlug(like)));
       if (!Announce(batch))
         return;
+      // Where the system tells its free space, a folder that grew shows in it: an empty file takes
+      // no cluster, nor does anything else between these two looks. The fill stops there.
+      auto space = platform_.FreeSpace(destination_);
       for (const auto &step : batch) {
         const auto made = platform_.MakeEmptyFile(In(step.name));
         if (made == Platform::MakeResult::Exists) {
           Announce({Announced(Kind::NotMade, step.name)});
+          space = platform_.FreeSpace(destination_);
           continue;
         }
         if (made == Platform::MakeResult::FolderFull) {
@@ -249,7 +255,7 @@ void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed)
             return;
           }
         }
-        if (filled >= kLargestClusterEntries)
+        if (filled >= most)
           break;
       }
     }

@@ -80,9 +80,10 @@ private:
   // Whether the listing follows the entries as the FAT driver keeps them, tried once with a probe.
   void ProbeListing();
   // Fills the never-used end of the folder's allocation with placeholders, so that the tracks fill
-  // the gaps from the front; none longer than `longest`, which a cleared file freed, so that no
+  // the gaps from the front; none longer than `longest`, a cleared name's length (or a short name
+  // where `shortFreed`), and no more than the `freed` entries of the cleared names, so that no
   // placeholder makes the folder grow.
-  void FillNeverUsedEnd(std::size_t longest, bool shortFreed);
+  void FillNeverUsedEnd(std::size_t longest, bool shortFreed, std::size_t freed);
   // Counts a try that failed; false, with the order given up, once there were too many.
   bool TryAgain();
   // Makes an empty entry for the track where it belongs; false once the order is given up, with no

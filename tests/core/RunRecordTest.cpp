@@ -1,9 +1,9 @@
 // A run's own machinery (placeholders, held files, the holding folder, renames) touches nothing of
 // the user's: what it makes or moves, it writes down first, and a cancel, an error or the next run
 // after a crash undoes exactly that, whatever the user's files are called.
+#include "playlist/RunRecord.h"
 #include "FakePlatform.h"
 #include "platform/PathParts.h"
-#include "playlist/RunRecord.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
 
@@ -30,9 +30,13 @@ TEST(RunRecordText, ReadsBackWhatItWroteUpToTheLastWholeLine) {
   hold.renamedTo = "002 a.mp3";
   over.size = 6'000'000;
   over.lastWrite = 133'000'000'000'000'000;
-  const std::vector<RecordedStep> steps = {Announced(Kind::Folder, "~Songferry holding"), hold, over,
-                                           Announced(Kind::Plug, "~sfplug 99998xx"), Announced(Kind::Entry, "a b.mp3"),
-                                           Announced(Kind::Written, "a b.mp3"), Announced(Kind::NotMade, "x")};
+  const std::vector<RecordedStep> steps = {Announced(Kind::Folder, "~Songferry holding"),
+                                           hold,
+                                           over,
+                                           Announced(Kind::Plug, "~sfplug 99998xx"),
+                                           Announced(Kind::Entry, "a b.mp3"),
+                                           Announced(Kind::Written, "a b.mp3"),
+                                           Announced(Kind::NotMade, "x")};
   const std::string text = RecordText(steps, true);
   EXPECT_EQ(ParseRecord(text), steps);
   // A line that a stop cut short was never acted on.
@@ -115,8 +119,9 @@ TEST_F(RunRecordTest, FilesOfTheUsersNamedAsTheProgramsOwnStayWhereTheyAreWhatev
   // Refused before anything: nothing moved.
   fake.AddFile("E:\\Music\\表.mp3", "hidden", FakePlatform::kHidden);
   expected["表.mp3"] = "hidden";
-  EXPECT_EQ(Copy({"表.mp3", "b.mp3"}, true),
-            "コピー先のファイルE:\\Music\\表.mp3は読み取り専用・隠し・システムのいずれかの属性があるため上書きできません");
+  EXPECT_EQ(
+      Copy({"表.mp3", "b.mp3"}, true),
+      "コピー先のファイルE:\\Music\\表.mp3は読み取り専用・隠し・システムのいずれかの属性があるため上書きできません");
   EXPECT_EQ(Contents(), expected);
 
   // Clearing: only the destination's own "*.mp3" and "*.wma" go.
@@ -168,65 +173,102 @@ TEST_F(RunRecordTest, AHeldFileWhoseNameIsTakenIsNamedWithWhereItLiesAndTheRunCh
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", "another z"}}));
 }
 
-// After a cancel at any of the run's looks at the queue, in each mode, the destination holds what it
-// held (less what the run was asked to clear or replace) and whole copies of tracks; then a run
-// that is not stopped ends as it would have.
-TEST_F(RunRecordTest, ACancelAtAnyStepLeavesTheUsersFilesAndWholeTracksAndNothingOfTheRunsOwn) {
+// A small re-sync onto a FAT drive, stopped at one step after another: what stays in the destination
+// after the stop is the user's files (less what the run was asked to clear or replace) and whole
+// copies of tracks, nothing of the run's own; the next run, not stopped, ends as an unstopped run does.
+class StoppedRunTest : public RunRecordTest {
+protected:
   struct Mode {
     bool addMode, numbers, skip, reverse;
   };
-  const Lines tracks = {"x\\a.mp3", "b.mp3", "y\\a.mp3", "z.mp3", "表.mp3"};
-  Files wholeTracks;
-  for (const auto &track : tracks)
-    wholeTracks["music of " + track] = track;
-  for (const auto mode : {Mode{false, false, false, false}, Mode{true, false, false, false},
-                          Mode{false, true, true, true}, Mode{true, true, true, false}}) {
-    bool addMode = false;
-    const auto setUp = [&] {
-      fake = FakePlatform();
-      fake.MountFat("E:", FatFormat{FatKind::Fat32, 4096});
-      fake.AddFolder("E:\\Music");
-      for (const auto &track : tracks)
-        fake.AddFile("C:\\Music\\" + track, "music of " + track);
-      fake.AddFile("E:\\Music\\keep.txt", "keep");
-      fake.AddFile("E:\\Music\\old.mp3", "old");
-      fake.AddFile("E:\\Music\\z.mp3", "old z");
-      addMode = mode.addMode;
-      numbers = mode.numbers;
-      skip = mode.skip;
-      reverse = mode.reverse;
-      // A first run, so that a re-sync has copies to leave, rename and replace.
-      Copy({"z.mp3", "b.mp3", "x\\a.mp3"}, addMode);
-      fake.AddFile("C:\\Music\\b.mp3", "music of b.mp3, changed");
-      wholeTracks["music of b.mp3, changed"] = "b.mp3";
-    };
-    setUp();
-    const auto users = Contents();
-    const std::string expected = Copy(tracks, addMode);
+  static inline const Lines kTracks = {"x\\a.mp3", "b.mp3", "y\\a.mp3", "z.mp3"};
+
+  void SetUp(const Mode &mode) {
+    fake = FakePlatform();
+    fake.MountFat("E:", FatFormat{FatKind::Fat32, 4096});
+    fake.AddFolder("E:\\Music");
+    for (const auto &track : kTracks)
+      fake.AddFile("C:\\Music\\" + track, "music of " + track);
+    fake.AddFile("E:\\Music\\keep.txt", "keep");
+    fake.AddFile("E:\\Music\\old.mp3", "old");
+    fake.AddFile("E:\\Music\\z.mp3", "old z");
+    addMode = mode.addMode;
+    numbers = mode.numbers;
+    skip = mode.skip;
+    reverse = mode.reverse;
+    // A first run, so that a re-sync has copies to leave, rename and replace.
+    Copy({"z.mp3", "b.mp3", "x\\a.mp3"}, addMode);
+    fake.AddFile("C:\\Music\\b.mp3", "music of b.mp3, changed");
+  }
+
+  // Whether what `Contents` shows after a stop is only the user's files and whole tracks.
+  void ExpectOnlyUsersFilesAndWholeTracks(const std::string &trace) {
+    const auto files = Contents();
+    for (const auto &[name, content] : files) {
+      const bool users =
+          name == "keep.txt" || (name == "old.mp3" && content == "old") || (name == "z.mp3" && content == "old z");
+      const bool track = content == "music of b.mp3, changed" ||
+                         std::any_of(kTracks.begin(), kTracks.end(),
+                                     [&](const std::string &track) { return content == "music of " + track; });
+      EXPECT_TRUE(users || track) << name << " holding " << content << trace;
+    }
+    EXPECT_EQ(files.count("keep.txt"), 1u) << trace;
+  }
+
+  // Stops the run at step 1, 2, ... by `stopAt`, which returns false once the run ended before it.
+  // A run that is cancelled has undone its own by its box; after a crash, the next run undoes it.
+  void StopAtEveryStep(const Mode &mode, bool undoneByItself,
+                       const std::function<bool(std::size_t step, std::string &box)> &stopAt) {
+    SetUp(mode);
+    Copy(kTracks, addMode);
     const auto finished = Contents();
-    for (std::size_t cancelAt = 1;; ++cancelAt) {
-      setUp();
-      std::size_t looks = 0;
-      const std::string box = Copy(tracks, addMode, [&](RecordingProgress &progress) {
-        progress.cancelled = progress.cancelled || ++looks == cancelAt;
-      });
-      const std::string trace = " (mode " + std::to_string(mode.addMode) + std::to_string(mode.numbers) +
-                                ", cancel at look " + std::to_string(cancelAt) + ")";
-      if (looks < cancelAt) {
-        EXPECT_EQ(box, expected) << trace;
-        break;
-      }
-      EXPECT_EQ(box.rfind("コピーを中止しました(mix.m3uより", 0), 0u) << box << trace;
-      for (const auto &[name, content] : Contents()) {
-        const bool users = name == "keep.txt" || (name == "old.mp3" && content == "old") ||
-                           (name == "z.mp3" && content == "old z");
-        EXPECT_TRUE(users || wholeTracks.count(content)) << name << " holding " << content << trace;
-      }
-      EXPECT_EQ(Contents()["keep.txt"], "keep") << trace;
-      EXPECT_EQ(Copy(tracks, addMode), expected) << trace;
+    for (std::size_t step = 1;; ++step) {
+      SetUp(mode);
+      std::string box;
+      if (!stopAt(step, box))
+        return;
+      const std::string trace = " (add " + std::to_string(mode.addMode) + ", numbers " + std::to_string(mode.numbers) +
+                                ", step " + std::to_string(step) + ": " + box + ")";
+      if (undoneByItself)
+        ExpectOnlyUsersFilesAndWholeTracks(trace);
+      const std::string next = Copy(kTracks, addMode);
+      EXPECT_EQ(next.rfind("mix.m3u", 0), 0u) << next << trace;
       EXPECT_EQ(Contents(), finished) << trace;
       if (HasFailure())
         return;
+    }
+  }
+
+  bool addMode = false;
+};
+
+TEST_F(StoppedRunTest, ACancelAtAnyLookLeavesTheUsersFilesAndWholeTracksAndNothingOfTheRunsOwn) {
+  for (const auto mode : {Mode{false, true, true, true}, Mode{true, false, false, false}}) {
+    StopAtEveryStep(mode, true, [&](std::size_t step, std::string &box) {
+      std::size_t looks = 0;
+      box = Copy(kTracks, addMode,
+                 [&](RecordingProgress &progress) { progress.cancelled = progress.cancelled || ++looks == step; });
+      if (looks < step)
+        return false;
+      EXPECT_EQ(box.rfind("コピーを中止しました(mix.m3uより", 0), 0u) << box;
+      return true;
+    });
+  }
+}
+
+TEST_F(StoppedRunTest, ACrashAtAnyCallBeforeOrAfterItsEffectIsUndoneByTheNextRun) {
+  for (const auto mode : {Mode{false, true, true, false}, Mode{true, false, false, true}}) {
+    for (const auto point : {FakePlatform::CrashPoint::BeforeEffect, FakePlatform::CrashPoint::AfterEffect}) {
+      StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) {
+        fake.CrashAt(step, point);
+        try {
+          box = Copy(kTracks, addMode);
+        } catch (const testing::SimulatedCrash &) {
+          box = "crashed";
+        }
+        fake.Restart();
+        return box == "crashed";
+      });
     }
   }
 }

@@ -412,6 +412,14 @@ Platform::CopyResult FakePlatform::Copy(const std::string &source, const std::st
       (to != files_.end() && (to->second.attributes & (kReadOnly | kHidden | kSystem))) ||
       !folders_.count(Key(FolderPart(Absolute(target)))) || !TakeEntry(Key(target), target, false))
     return CopyResult::Failed;
+  // A drive that has no room for the copy, once the file it replaces is gone, takes none of it.
+  if (const auto space = freeSpace_.find(Key(target).substr(0, 2)); space != freeSpace_.end()) {
+    const auto unit = space->second.allocationUnit;
+    const auto clusters = [unit](std::uint64_t bytes) { return (bytes + unit - 1) / unit * unit; };
+    if (clusters(from->second.content.size()) >
+        space->second.freeBytes + (to == files_.end() ? 0 : clusters(to->second.content.size())))
+      return CopyResult::Failed;
+  }
   const bool interrupted = FailureFor("CopyPartly", source).has_value();
   File copy = from->second;
   // A whole copy keeps the source's time, as the system's does.
@@ -660,6 +668,8 @@ void FakePlatform::MountFat(const std::string &drive, const FatFormat &format) {
     throw std::logic_error(drive + " holds files already");
   fatVolumes_.try_emplace(root.substr(0, 2), format, root);
   folders_.insert(root);
+  // A drive tells its free space, in which a folder that grows shows; SetFreeSpace may set less.
+  freeSpace_.try_emplace(root.substr(0, 2), DiskSpace{std::uint64_t{1} << 32, format.clusterBytes});
 }
 
 FatVolume *FakePlatform::FatOf(const std::string &key) {

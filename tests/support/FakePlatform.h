@@ -85,7 +85,8 @@ public:
   // folders keeps its files and folders in an entry table (FatFolder), which places them by
   // `format.placement` and lists them in its order. A file's identity there is its entry's place.
   // Adding to a folder that can take no further entry throws std::length_error; making a file or
-  // folder there is MakeResult::FolderFull.
+  // folder there is MakeResult::FolderFull. It has 4 GiB free in clusters of the format's size
+  // until SetFreeSpace says otherwise.
   void MountFat(const std::string &drive, const FatFormat &format);
   // The file system that the drive ("E:") reports.
   void SetFileSystem(const std::string &drive, std::string name) { fileSystems_[UpperCase(drive)] = std::move(name); }
