@@ -125,8 +125,6 @@ void EntryOrderPlacement::Begin(const std::vector<std::string> &cleared) {
     for (const auto &entry : listing)
       before_.insert(Folded(entry.name));
   }
-  if (!listing.empty())
-    ProbeListing();
   if (orderLost_ || addMode_ || cleared.empty())
     return;
   // Gaps lie before the end only where files were deleted; into a folder without any, the tracks go
@@ -140,10 +138,14 @@ void EntryOrderPlacement::Begin(const std::vector<std::string> &cleared) {
     else
       longest = std::max(longest, Utf16Length(name));
   }
-  FillNeverUsedEnd(longest, shortFreed, freed);
+  ProbeListing();
+  if (!orderLost_)
+    FillNeverUsedEnd(longest, shortFreed, freed);
 }
 
 void EntryOrderPlacement::ProbeListing() {
+  if (std::exchange(probed_, true) || Entries().empty())
+    return;
   // Two names of one entry count that sort far apart, by code and by dictionary alike.
   const std::string probe = NextPlug("a probe"), renamed = "0" + probe.substr(1);
   if (!Announce({Announced(Kind::Plug, probe), Announced(Kind::Plug, renamed)}))
@@ -263,13 +265,16 @@ void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed,
 }
 
 bool EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write) {
-  if (orderLost_)
+  if (orderLost_ || step.laterNamesake)
     return false;
   const std::string &name = step.name;
   if (step.outsideOrder)
     return true;
   if (step.liesThere || step.left) {
     if (!InPlace(Entries(), name)) {
+      ProbeListing();
+      if (orderLost_)
+        return true;
       if (!holding_.Hold(name, name)) {
         LoseOrder();
         return true;
@@ -280,6 +285,9 @@ bool EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write)
     placed_.insert(Folded(name));
     return true;
   }
+  ProbeListing();
+  if (orderLost_)
+    return false;
   const auto there = platform_.QueryFile(In(name));
   look_();
   bool held = false;

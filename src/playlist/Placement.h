@@ -21,6 +21,8 @@ struct PlannedTrack {
   bool left = false;
   // In add mode what lies there stays where it is: it takes no place in the order.
   bool outsideOrder = false;
+  // A later track of the copy order has the same name: its copy is what stays, in its place.
+  bool laterNamesake = false;
 };
 
 // Writes a track's data into `target`: a new file where `before` says none was, over the file there
@@ -77,7 +79,8 @@ private:
   // system whose listing does not follow the entries (one that lists by name) the order is given up
   // at once. True where the name was taken, with nothing renamed.
   bool RenameKeepsPlace(const Listing &listing, const std::string &from, const std::string &to);
-  // Whether the listing follows the entries as the FAT driver keeps them, tried once with a probe.
+  // Whether the listing follows the entries as the FAT driver keeps them, tried with a probe before
+  // the run's first entry is made or moved (a re-sync that leaves everything makes none).
   void ProbeListing();
   // Fills the never-used end of the folder's allocation with placeholders, so that the tracks fill
   // the gaps from the front; none longer than `longest`, a cleared name's length (or a short name
@@ -118,6 +121,7 @@ private:
   std::set<std::string> placed_;   // upper-cased names of the tracks placed
   std::vector<std::string> plugs_; // names of the placeholders made
   bool orderLost_ = false;
+  bool probed_ = false;
   std::uint32_t plugNumber_ = 0;
   std::size_t tries_ = 0, budget_ = 0;
 };

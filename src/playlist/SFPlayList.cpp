@@ -434,9 +434,17 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
       plan.renames.emplace_back(*plan.leftAs[track], name);
     plan.steps.push_back(step);
   }
-  // The tracks' identities are taken now: on FAT a file's identity is its entry's place, which the
-  // placement changes and reuses.
-  if (plan.keepsEntryOrder)
+  std::set<std::string> namesLater;
+  for (auto step = plan.steps.rbegin(); step != plan.steps.rend(); ++step)
+    step->laterNamesake = !namesLater.insert(platform_->UpperCase(step->name)).second;
+  // The identities of tracks that lie in the destination are taken now: on FAT a file's identity is
+  // its entry's place, which the placement changes and reuses.
+  const std::string destinationFolder = platform_->UpperCase(plan.destination);
+  const bool tracksInDestination =
+      std::any_of(plan.sourcePaths.begin(), plan.sourcePaths.begin() + count_, [&](const std::string &source) {
+        return platform_->UpperCase(FolderPart(source)) == destinationFolder;
+      });
+  if (plan.keepsEntryOrder && tracksInDestination)
     tracks.TakeAll();
 }
 

@@ -448,6 +448,12 @@ TEST_F(CopyRunTest, ATracksCopyLandsInTheDestinationWhateverThePlayListWrites) {
         "file:///C:/Music/x%2F..%2F..%2FVictim%2Fthesis.doc", "http://example.com/a.mp3"})
     EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", name}), "2番目の曲のファイル名が不正です") << name;
   EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "c.mp3", "old.mp3"}));
+
+  // The last guard asks the system itself: a name it would take elsewhere refuses the run before
+  // anything is deleted.
+  fake.ResolveElsewhere("E:\\Player\\c.mp3", "E:\\Victim\\c.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"}), "2番目の曲のファイル名が不正です");
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "c.mp3", "old.mp3"}));
 }
 
 TEST_F(CopyRunTest, NumberedNamesTooLongOrAfterAnUnreadableFolderAreRefusedBeforeAnything) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <random>
@@ -241,6 +242,130 @@ TEST(EntryOrder, ReSyncingOnePlayListNeverMakesTheFolderGrow) {
         firstRun = entries;
       EXPECT_EQ(entries, firstRun) << "run " << run;
     }
+  }
+}
+
+// One run onto E:\Music, which holds `before` (name -> content); the box's lines or the error, and
+// the calls it made.
+struct OneRun {
+  std::string box;
+  std::size_t calls = 0;
+};
+OneRun RunOnce(FakePlatform &fake, const Lines &tracks, bool addMode, bool skip = false) {
+  std::string content;
+  for (const auto &track : tracks)
+    content += track + "\r\n";
+  fake.AddFile("C:\\Lists\\mix.m3u", content);
+  TPlayList list(fake, "C:\\Lists\\mix.m3u");
+  list.Load();
+  Lines journal;
+  RecordingProgress progress(journal);
+  const std::size_t before = fake.CallCount();
+  OneRun run;
+  try {
+    list.CopyTracks(progress, "E:\\Music", addMode, false, false, skip);
+    run.box = journal[journal.size() - 2].substr(5);
+  } catch (const ESFException &error) {
+    run.box = error.what();
+  }
+  run.calls = fake.CallCount() - before;
+  return run;
+}
+
+Lines ListedNames(FakePlatform &fake) {
+  Lines names;
+  const auto listing = fake.ListEntries("E:\\Music").value();
+  for (const auto &entry : listing)
+    names.push_back(entry.name);
+  return names;
+}
+
+// Wine lists a drive it reports as FAT by name: the run sees it within a few tries and copies as on
+// any other drive, at about the calls of a run without the order's machinery.
+TEST(EntryOrder, AListingByNameIsSeenAtOnceAndCostsFewCallsMore) {
+  Lines tracks;
+  for (int i = 20; i > 0; --i)
+    tracks.push_back("C:\\Music\\t" + std::to_string(100 + i) + ".mp3");
+  for (const bool addMode : {false, true}) {
+    std::size_t calls[2] = {};
+    for (const bool listsByName : {false, true}) {
+      FakePlatform fake;
+      if (listsByName) {
+        FatFormat format;
+        format.listsByName = true;
+        fake.MountFat("E:", format);
+      }
+      fake.AddFolder("E:\\Music");
+      fake.AddFile("E:\\Music\\keep.txt", "keep");
+      for (const auto &track : tracks) {
+        fake.AddFile(track, "music of " + track);
+        fake.AddFile("E:\\Music\\" + FileNamePart(track), "old");
+      }
+      const auto run = RunOnce(fake, tracks, addMode);
+      EXPECT_EQ(run.box.rfind("mix.m3uより20曲をコピーしました", 0), 0u) << run.box;
+      for (const auto &track : tracks)
+        EXPECT_EQ(fake.ContentOf("E:\\Music\\" + FileNamePart(track)), "music of " + track);
+      EXPECT_EQ(ListedNames(fake).size(), 21u);
+      calls[listsByName] = run.calls;
+    }
+    EXPECT_LE(calls[1] * 10, calls[0] * 11) << "add mode " << addMode << ": " << calls[1] << " against " << calls[0];
+    std::printf("[ calls    ] add mode %d: %zu listed by name against %zu without the order\n", addMode, calls[1],
+                calls[0]);
+  }
+}
+
+// A track named in 8.3 form, made shortly after a file of that name in another case left the folder,
+// takes that file's long name and its entry count (the system's tunnel cache): its placeholder is
+// sized by the name it got.
+TEST(EntryOrder, ATrackThatTakesTheLongNameOfAFileJustGoneIsPlacedInFewCalls) {
+  FakePlatform fake;
+  fake.MountFat("E:", FatFormat{FatKind::Fat32, 512});
+  fake.AddFolder("E:\\Music");
+  Lines tracks;
+  for (const char *name : {"t8.mp3", "b.mp3", "c.mp3"})
+    tracks.push_back(std::string("C:\\Music\\") + name);
+  for (const auto &track : tracks)
+    fake.AddFile(track, "music of " + track);
+  fake.AddFile("E:\\Music\\c.mp3", "old c");
+  fake.AddFile("E:\\Music\\T8.Mp3", "old t8");
+  fake.AddFile("E:\\Music\\b.mp3", "old b");
+  for (const bool addMode : {false, true}) {
+    const auto run = RunOnce(fake, tracks, addMode);
+    EXPECT_EQ(run.box, "mix.m3uより3曲をコピーしました") << "add mode " << addMode;
+    EXPECT_LT(run.calls, 200u) << "add mode " << addMode;
+    Lines upper;
+    for (const auto &name : ListedNames(fake))
+      upper.push_back(Upper(name));
+    EXPECT_EQ(upper, (Lines{"T8.MP3", "B.MP3", "C.MP3"})) << "add mode " << addMode;
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\t8.mp3"), "music of C:\\Music\\t8.mp3");
+  }
+}
+
+// Two tracks of one name: the later one's copy stays. A re-sync of an unchanged playlist leaves
+// every copy where it is.
+TEST(EntryOrder, AnUnchangedReSyncWithTwoTracksOfOneNameMovesNothing) {
+  FakePlatform fake;
+  fake.MountFat("E:", FatFormat{FatKind::Fat32, 4096});
+  fake.AddFolder("E:\\Music");
+  Lines tracks;
+  for (int i = 0; i < 12; ++i)
+    tracks.push_back("C:\\Music\\" + std::string(i == 2 ? "x\\a" : i == 9 ? "y\\a" : "t" + std::to_string(i)) + ".mp3");
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    fake.AddFile(tracks[i], "music of " + tracks[i]);
+    fake.SetLastWrite(tracks[i], 133'000'000'000'000'000 + i);
+  }
+  RunOnce(fake, tracks, false, true);
+  const auto placed = ListedNames(fake);
+  const std::size_t entries = fake.FolderEntryCount("E:\\Music");
+  for (int run = 0; run < 5; ++run) {
+    fake.Journal().clear();
+    const auto resync = RunOnce(fake, tracks, false, true);
+    EXPECT_EQ(resync.box.find("曲の並び順"), std::string::npos) << resync.box;
+    EXPECT_EQ(ListedNames(fake), placed);
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\a.mp3"), "music of C:\\Music\\y\\a.mp3");
+    EXPECT_EQ(fake.FolderEntryCount("E:\\Music"), entries);
+    for (const auto &line : fake.Journal())
+      EXPECT_NE(line.rfind("Move ", 0), 0u) << line;
   }
 }
 

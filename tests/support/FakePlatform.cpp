@@ -167,7 +167,10 @@ void FakePlatform::Fail(const std::string &operation, const std::string &path, i
 }
 
 std::string FakePlatform::FullPath(const std::string &path) {
-  return Call([&] { return Absolute(path); });
+  return Call([&] {
+    const auto resolved = resolvedElsewhere_.find(UpperCase(Absolute(path)));
+    return resolved == resolvedElsewhere_.end() ? Absolute(path) : resolved->second;
+  });
 }
 
 std::string FakePlatform::Absolute(const std::string &written) const {

@@ -94,6 +94,11 @@ public:
   // (for Copy: the source). Read fails with `errorCode`; a failed ReadWholeFile reads nothing.
   // "CopyPartly" makes the copy fail after writing half of the file.
   void Fail(const std::string &operation, const std::string &path, int errorCode = 5);
+  // Makes FullPath resolve `path` to `elsewhere`, as a system that takes a name otherwise than the
+  // program expects would.
+  void ResolveElsewhere(const std::string &path, std::string elsewhere) {
+    resolvedElsewhere_[UpperCase(Absolute(path))] = std::move(elsewhere);
+  }
   // Lets every operation succeed again.
   void ClearFailures() { failures_.clear(); }
   // Makes ReadTextFile hand the content over in chunks of this size.
@@ -159,14 +164,15 @@ private:
     bool timeSet = false;  // a time given by SetLastWrite
   };
 
-  std::map<std::string, File> files_;              // by upper-cased full path
-  std::map<std::string, std::string> names_;       // upper-cased full path -> path as created
-  std::set<std::string> folders_;                  // upper-cased full paths
-  std::map<std::string, int> failures_;            // "Operation|PATH" -> code
-  std::map<std::string, std::string> links_;       // upper-cased full path -> key of its target
-  std::map<std::string, DiskSpace> freeSpace_;     // "E:" -> space
-  std::map<std::string, std::string> fileSystems_; // "E:" -> name
-  std::map<std::string, FatVolume> fatVolumes_;    // "E:" -> its folders
+  std::map<std::string, File> files_;                    // by upper-cased full path
+  std::map<std::string, std::string> names_;             // upper-cased full path -> path as created
+  std::set<std::string> folders_;                        // upper-cased full paths
+  std::map<std::string, std::string> resolvedElsewhere_; // upper-cased full path -> what FullPath gives
+  std::map<std::string, int> failures_;                  // "Operation|PATH" -> code
+  std::map<std::string, std::string> links_;             // upper-cased full path -> key of its target
+  std::map<std::string, DiskSpace> freeSpace_;           // "E:" -> space
+  std::map<std::string, std::string> fileSystems_;       // "E:" -> name
+  std::map<std::string, FatVolume> fatVolumes_;          // "E:" -> its folders
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;
