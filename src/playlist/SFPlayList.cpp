@@ -6,6 +6,7 @@
 #include "playlist/CopyMatch.h"
 #include "playlist/DestinationAfterUndo.h"
 #include "playlist/Placement.h"
+#include "playlist/PlayListFile.h"
 #include "playlist/PlsReader.h"
 #include "playlist/SFException.h"
 #include "playlist/XmlPlayLists.h"
@@ -199,8 +200,9 @@ void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {
 }
 
 bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                           bool numberTracks, bool skipUnchanged) {
+                           bool numberTracks, bool skipUnchanged, bool writePlayList) {
   stopping_ = false;
+  writePlayList_ = writePlayList;
   std::int32_t copied = 0;
   try {
     RunCopy(progress, toDir, addMode, reverse, numberTracks, skipUnchanged, copied);
@@ -264,23 +266,6 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       throw ESFException(JoinLines(notRestored));
   }
   decide();
-  // The tracks whose copies are left as they were are in the destination from the start.
-  copied = plan->left;
-  for (const auto &file : plan->deletions) {
-    system_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
-    LookAtQueue(progress);
-  }
-  FolderNames present(std::nullopt);
-  if (!plan->deletions.empty()) {
-    // A file that another program holds stays, or frees its space only once that program lets go:
-    // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
-    present = FolderNames(system_.ListNames(plan->destination));
-    LookAtQueue(progress);
-    CheckRoom(*plan, {}, LookUpTargets(progress, *plan, present));
-  } else {
-    present = FolderNames(plan->listing);
-  }
-
   RunRecord record(system_, plan->destination);
   HoldingFolder holding(system_, record, plan->destination);
   std::optional<EntryOrderPlacement> inEntryOrder;
@@ -300,7 +285,41 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
   };
   // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
   std::map<std::string, std::int32_t> copiedUnder;
+  // After a stop, the playlist file lists what the destination then holds; where the run changed
+  // nothing, the earlier file stays as it was. The text of a failed write, or empty.
+  bool changed = !plan->deletions.empty() || !plan->renames.empty();
+  const auto playListAfterStop = [&]() -> std::string {
+    try {
+      if (!plan->playList || !changed)
+        return {};
+      std::vector<std::string> copies;
+      for (const auto &step : plan->steps) {
+        if (system_.QueryFile(JoinPath(plan->destination, step.name)).exists)
+          copies.push_back(step.name);
+      }
+      return WritePlayListFile(*plan, copies, true);
+    } catch (...) {
+      return {};
+    }
+  };
   try {
+    // The tracks whose copies are left as they were are in the destination from the start.
+    copied = plan->left;
+    for (const auto &file : plan->deletions) {
+      system_.RemoveFile(file.path); // A file that cannot be deleted (read-only) simply stays.
+      LookAtQueue(progress);
+    }
+    FolderNames present(std::nullopt);
+    if (!plan->deletions.empty()) {
+      // A file that another program holds stays, or frees its space only once that program lets go:
+      // what the clearing freed is known only now. Listed anew, the names it removed need no questions.
+      present = FolderNames(system_.ListNames(plan->destination));
+      LookAtQueue(progress);
+      CheckRoom(*plan, {}, LookUpTargets(progress, *plan, present));
+    } else {
+      present = FolderNames(plan->listing);
+    }
+
     Rename(progress, *plan, holding);
     if (inEntryOrder) {
       std::vector<std::string> cleared;
@@ -324,6 +343,7 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
       auto &copiesHere = copiedUnder[system_.UpperCase(step.name)];
       const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
         try {
+          changed = true;
           WriteCopy(progress, *plan, step, to, before, madeByRun);
         } catch (const RunCancelled &) {
           if (!system_.QueryFile(to).exists)
@@ -351,21 +371,30 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     if (inEntryOrder)
       inEntryOrder->End();
   } catch (RunCancelled &cancelled) {
-    const std::string notRestored = undo();
-    if (!notRestored.empty())
-      cancelled.note += (cancelled.note.empty() ? "" : "\n") + notRestored;
+    for (const auto &line : {undo(), playListAfterStop()}) {
+      if (!line.empty())
+        cancelled.note += (cancelled.note.empty() ? "" : "\n") + line;
+    }
     throw;
   } catch (const ESFException &error) {
-    const std::string notRestored = undo();
-    if (notRestored.empty())
-      throw;
-    throw ESFException(std::string(error.what()) + "\n" + notRestored);
+    std::string message = error.what();
+    for (const auto &line : {undo(), playListAfterStop()}) {
+      if (!line.empty())
+        message += "\n" + line;
+    }
+    throw ESFException(message);
   } catch (...) {
     undo();
     throw;
   }
   if (record.Made())
     system_.RemoveFile(record.Path());
+  if (plan->playList) {
+    // Written after the tracks are placed: it takes no place in their order.
+    const std::string failure = WritePlayListFile(*plan, plan->playList->copies, false);
+    if (!failure.empty())
+      throw ESFException(failure);
+  }
   const std::string playList = FileNamePart(fileName_);
   std::string message = plan->left == 0 ? FormatText(messages::kCopied, playList, count_)
                         : plan->left == count_
@@ -418,6 +447,8 @@ void TPlayList::PlanRun(RunPlan &plan, TCopyProgress &progress, const std::strin
   CheckNamesakes(plan.destination, order, targets, tracks);
   if (!addMode)
     plan.deletions = FilesToClear(progress, plan, tracks);
+  if (writePlayList_)
+    PlanPlayListFile(plan, order, addMode);
   CheckRoom(plan, plan.deletions, targets);
   for (std::int32_t k = 0; k < count_; ++k) {
     const std::int32_t track = order[k];
@@ -668,7 +699,9 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
       needed = std::max(needed, onDisk(sources[i].size));
   }
 
-  std::uint64_t needed = 0, available = space->freeBytes;
+  // The playlist file and the temporary file it is written through.
+  std::uint64_t needed = plan.playList ? 2 * onDisk(PlayListFileBytes(plan.playList->copies).size()) : 0;
+  std::uint64_t available = space->freeBytes;
   std::set<std::string> freed;
   for (const auto &file : clearing) {
     if (!file.facts.readOnly && freed.insert(file.identity).second)
@@ -688,6 +721,66 @@ void TPlayList::CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearin
   // and the run's record, its holding folder and the folder's growth take a cluster each. Without that
   // room the files are written over where they stand.
   plan.mayHold = needed + replaced + 3 * unit <= available;
+}
+
+void TPlayList::PlanPlayListFile(RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order, bool addMode) {
+  const auto in = [&](const std::string &name) { return JoinPath(plan.destination, name); };
+  const auto upperCase = [&](std::string_view text) { return platform_->UpperCase(text); };
+  RunPlan::PlayListFile file;
+  // The program's own file may be under either name: its extension follows the names it lists.
+  std::map<std::string, bool> own;
+  for (const std::string &name : {PlayListFileName(fileName_, {"a"}), PlayListFileName(fileName_, {"\xE3\x81\x82"})}) {
+    const auto facts = platform_->QueryFile(in(name));
+    if (!facts.exists)
+      continue;
+    const auto bytes = platform_->ReadWholeFile(in(name));
+    const auto listed = bytes ? OwnPlayListCopies(*bytes) : std::nullopt;
+    own[platform_->UpperCase(name)] = listed && !facts.readOnly && !facts.hidden && !facts.system;
+    if (!listed)
+      continue;
+    file.ownNames.push_back(name);
+    if (addMode && file.earlier.empty())
+      file.earlier = *listed;
+  }
+  std::vector<std::string> copies;
+  for (std::int32_t k = 0; k < count_; ++k)
+    copies.push_back(targetNames_[order[k]]);
+  file.copies = CopiesToList(
+      file.earlier, copies, [&](const std::string &name) { return platform_->QueryFile(in(name)).exists; }, upperCase);
+  file.name = PlayListFileName(fileName_, file.copies);
+  const auto there = own.find(platform_->UpperCase(file.name));
+  if (there != own.end() && !there->second)
+    throw ESFException(FormatText(messages::kPlayListFileNotOwn, platform_->FullPath(in(file.name))));
+  plan.playList = std::move(file);
+}
+
+std::string TPlayList::WritePlayListFile(const RunPlan &plan, const std::vector<std::string> &copies, bool stopped) {
+  const auto &file = *plan.playList;
+  const auto in = [&](const std::string &name) { return JoinPath(plan.destination, name); };
+  const auto upperCase = [&](std::string_view text) { return system_.UpperCase(text); };
+  const auto listed = stopped
+                          ? CopiesToList(
+                                file.earlier, copies,
+                                [&](const std::string &name) { return system_.QueryFile(in(name)).exists; }, upperCase)
+                          : copies;
+  const std::string name = PlayListFileName(fileName_, listed), bytes = PlayListFileBytes(listed);
+  const auto isOwn = [&](const std::string &candidate) {
+    return std::any_of(file.ownNames.begin(), file.ownNames.end(),
+                       [&](const std::string &own) { return upperCase(own) == upperCase(candidate); });
+  };
+  const auto facts = system_.QueryFile(in(name));
+  // Decided before the run for the name it ends with; a stopped run may end with the other one.
+  if (facts.exists && !isOwn(name))
+    return {};
+  if (!facts.exists || system_.ReadWholeFile(in(name)) != bytes) {
+    if (!system_.ReplaceWholeFile(in(name), bytes))
+      return FormatText(messages::kPlayListFileUnwritable, system_.FullPath(in(name)));
+  }
+  for (const auto &other : file.ownNames) {
+    if (upperCase(other) != upperCase(name))
+      system_.RemoveFile(in(other));
+  }
+  return {};
 }
 
 TPlayList::FolderNames::FolderNames(const std::optional<std::vector<std::string>> &listing) {

@@ -70,10 +70,12 @@ public:
   // Relative tracks and a relative `toDir` lie below the playlist's folder. With `numberTracks`
   // each copy is named "NNN name", numbered in copy order from 001, in add mode after the highest
   // number in the destination. With `skipUnchanged` a track whose copy in the destination has its
-  // name (any number), size and last-write time is left as it is (see MatchCopies). False when the
-  // user cancelled the run: that too ends with ShowInfo.
+  // name (any number), size and last-write time is left as it is (see MatchCopies). With
+  // `writePlayList` the run leaves a playlist file of its copies in the destination, in the order
+  // they were copied (see PlayListFile.h). False when the user cancelled the run: that too ends with
+  // ShowInfo.
   bool CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                  bool numberTracks = false, bool skipUnchanged = false);
+                  bool numberTracks = false, bool skipUnchanged = false, bool writePlayList = false);
 
   PlayListKind Kind() const { return kind_; }
   const std::string &FileName() const { return fileName_; }
@@ -160,6 +162,14 @@ private:
     std::array<std::optional<std::string>, kMaxTracks> leftAs;
     std::int32_t left = 0;
     std::vector<std::pair<std::string, std::string>> renames; // copies left, to be numbered anew
+    // The playlist file the run writes into the destination.
+    struct PlayListFile {
+      std::string name;                  // under which a run that ends well writes it
+      std::vector<std::string> copies;   // what it then lists
+      std::vector<std::string> earlier;  // add mode: what the program's earlier file lists
+      std::vector<std::string> ownNames; // the program's own files there now, under either name
+    };
+    std::optional<PlayListFile> playList;
     std::string fileSystem;
     bool keepsEntryOrder = false; // the destination lists its entries in their order on the disk
     // On such a destination, a file that the run replaces may wait aside until its replacement is in
@@ -209,6 +219,14 @@ private:
                       const Targets &targets, TrackIdentities &tracks);
   // The files the clearing deletes: never a track, nor a copy left as it was.
   std::vector<ClearedFile> FilesToClear(TCopyProgress &progress, const RunPlan &plan, TrackIdentities &tracks);
+  // Decides the playlist file: what it lists, under which name. Throws ESFException where a file
+  // of that name is not the program's own, or is read-only, hidden or system.
+  void PlanPlayListFile(RunPlan &plan, const std::array<std::int32_t, kMaxTracks> &order, bool addMode);
+  // Writes the playlist file listing `copies` (and in add mode the earlier ones still there), unless
+  // it holds those bytes already, then removes the program's own file under the other name. After a
+  // stop (`stopped`) a file of that name that is not the program's own is left as it is. The
+  // message of a failed write, or empty.
+  std::string WritePlayListFile(const RunPlan &plan, const std::vector<std::string> &copies, bool stopped);
   // Throws ESFException when the tracks would not fit into the destination once it is cleared.
   void CheckRoom(RunPlan &plan, const std::vector<ClearedFile> &clearing, const Targets &targets);
   // Deletes what a failed copy left of itself; false when a part of it stays.
@@ -227,6 +245,7 @@ private:
   std::array<std::string, kMaxTracks> trackPaths_;
   std::array<std::string, kMaxTracks> targetNames_;
   bool stopping_ = false; // the run is stopping for a cancel: looks no longer throw
+  bool writePlayList_ = false;
 };
 
 // The track path of ".plst" entry number `number`: a path, optionally quoted, optionally followed

@@ -255,7 +255,7 @@ void TFrmSFMain::CopyButtonClick() {
     playList.Load();
     // A run the user cancelled never ends the program.
     if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks,
-                            option_->SkipUnchanged) &&
+                            option_->SkipUnchanged, option_->WritePlayList) &&
         option_->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {

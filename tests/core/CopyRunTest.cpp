@@ -1,4 +1,5 @@
 #include "FakePlatform.h"
+#include "playlist/PlayListFile.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
 
@@ -22,8 +23,10 @@ protected:
   }
 
   // Loads an ".m3u" at C:\Lists\mix.m3u listing `tracks`, and copies it.
-  void Copy(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false,
-            bool reverse = false) {
+  void Copy(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
+    Copy(tracks, destination, addMode, reverse);
+  }
+  void Copy(const Lines &tracks, const std::string &destination, bool addMode, bool reverse) {
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
@@ -37,7 +40,7 @@ protected:
         whileCopying();
       progress.cancelled = progress.cancelled || (cancelAt && !Calls(cancelAt).empty());
     };
-    completed = list.CopyTracks(progress, destination, addMode, reverse, numberTracks, skipUnchanged);
+    completed = list.CopyTracks(progress, destination, addMode, reverse, numberTracks, skipUnchanged, writePlayList);
   }
 
   std::string CopyError(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
@@ -68,6 +71,8 @@ protected:
   const char *cancelAt = nullptr; // the user cancels at the first look after this call
   bool numberTracks = false;
   bool skipUnchanged = false;
+  bool writePlayList = false;
+  bool reverse = false;
   bool completed = false;
 };
 
@@ -546,5 +551,85 @@ TEST_F(SkipUnchangedTest, ACancelCountsTheCopiesLeftAsTheyWere) {
   EXPECT_EQ(Calls("Info"), Lines{"Info コピーを中止しました(mix.m3uより2曲をコピー済み)"});
 }
 
+// The playlist file the run leaves beside its copies: their names in the order they were copied.
+class PlayListFileRunTest : public CopyRunTest {
+protected:
+  PlayListFileRunTest() {
+    writePlayList = true;
+    fake.AddFile("C:\\Music\\#1 表.mp3", "music of #1");
+  }
+
+  // The names the file at `path` lists, or "(none)" / "(not its own)".
+  Lines Listed(const std::string &path) {
+    const auto bytes = fake.ContentOf(path);
+    if (!bytes)
+      return {"(none)"};
+    const auto copies = OwnPlayListCopies(*bytes);
+    return copies ? *copies : Lines{"(not its own)"};
+  }
+};
+
+TEST_F(PlayListFileRunTest, ListsTheCopiesInCopyOrderInEveryMode) {
+  fake.AddFile("E:\\Player\\old.mp3", "old");
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\b.wma"});
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u"), PlayListFileBytes({"a.mp3", "b.wma"}));
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "b.wma", "mix.m3u"}));
+
+  // Reversed: the order of the copies. A name beyond ASCII makes it ".m3u8"; the ".m3u" goes.
+  reverse = true;
+  fake.AddFile("C:\\Lists\\mix.m3u", "");
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\#1 表.mp3"});
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u8"), (Lines{"#1 表.mp3", "a.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u8")->find(".\\#1 表.mp3\r\n"), 44u);
+  EXPECT_EQ(Destination(), (Lines{"#1 表.mp3", "a.mp3", "mix.m3u8"}));
+  reverse = false;
+
+  // Add mode: the copies the earlier file lists and that are still there come first.
+  fake.RemoveFile("E:\\Player\\a.mp3");
+  Copy({"C:\\Music\\c.mp3", "C:\\Music\\#1 表.mp3"}, "E:\\Player", true);
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u8"), (Lines{"c.mp3", "#1 表.mp3"}));
+
+  // Numbers follow the copy order; copies left as they were are listed in their places, and an
+  // unchanged file is not written again.
+  numberTracks = skipUnchanged = true;
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"});
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u"), (Lines{"001 a.mp3", "002 c.mp3"}));
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3"});
+  EXPECT_EQ(Calls("ReplaceWhole"), Lines{});
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u"), (Lines{"001 a.mp3", "002 c.mp3"}));
+}
+
+TEST_F(PlayListFileRunTest, NeverWritesOverAFileThatIsNotItsOwn) {
+  const Lines tracks = {"C:\\Music\\a.mp3"};
+  for (const std::string &bytes : {std::string("C:\\Music\\a.mp3\r\n"), PlayListFileBytes({"a.mp3"}) + "b.mp3\r\n"}) {
+    fake.AddFile("E:\\Player\\mix.m3u", bytes);
+    fake.AddFile("E:\\Player\\old.mp3", "old");
+    EXPECT_EQ(CopyError(tracks), "コピー先のE:\\Player\\mix.m3uはSongferryが作ったものではないため上書きできません");
+    EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u"), bytes);
+    EXPECT_EQ(fake.ContentOf("E:\\Player\\old.mp3"), "old");
+  }
+  // Its own, but read-only: the user has made it so.
+  fake.AddFile("E:\\Player\\mix.m3u", PlayListFileBytes({"x.mp3"}), FakePlatform::kReadOnly);
+  EXPECT_EQ(CopyError(tracks), "コピー先のE:\\Player\\mix.m3uはSongferryが作ったものではないため上書きできません");
+  // With the option off, a run never touches it.
+  writePlayList = false;
+  Copy(tracks);
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u"), PlayListFileBytes({"x.mp3"}));
+}
+
+TEST_F(PlayListFileRunTest, AfterACancelListsWhatTheDestinationHoldsAndAFailedWriteIsTheRunsFailure) {
+  cancelAt = "Copy C:\\Music\\c.mp3";
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3", "C:\\Music\\b.wma"});
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u"), (Lines{"a.mp3"}));
+  cancelAt = nullptr;
+
+  fake.Fail("Write", "E:\\Player\\mix.m3u");
+  EXPECT_EQ(CopyError({"C:\\Music\\c.mp3"}), "プレイリストE:\\Player\\mix.m3uを書き込めません");
+  fake.Fail("Copy", "C:\\Music\\c.mp3");
+  EXPECT_EQ(CopyError({"C:\\Music\\b.wma", "C:\\Music\\c.mp3"}),
+            "ファイルC:\\Music\\c.mp3のコピーに失敗しました\nプレイリストE:\\Player\\mix.m3uを書き込めません");
+  EXPECT_EQ(Listed("E:\\Player\\mix.m3u"), (Lines{"a.mp3"}));
+}
 } // namespace
 } // namespace sf
