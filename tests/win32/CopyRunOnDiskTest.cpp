@@ -3,6 +3,7 @@
 #include "platform/win32/KernelHandle.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
+#include "playlist/RunRecord.h"
 #include "playlist/SFException.h"
 #include "playlist/SFPlayList.h"
 
@@ -328,6 +329,47 @@ TEST_F(CopyRunOnDisk, HandlesShiftJisNamesWithA5CSecondByte) {
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\ソ.mp3"), "music so");
   EXPECT_EQ(journal.back(), "Close");
   EXPECT_EQ(journal[journal.size() - 2], "Info 表.m3uより1曲をコピーしました");
+}
+
+// What a run leaves when it is killed while it replaces "表.mp3": the old file held aside, the new one
+// half written, a placeholder, and the record of all of it.
+TEST_F(CopyRunOnDisk, TheNextRunUndoesWhatAKilledRunLeftBeforeItCopies) {
+  using Kind = RecordedStep::Kind;
+  const std::string holding = "~Songferry holding", plug = "~sfplug 99998xx";
+  scratch.Write("Player\\" + holding + "\\表.mp3", "old");
+  SetFileAttributesW(Widen(scratch / ("Player\\" + holding)).c_str(), FILE_ATTRIBUTE_HIDDEN);
+  scratch.Write("Player\\表.mp3", "par");
+  scratch.Write("Player\\" + plug);
+  RecordedStep hold = Announced(Kind::Hold, "表.mp3");
+  hold.folder = holding;
+  hold.held = "表.mp3";
+  scratch.Write("Player\\~Songferry run record.txt",
+                RecordText({Announced(Kind::Folder, holding), Announced(Kind::Plug, plug), hold,
+                            Announced(Kind::Entry, "表.mp3")},
+                           true),
+                FILE_ATTRIBUTE_HIDDEN);
+  scratch.Write("Music\\b.mp3", "music b");
+  Copy({"..\\Music\\b.mp3"}, scratch / "Player", true);
+  EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(scratch.Names("Player"), (Names{"b.mp3", "表.mp3"}));
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\表.mp3"), "old");
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\b.mp3"), "music b");
+}
+
+// Outside a FAT drive no step is placed, so whatever bears the program's names is the user's.
+TEST_F(CopyRunOnDisk, LeavesFilesOfTheUsersThatBearTheProgramsNames) {
+  const Names own{"~SFP2024.PLG", "~Songferry run record.txt", "~sfplug notes.txt"};
+  for (const auto &name : own)
+    scratch.Write("Player\\" + name, "notes in " + name);
+  scratch.Write("Player\\~Songferry holding\\precious.mp3", "precious");
+  scratch.Write("Player\\old.mp3", "old");
+  Copy({"..\\Music\\a.mp3", "..\\Music\\b.wma"}, scratch / "Player");
+  EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより2曲をコピーしました");
+  EXPECT_EQ(scratch.Names("Player"), (Names{"a.mp3", "b.wma", own[0], "~Songferry holding", own[1], own[2]}));
+  for (const auto &name : own)
+    EXPECT_EQ(ReadWholeFile(scratch / ("Player\\" + name)), "notes in " + name);
+  EXPECT_EQ(scratch.Names("Player\\~Songferry holding"), Names{"precious.mp3"});
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\~Songferry holding\\precious.mp3"), "precious");
 }
 
 TEST_F(CopyRunOnDisk, ARelativeDestinationNamesOneFolderForClearingAndCopying) {
