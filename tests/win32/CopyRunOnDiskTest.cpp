@@ -130,7 +130,8 @@ protected:
 
   // Writes the playlist `name` into Lists and copies it into `destination`.
   void Copy(const Names &tracks, const std::string &destination, bool addMode = false, bool reverse = false,
-            const std::string &name = "mix.m3u", bool numbers = false, bool skipUnchanged = false) {
+            const std::string &name = "mix.m3u", bool numbers = false, bool skipUnchanged = false,
+            bool writePlayList = false) {
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
@@ -138,7 +139,7 @@ protected:
     TPlayList list(platform, scratch / ("Lists\\" + name));
     list.Load();
     RecordingProgress progress(journal);
-    list.CopyTracks(progress, destination, addMode, reverse, numbers, skipUnchanged);
+    list.CopyTracks(progress, destination, addMode, reverse, numbers, skipUnchanged, writePlayList);
   }
 
   std::string CopyError(const Names &tracks, const std::string &destination) {
@@ -370,6 +371,26 @@ TEST_F(CopyRunOnDisk, LeavesFilesOfTheUsersThatBearTheProgramsNames) {
     EXPECT_EQ(ReadWholeFile(scratch / ("Player\\" + name)), "notes in " + name);
   EXPECT_EQ(scratch.Names("Player\\~Songferry holding"), Names{"precious.mp3"});
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\~Songferry holding\\precious.mp3"), "precious");
+}
+
+// The playlist file written beside the copies is one the program itself reads back and copies from,
+// in the same order.
+TEST_F(CopyRunOnDisk, ThePlayListFileItWritesIsAPlayListItReadsInTheSameOrder) {
+  scratch.Write("Music\\表 #2.mp3", "music 表");
+  Copy({"..\\Music\\b.wma", "..\\Music\\表 #2.mp3", "..\\Music\\a.mp3"}, scratch / "Player", false, true, "mix.m3u",
+       true, false, true);
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\mix.m3u8").substr(0, 9), "#EXTM3U\r\n");
+  scratch.MakeFolder("Again");
+  TPlayList written(platform, scratch / "Player\\mix.m3u8");
+  written.Load();
+  ASSERT_EQ(written.Count(), 3);
+  EXPECT_EQ(written.TrackPath(0), "001 a.mp3");
+  EXPECT_EQ(written.TrackPath(1), "002 表 #2.mp3");
+  EXPECT_EQ(written.TrackPath(2), "003 b.wma");
+  RecordingProgress progress(journal);
+  written.CopyTracks(progress, scratch / "Again", false, false);
+  EXPECT_EQ(ReadWholeFile(scratch / "Again\\002 表 #2.mp3"), "music 表");
+  EXPECT_EQ(journal.back(), "Close");
 }
 
 TEST_F(CopyRunOnDisk, ARelativeDestinationNamesOneFolderForClearingAndCopying) {
