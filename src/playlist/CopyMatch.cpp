@@ -17,8 +17,9 @@ bool SameTime(std::uint64_t a, std::uint64_t b, bool localTime) {
   return apart <= kSlack || (localTime && apart + kSlack >= kHour && apart <= kHour + kSlack);
 }
 
-// The number of a name of the program's own numbering: exactly three digits and a blank.
-std::optional<int> OwnNumber(std::string_view name) {
+} // namespace
+
+std::optional<int> OwnTrackNumber(std::string_view name) {
   if (name.size() < 4 || name[3] != ' ')
     return std::nullopt;
   int number = 0;
@@ -30,8 +31,6 @@ std::optional<int> OwnNumber(std::string_view name) {
   return number;
 }
 
-} // namespace
-
 std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMatch> &tracks,
                                                     const std::vector<FileInDestination> &files, bool numbered,
                                                     const std::string &fileSystem, const UpperCaseFn &upperCase) {
@@ -42,7 +41,7 @@ std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMat
     const auto &file = files[i];
     if (!file.facts.exists || file.facts.readOnly || file.facts.hidden || file.facts.system)
       continue;
-    const auto number = numbered ? OwnNumber(file.name) : std::optional<int>(0);
+    const auto number = numbered ? OwnTrackNumber(file.name) : std::optional<int>(0);
     if (number)
       candidates.emplace(upperCase(std::string_view(file.name).substr(numbered ? 4 : 0)), std::pair(*number, i));
   }

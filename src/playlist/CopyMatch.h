@@ -23,6 +23,10 @@ struct FileInDestination {
   Platform::FileFacts facts;
 };
 
+// The number a name of the program's own numbering begins with: exactly three digits and a blank
+// ("012 歌.mp3" gives 12); nothing for any other name ("1999 Party.mp3", "12 x.mp3", "001x.mp3").
+std::optional<int> OwnTrackNumber(std::string_view name);
+
 // Upper-cases a whole text as the system does (Platform::UpperCase).
 using UpperCaseFn = std::function<std::string(std::string_view)>;
 

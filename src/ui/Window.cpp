@@ -2,7 +2,6 @@
 
 #include "platform/win32/Utf16.h"
 #include "resources/ResourceIds.h"
-#include "ui/MessageBoxes.h"
 #include "ui/SystemDlls.h"
 
 #include <commctrl.h>

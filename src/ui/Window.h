@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +32,10 @@ HWND MainWindow();
 // Centres `window` on the work area of the monitor that holds `on` (the nearest, when none does), its
 // title bar kept on that monitor.
 void CentreOnMonitorOf(HWND window, HWND on);
+
+// The program's one top-level handler, for an exception that no window may let out of its procedure;
+// the program's message boxes provide it.
+void ReportUnhandled(std::exception_ptr error);
 
 // A modal window is shown by ShowModal: OK, Cancel, Esc and its close box end it with IDOK or
 // IDCANCEL. A modeless one handles those itself.
