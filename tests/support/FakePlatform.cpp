@@ -541,34 +541,29 @@ std::string FakePlatform::FileSystemOf(const std::string &path) {
 Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
   return Call([&] {
     Log("Make " + path);
-    if (FailureFor("Make", path))
-      return MakeResult::Failed;
-    if (files_.count(Key(path)) || folders_.count(Key(path)))
-      return MakeResult::Exists;
-    if (!folders_.count(Key(FolderPart(Absolute(path)))))
-      return MakeResult::Failed;
-    if (!TakeEntry(Key(path), path, false))
-      return MakeResult::FolderFull;
-    AddFile(path);
-    return MakeResult::Made;
+    return MakeNewFile(path, {}, kNormal);
   });
 }
 
 Platform::MakeResult FakePlatform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
   return Call([&] {
     Log("MakeHidden " + path);
-    if (FailureFor("Make", path))
-      return MakeResult::Failed;
-    if (files_.count(Key(path)) || folders_.count(Key(path)))
-      return MakeResult::Exists;
-    if (!folders_.count(Key(FolderPart(Absolute(path)))))
-      return MakeResult::Failed;
-    if (!TakeEntry(Key(path), path, false, true))
-      return MakeResult::FolderFull;
-    Account(Key(path), bytes.size(), true);
-    AddFile(path, std::string(bytes), kHidden);
-    return MakeResult::Made;
+    return MakeNewFile(path, bytes, kHidden);
   });
+}
+
+Platform::MakeResult FakePlatform::MakeNewFile(const std::string &path, std::string_view bytes, unsigned attributes) {
+  if (FailureFor("Make", path))
+    return MakeResult::Failed;
+  if (files_.count(Key(path)) || folders_.count(Key(path)))
+    return MakeResult::Exists;
+  if (!folders_.count(Key(FolderPart(Absolute(path)))))
+    return MakeResult::Failed;
+  if (!TakeEntry(Key(path), path, false, (attributes & kHidden) != 0))
+    return MakeResult::FolderFull;
+  Account(Key(path), bytes.size(), true);
+  AddFile(path, std::string(bytes), attributes);
+  return MakeResult::Made;
 }
 
 bool FakePlatform::AppendToFile(const std::string &path, std::string_view bytes) {

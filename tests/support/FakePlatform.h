@@ -145,6 +145,8 @@ private:
   // The path of a file as its folder lists it: on a mounted drive, with the name its entry got.
   std::string Listed(const std::string &key, const std::string &path);
   std::string Key(const std::string &path);
+  // A new file of `bytes`, where no entry of that name is; what MakeEmptyFile and MakeHiddenFile answer.
+  MakeResult MakeNewFile(const std::string &path, std::string_view bytes, unsigned attributes);
   std::optional<int> FailureFor(const std::string &operation, const std::string &path);
   // Counts a file of `bytes` (under the key) as gone from, or with `taken` as come to, its drive.
   void Account(const std::string &key, std::uint64_t bytes, bool taken);
