@@ -305,6 +305,17 @@ void RecordedUndo::Survey() {
   }
 }
 
+std::string RecordedUndo::NotRestored(const std::string &name, const std::string &path) const {
+  return FormatText(messages::kNotRestored, name, platform_.FullPath(path));
+}
+
+std::vector<std::string> RecordedUndo::Stuck() const {
+  std::vector<std::string> lines;
+  for (const auto &[name, path] : stuck_)
+    lines.push_back(NotRestored(name, path));
+  return lines;
+}
+
 std::vector<std::string> RecordedUndo::Run() {
   for (const auto &entry : unfinished_)
     platform_.RemoveFile(In(entry));
@@ -319,7 +330,7 @@ std::vector<std::string> RecordedUndo::Run() {
     const auto back = std::find_if(returning_.begin(), returning_.end(),
                                    [&](const auto &returning) { return returning.second == file.path; });
     if (back == returning_.end() || platform_.MoveEntry(file.path, In(back->first)) != Platform::MakeResult::Made)
-      notRestored.push_back(FormatText(messages::kNotRestored, file.name, platform_.FullPath(file.path)));
+      notRestored.push_back(NotRestored(file.name, file.path));
   }
   for (const auto &folder : folders_)
     platform_.RemoveFolder(In(folder));

@@ -115,8 +115,8 @@ public:
   const std::set<std::string> &Going() const { return going_; }
   // Files that come back: their name in the destination and where they wait now.
   const std::vector<std::pair<std::string, std::string>> &Returning() const { return returning_; }
-  // Files that cannot come back, their name being taken: their name and where they wait.
-  const std::vector<std::pair<std::string, std::string>> &Stuck() const { return stuck_; }
+  // The lines of kNotRestored for the files that cannot come back, their name being taken.
+  std::vector<std::string> Stuck() const;
 
   // Carries the undo out. The lines of kNotRestored for the files that could not be put back, in
   // which case the record stays for a later run; empty when all is undone and the records are gone.
@@ -137,6 +137,7 @@ private:
   void Survey();
   std::string In(const std::string &name) const;
   std::string Upper(const std::string &name) const { return platform_.UpperCase(name); }
+  std::string NotRestored(const std::string &name, const std::string &path) const;
 
   Platform &platform_;
   std::string destination_;

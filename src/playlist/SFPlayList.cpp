@@ -16,12 +16,32 @@
 namespace sf {
 namespace {
 
+// Adds the lines that are not empty to `text`, each on a line of its own.
+void AddLines(std::string &text, const std::vector<std::string> &lines) {
+  for (const auto &line : lines) {
+    if (!line.empty())
+      text += (text.empty() ? "" : "\n") + line;
+  }
+}
+
 std::string JoinLines(const std::vector<std::string> &lines) {
   std::string text;
-  for (const auto &line : lines)
-    text += (text.empty() ? "" : "\n") + line;
+  AddLines(text, lines);
   return text;
 }
+
+// Shows the destination to the run's decisions as `seen` for as long as it lives.
+class Seeing {
+public:
+  Seeing(Platform *&platform, Platform &seen) : platform_(platform), before_(std::exchange(platform, &seen)) {}
+  ~Seeing() { platform_ = before_; }
+  Seeing(const Seeing &) = delete;
+  Seeing &operator=(const Seeing &) = delete;
+
+private:
+  Platform *&platform_;
+  Platform *before_;
+};
 
 } // namespace
 
@@ -73,20 +93,13 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     // A run that was stopped left its record: this one decides on the destination as the undo will
     // leave it, undoes it as its first change, and decides again on what the undo really left (on
     // FAT a file's identity is its entry's place, which moves).
-    std::string stuck;
-    for (const auto &[name, path] : interrupted->Stuck())
-      stuck += (stuck.empty() ? "" : "\n") + FormatText(messages::kNotRestored, name, system_.FullPath(path));
-    if (!stuck.empty())
-      throw ESFException(stuck);
-    DestinationAfterUndo afterUndo(system_, destination, *interrupted);
-    platform_ = &afterUndo;
-    try {
+    if (const auto stuck = interrupted->Stuck(); !stuck.empty())
+      throw ESFException(JoinLines(stuck));
+    {
+      DestinationAfterUndo afterUndo(system_, destination, *interrupted);
+      const Seeing seeing(platform_, afterUndo);
       decide();
-    } catch (...) {
-      platform_ = &system_;
-      throw;
     }
-    platform_ = &system_;
     const auto notRestored = interrupted->Run();
     if (!notRestored.empty())
       throw ESFException(JoinLines(notRestored));
@@ -197,17 +210,11 @@ void TPlayList::RunCopy(TCopyProgress &progress, const std::string &toDir, bool 
     if (inEntryOrder)
       inEntryOrder->End();
   } catch (RunCancelled &cancelled) {
-    for (const auto &line : {undo(), playListAfterStop()}) {
-      if (!line.empty())
-        cancelled.note += (cancelled.note.empty() ? "" : "\n") + line;
-    }
+    AddLines(cancelled.note, {undo(), playListAfterStop()});
     throw;
   } catch (const ESFException &error) {
     std::string message = error.what();
-    for (const auto &line : {undo(), playListAfterStop()}) {
-      if (!line.empty())
-        message += "\n" + line;
-    }
+    AddLines(message, {undo(), playListAfterStop()});
     throw ESFException(message);
   } catch (...) {
     undo();
