@@ -24,9 +24,8 @@ constexpr std::uint64_t kLargestPlayList = 16 * 1024 * 1024;
 
 } // namespace
 
-TPlayList::TPlayList(Platform &platform, std::string path)
-    : system_(platform), platform_(&platform), fileName_(std::move(path)) {
-  const auto extension = platform_->UpperCase(ExtensionPart(fileName_));
+TPlayList::TPlayList(Platform &platform, std::string path) : system_(platform), fileName_(std::move(path)) {
+  const auto extension = system_.UpperCase(ExtensionPart(fileName_));
   if (extension == ".M3U")
     kind_ = PlayListKind::M3u;
   else if (extension == ".M3U8")
@@ -44,7 +43,7 @@ TPlayList::TPlayList(Platform &platform, std::string path)
 }
 
 void TPlayList::Load() {
-  const auto facts = platform_->QueryFile(fileName_);
+  const auto facts = system_.QueryFile(fileName_);
   if (facts.exists && facts.size > kLargestPlayList)
     throw ESFException(messages::kPlayListInvalid);
   if (kind_ == PlayListKind::Plst)
@@ -99,7 +98,7 @@ void TPlayList::LoadM3u() {
     }
     return true;
   };
-  platform_->ReadTextFile(fileName_, [&](std::string_view chunk) {
+  system_.ReadTextFile(fileName_, [&](std::string_view chunk) {
     for (const char c : chunk) {
       if (!started) {
         if (c == kByteOrderMark[markMatched]) {
@@ -135,7 +134,7 @@ void TPlayList::AddM3uLine(std::string line, bool utf8) {
   if (kind_ == PlayListKind::M3u8 ? line.front() == '#'
                                   : line.size() >= 4 && line[0] == '#' && UpperAscii(line.substr(1, 3)) == "EXT")
     return;
-  AddTrack(utf8 ? line : platform_->FromShiftJis(line), TrackSyntax::PathOrUri);
+  AddTrack(utf8 ? line : system_.FromShiftJis(line), TrackSyntax::PathOrUri);
 }
 
 void TPlayList::AddTrack(std::string_view written, TrackSyntax syntax) {

@@ -1,0 +1,218 @@
+#include "playlist/CopyRun.h"
+
+#include "platform/PathParts.h"
+#include "playlist/DestinationAfterUndo.h"
+#include "playlist/Placement.h"
+#include "playlist/SFException.h"
+#include "resources/MessageTexts.h"
+
+#include <map>
+#include <utility>
+
+// The copy run's course: it decides, undoes what a stopped run left, then acts, and reports. The
+// actions themselves lie beside it: ClearDestination.cpp, RenameCopies.cpp, WriteCopy.cpp,
+// WritePlayListFile.cpp, and the placement in entry order (Placement.cpp).
+namespace sf {
+namespace {
+
+// Adds the lines that are not empty to `text`, each on a line of its own.
+void AddLines(std::string &text, const std::vector<std::string> &lines) {
+  for (const auto &line : lines) {
+    if (!line.empty())
+      text += (text.empty() ? "" : "\n") + line;
+  }
+}
+
+std::string JoinLines(const std::vector<std::string> &lines) {
+  std::string text;
+  AddLines(text, lines);
+  return text;
+}
+
+} // namespace
+
+CopyRun::CopyRun(Platform &system, TCopyProgress &progress, RunInput input, RunOptions options)
+    : system_(system), progress_(progress), input_(std::move(input)), options_(options) {}
+
+bool CopyRun::Run() {
+  try {
+    DecideAndAct();
+  } catch (const Cancelled &cancelled) {
+    std::string message = FormatText(messages::kCancelled, FileNamePart(input_.playList), copied_);
+    AddLines(message, {cancelled.note});
+    progress_.ShowInfo(message);
+    progress_.Close();
+    return false;
+  }
+  return true;
+}
+
+std::string CopyRun::In(const std::string &name) const { return JoinPath(input_.destination, name); }
+
+void CopyRun::LookAtQueue() {
+  progress_.KeepResponsive();
+  StopIfCancelled();
+}
+
+void CopyRun::StopIfCancelled() {
+  if (!stopping_ && progress_.CancelRequested()) {
+    stopping_ = true;
+    throw Cancelled{};
+  }
+}
+
+void CopyRun::Decide(Platform &seen) {
+  plan_.reset();
+  facts_.reset();
+  facts_.emplace(seen, input_.destination, input_.sources, [this] { LookAtQueue(); });
+  plan_ = PlanRun(input_, options_, *facts_);
+}
+
+void CopyRun::DecideAndAct() {
+  progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
+  progress_.Show();
+  auto interrupted = RecordedUndo::Find(system_, input_.destination);
+  LookAtQueue();
+  if (interrupted) {
+    // A run that was stopped left its record: this one decides on the destination as the undo will
+    // leave it, undoes it as its first change, and decides again on what the undo really left (on
+    // FAT a file's identity is its entry's place, which moves).
+    if (const auto stuck = interrupted->Stuck(); !stuck.empty())
+      throw ESFException(JoinLines(stuck));
+    DestinationAfterUndo afterUndo(system_, input_.destination, *interrupted);
+    Decide(afterUndo);
+    const auto notRestored = interrupted->Run();
+    if (!notRestored.empty())
+      throw ESFException(JoinLines(notRestored));
+  }
+  Decide(system_);
+  Act();
+}
+
+void CopyRun::Act() {
+  const RunPlan &plan = *plan_;
+  RunRecord record(system_, input_.destination);
+  HoldingFolder holding(system_, record, input_.destination);
+  std::optional<EntryOrderPlacement> inEntryOrder;
+  if (plan.keepsEntryOrder)
+    inEntryOrder.emplace(
+        system_, input_.destination, plan.fileSystem, options_.addMode, static_cast<std::int32_t>(input_.tracks.size()),
+        [&] { LookAtQueue(); }, record, holding, plan.mayHold);
+  // A cancel or an error at any step undoes, from the record, what the run made or moved of its own.
+  const auto undo = [&]() -> std::string {
+    try {
+      if (record.Made())
+        return JoinLines(RecordedUndo(system_, input_.destination, record.Steps(), record.Path()).Run());
+    } catch (...) {
+      // What stays, the record names: the next run undoes it.
+    }
+    return {};
+  };
+  // The tracks counted as copied, by target: a later namesake's cancelled copy takes theirs with it.
+  std::map<std::string, std::int32_t> copiedUnder;
+  // After a stop, the playlist file lists what the destination then holds; where the run changed
+  // nothing, the earlier file stays as it was. The text of a failed write, or empty.
+  bool changed = !plan.deletions.empty() || !plan.renames.empty();
+  const auto playListAfterStop = [&]() -> std::string {
+    try {
+      if (!plan.playList || !changed)
+        return {};
+      std::vector<std::string> copies;
+      for (const auto &step : plan.steps) {
+        if (system_.QueryFile(In(step.name)).exists)
+          copies.push_back(step.name);
+      }
+      return WritePlayListFile(copies, true);
+    } catch (...) {
+      return {};
+    }
+  };
+  try {
+    // The tracks whose copies are left as they were are in the destination from the start.
+    copied_ = plan.left;
+    Clear();
+    // Names the destination cannot hold need no questions.
+    FolderNames present(facts_->Names());
+    RenameCopies(holding);
+    if (inEntryOrder) {
+      std::vector<std::string> cleared;
+      for (const auto &file : plan.deletions)
+        cleared.push_back(file.name);
+      try {
+        inEntryOrder->Begin(cleared);
+      } catch (const PlacementFailed &) {
+        throw ESFException(FormatText(messages::kDestinationUnreadable, system_.FullPath(input_.destination)));
+      }
+    }
+    for (std::size_t k = 0; k < plan.steps.size(); ++k) {
+      const PlannedTrack &step = plan.steps[k];
+      const std::string &source = input_.sources[step.track];
+      if (!system_.FileExists(source))
+        throw ESFException(FormatText(messages::kTrackMissing, input_.tracks[step.track]));
+      progress_.SetFileLabel(FileNamePart(source));
+      progress_.SetPosition(static_cast<std::int32_t>(k + 1));
+      progress_.Repaint();
+      StopIfCancelled();
+      auto &copiesHere = copiedUnder[system_.UpperCase(step.name)];
+      const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
+        try {
+          changed = true;
+          WriteCopy(step, to, before, madeByRun);
+        } catch (const Cancelled &) {
+          if (!system_.QueryFile(to).exists)
+            copied_ -= copiesHere;
+          throw;
+        }
+      };
+      try {
+        const bool placed = inEntryOrder && inEntryOrder->Put(step, write);
+        if (!placed && !step.liesThere && !step.left) {
+          // Where the run found no file, it makes one: a file that another program put there meanwhile
+          // is neither overwritten nor, once the copy fails, deleted.
+          const std::string target = In(step.name);
+          write(target, present.MayHold(step.name) ? system_.QueryFile(target) : Platform::FileFacts{}, false);
+          present.Add(step.name);
+        }
+      } catch (const PlacementFailed &) {
+        throw ESFException(FormatText(messages::kCopyFailed, input_.tracks[step.track]));
+      }
+      // A track that already lies in the destination is its own copy; those left as they were are
+      // counted from the start.
+      if (!step.left)
+        ++copied_;
+      ++copiesHere;
+    }
+    if (inEntryOrder)
+      inEntryOrder->End();
+  } catch (Cancelled &cancelled) {
+    AddLines(cancelled.note, {undo(), playListAfterStop()});
+    throw;
+  } catch (const ESFException &error) {
+    std::string message = error.what();
+    AddLines(message, {undo(), playListAfterStop()});
+    throw ESFException(message);
+  } catch (...) {
+    undo();
+    throw;
+  }
+  if (record.Made())
+    system_.RemoveFile(record.Path());
+  if (plan.playList) {
+    // Written after the tracks are placed: it takes no place in their order.
+    const std::string failure = WritePlayListFile(plan.playList->copies, false);
+    if (!failure.empty())
+      throw ESFException(failure);
+  }
+  const std::string playList = FileNamePart(input_.playList);
+  const auto count = static_cast<std::int32_t>(input_.tracks.size());
+  std::string message = plan.left == 0 ? FormatText(messages::kCopied, playList, count)
+                        : plan.left == count
+                            ? FormatText(messages::kAllUnchanged, playList, count)
+                            : FormatText(messages::kCopiedSomeUnchanged, playList, count - plan.left, plan.left);
+  if (inEntryOrder && inEntryOrder->OrderLost())
+    message.append("\n").append(messages::kOrderNotKept);
+  progress_.ShowInfo(message);
+  progress_.Close();
+}
+
+} // namespace sf

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "playlist/Placement.h"
+#include "playlist/RunFacts.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sf {
+
+// What the user chose for a run.
+struct RunOptions {
+  bool addMode = false;      // keep the destination's files, numbers go on after its highest
+  bool reverse = false;      // copy the playlist backwards
+  bool numberTracks = false; // name each copy "NNN name", in copy order
+  bool skipUnchanged = false;
+  bool writePlayList = false; // leave a playlist file of the copies in the destination
+};
+
+// What a run starts from: the playlist and where its tracks and the destination lie.
+struct RunInput {
+  std::string playList;             // the playlist file's path: its name names the playlist file
+  std::string destination;          // resolved below the playlist's folder
+  std::vector<std::string> tracks;  // as the playlist writes them, for the messages
+  std::vector<std::string> sources; // the tracks resolved below the playlist's folder
+};
+
+// A file the clearing deletes.
+struct ClearedFile {
+  std::string name; // in the destination
+  Platform::FileFacts facts;
+  std::string identity;
+};
+
+// Everything a run decides before it changes anything: what the clearing deletes, which copies are
+// renamed, where each track's copy goes, and the playlist file.
+struct RunPlan {
+  std::vector<ClearedFile> deletions;
+  std::vector<PlannedTrack> steps; // in copy order
+  // By track: the file in the destination that already is its copy, left as it is.
+  std::vector<std::optional<std::string>> leftAs;
+  std::int32_t left = 0;
+  std::vector<std::pair<std::string, std::string>> renames; // copies left, to be numbered anew
+  // The playlist file the run writes into the destination.
+  struct PlayListFile {
+    std::string name;                  // under which a run that ends well writes it
+    std::vector<std::string> copies;   // what it then lists
+    std::vector<std::string> earlier;  // add mode: what the program's earlier file lists
+    std::vector<std::string> ownNames; // the program's own files there now, under either name
+  };
+  std::optional<PlayListFile> playList;
+  std::string fileSystem;
+  bool keepsEntryOrder = false; // the destination lists its entries in their order on the disk
+  // On such a destination, a file that the run replaces may wait aside until its replacement is in
+  // place: there is room for both.
+  bool mayHold = true;
+};
+
+// Decides the run from the facts. Throws ESFException for every refusal: a missing or unreadable
+// track, a number past 999, a name the destination cannot take, a protected target, a namesake, too
+// little room, a playlist file that is the user's. Changes nothing; `facts` asks the system.
+RunPlan PlanRun(const RunInput &input, const RunOptions &options, RunFacts &facts);
+
+// Checks anew, once the clearing is done, that the copies fit: a file that another program holds
+// stays, or frees its space only once that program lets go. Throws ESFException as PlanRun does.
+void CheckRoomAfterClearing(const RunPlan &plan, RunFacts &facts);
+
+} // namespace sf
