@@ -3,6 +3,7 @@
 #include "platform/PathParts.h"
 #include "playlist/DestinationAfterUndo.h"
 #include "playlist/Placement.h"
+#include "playlist/RecordedUndo.h"
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 

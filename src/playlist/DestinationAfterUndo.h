@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "playlist/RunRecord.h"
+#include "playlist/RecordedUndo.h"
 
 #include <map>
 #include <set>
