@@ -64,11 +64,6 @@ EntryOrderPlacement::EntryOrderPlacement(Platform &platform, std::string destina
     : platform_(platform), destination_(std::move(destination)), fileSystem_(std::move(fileSystem)), addMode_(addMode),
       tracks_(tracks), look_(std::move(look)), record_(record), holding_(holding), mayHold_(mayHold) {}
 
-bool EntryOrderPlacement::KeepsEntryOrder(const std::string &fileSystem) {
-  const std::string upper = UpperAscii(fileSystem);
-  return upper == "FAT" || upper == "FAT12" || upper == "FAT16" || upper == "FAT32" || upper == "EXFAT";
-}
-
 std::string EntryOrderPlacement::In(const std::string &name) const { return JoinPath(destination_, name); }
 
 EntryOrderPlacement::Listing EntryOrderPlacement::Entries() {

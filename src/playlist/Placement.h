@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "playlist/RunPlan.h"
 #include "playlist/RunRecord.h"
 
 #include <cstdint>
@@ -10,20 +11,6 @@
 #include <vector>
 
 namespace sf {
-
-// One track of a run's plan, in copy order.
-struct PlannedTrack {
-  std::int32_t track = 0; // its place in the playlist, from 0
-  std::string name;       // the name of its copy in the destination
-  // The track itself lies in the destination under that name: it is its own copy.
-  bool liesThere = false;
-  // Its copy lies in the destination under that name already, left as it was.
-  bool left = false;
-  // In add mode what lies there stays where it is: it takes no place in the order.
-  bool outsideOrder = false;
-  // A later track of the copy order has the same name: its copy is what stays, in its place.
-  bool laterNamesake = false;
-};
 
 // Writes a track's data into `target`: a new file where `before` says none was, over the file there
 // otherwise; `madeByRun` when that file is an empty entry the run made for it. Throws as the copy
@@ -46,9 +33,6 @@ public:
   EntryOrderPlacement(Platform &platform, std::string destination, std::string fileSystem, bool addMode,
                       std::int32_t tracks, std::function<void()> look, RunRecord &record, HoldingFolder &holding,
                       bool mayHold);
-
-  // Whether `fileSystem` lists a folder in the order of its entries on the disk.
-  static bool KeepsEntryOrder(const std::string &fileSystem);
 
   // Before the first track; `cleared`: the names the run deleted in the destination.
   void Begin(const std::vector<std::string> &cleared);

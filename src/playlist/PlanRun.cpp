@@ -31,6 +31,13 @@ std::string Megabytes(std::uint64_t bytes, bool roundUp) {
   return std::to_string(whole) + "." + std::to_string(tenths);
 }
 
+// Whether `fileSystem` lists a folder in the order of its entries on the disk, which is the order
+// many players and car stereos play.
+bool KeepsEntryOrder(const std::string &fileSystem) {
+  const std::string upper = UpperAscii(fileSystem);
+  return upper == "FAT" || upper == "FAT12" || upper == "FAT16" || upper == "FAT32" || upper == "EXFAT";
+}
+
 // What lies in the destination under a target's name.
 struct Target {
   Platform::FileFacts facts;
@@ -120,7 +127,7 @@ public:
         throw ESFException(FormatText(messages::kTrackNotHere, input_.tracks[track]));
     }
     plan_.fileSystem = facts_.FileSystem();
-    plan_.keepsEntryOrder = EntryOrderPlacement::KeepsEntryOrder(plan_.fileSystem);
+    plan_.keepsEntryOrder = KeepsEntryOrder(plan_.fileSystem);
     plan_.leftAs.resize(count_);
     if (options_.skipUnchanged)
       FindUnchanged();

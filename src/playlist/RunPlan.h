@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "playlist/Placement.h"
 #include "playlist/RunFacts.h"
 
 #include <cstdint>
@@ -27,6 +26,20 @@ struct RunInput {
   std::string destination;          // resolved below the playlist's folder
   std::vector<std::string> tracks;  // as the playlist writes them, for the messages
   std::vector<std::string> sources; // the tracks resolved below the playlist's folder
+};
+
+// One track of a run's plan, in copy order.
+struct PlannedTrack {
+  std::int32_t track = 0; // its place in the playlist, from 0
+  std::string name;       // the name of its copy in the destination
+  // The track itself lies in the destination under that name: it is its own copy.
+  bool liesThere = false;
+  // Its copy lies in the destination under that name already, left as it was.
+  bool left = false;
+  // In add mode what lies there stays where it is: it takes no place in the order.
+  bool outsideOrder = false;
+  // A later track of the copy order has the same name: its copy is what stays, in its place.
+  bool laterNamesake = false;
 };
 
 // A file the clearing deletes.
