@@ -96,21 +96,11 @@ std::vector<std::string> FactsOnDisk::FilesMatching(std::string_view extension) 
 }
 
 Platform::FileFacts FactsOnDisk::File(const std::string &name) {
-  auto known = files_.find(name);
-  if (known == files_.end()) {
-    known = files_.emplace(name, platform_.QueryFile(JoinPath(destination_, name))).first;
-    look_();
-  }
-  return known->second;
+  return Remembered(files_[name], [&] { return platform_.QueryFile(JoinPath(destination_, name)); });
 }
 
 std::string FactsOnDisk::Identity(const std::string &name) {
-  auto known = identities_.find(name);
-  if (known == identities_.end()) {
-    known = identities_.emplace(name, platform_.FileIdentity(JoinPath(destination_, name))).first;
-    look_();
-  }
-  return known->second;
+  return Remembered(identities_[name], [&] { return platform_.FileIdentity(JoinPath(destination_, name)); });
 }
 
 std::optional<std::string> FactsOnDisk::Contents(const std::string &name) {

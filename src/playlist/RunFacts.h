@@ -89,8 +89,8 @@ private:
   std::optional<std::string> fileSystem_;
   std::optional<std::optional<std::vector<std::string>>> names_;
   std::optional<std::optional<std::vector<Platform::FolderEntry>>> entries_;
-  std::map<std::string, Platform::FileFacts> files_;
-  std::map<std::string, std::string> identities_;
+  std::map<std::string, std::optional<Platform::FileFacts>> files_;
+  std::map<std::string, std::optional<std::string>> identities_;
   std::optional<std::optional<Platform::DiskSpace>> space_;
 };
 
