@@ -10,10 +10,14 @@
 #  - re-syncs with the setting that leaves unchanged tracks (SkipUnchanged): the same playlist
 #    copied into a destination that holds its copies already, and one where three of them are
 #    older than their tracks, against the full run; each with the bytes it wrote.
+#  - on request only (part "profile"): the same three runs inside one process, with the time of
+#    every kind of the system's calls and the progress window's calls counted and added up per run
+#    (songferry_copy_bench FOLDER ROUNDS --resync): where a re-sync's time goes.
 # Rounds are interleaved; the figures are medians with their spread. Measure on an idle machine
 # (see `uptime`): on a busy one the spread is wide.
 #   scripts/bench.sh [ROUNDS]        (default 21; start-up takes twice as many, being quick)
-# SONGFERRY_BENCH_PARTS picks and orders the parts: "copy start run resync" by default.
+# SONGFERRY_BENCH_PARTS picks and orders the parts: "copy start run resync" by default; "profile" is
+# among them only when named.
 # The files lie in memory (/dev/shm, 2.5 GB) unless SONGFERRY_BENCH_DIR names another folder: on
 # a disk, write-back makes single runs vary by a third.
 set -euo pipefail
@@ -44,6 +48,7 @@ if [ "${1:-}" = "--on-display" ]; then
       "$((rounds * 2 + 1))" ;;
     run) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" | tail -6 ;;
     resync) run "$tools\\songferry_bench_driver.exe" resync "$resyncing" "$windows_data" "$rounds" ;;
+    profile) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" --resync ;;
     esac
   done
   echo "load after: $(uptime)"

@@ -32,7 +32,11 @@
 
 namespace {
 
+using sf::bench::FileNames;
+using sf::bench::FileOwner;
+using sf::bench::MakeOlder;
 using sf::bench::Now;
+using sf::bench::OpenFile;
 using sf::bench::Quantile;
 
 // A visible top-level window of `process` with this class (and caption, unless null).
@@ -220,34 +224,6 @@ int BenchStart(const std::string &songferry, const std::string &bareWindow, int 
   return 0;
 }
 
-// Closes a file the re-syncs look at.
-struct CloseFile {
-  void operator()(HANDLE file) const { CloseHandle(file); }
-};
-using FileOwner = std::unique_ptr<void, CloseFile>;
-
-FileOwner OpenFile(const std::string &path, DWORD access) {
-  const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  return FileOwner(file == INVALID_HANDLE_VALUE ? nullptr : file);
-}
-
-// The names of the files in `folder`, sorted.
-std::vector<std::string> FileNames(const std::string &folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA entry;
-  const HANDLE found = FindFirstFileA((folder + "\\*").c_str(), &entry);
-  if (found == INVALID_HANDLE_VALUE)
-    return names;
-  const std::unique_ptr<void, decltype(&FindClose)> search(found, FindClose);
-  do {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      names.push_back(entry.cFileName);
-  } while (FindNextFileA(search.get(), &entry));
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // What a run's writing changes of a file: the system sets its change time on every write.
 struct FileState {
   LONGLONG changed;
@@ -278,22 +254,6 @@ double MibWritten(const std::map<ULONGLONG, FileState> &before, const std::map<U
       bytes += state.size;
   }
   return static_cast<double>(bytes) / (1 << 20);
-}
-
-// Makes `count` of the files in `folder`, spread over their names, a day older.
-void MakeOlder(const std::string &folder, std::size_t count) {
-  const auto names = FileNames(folder);
-  constexpr ULONGLONG kDay = 24ULL * 3600 * 10'000'000;
-  for (std::size_t i = 0; i < count && i < names.size(); ++i) {
-    const FileOwner file = OpenFile(folder + "\\" + names[(2 * i + 1) * names.size() / (2 * count)],
-                                    FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-    FILETIME written;
-    if (file && GetFileTime(file.get(), nullptr, nullptr, &written)) {
-      const ULONGLONG older = (ULONGLONG{written.dwHighDateTime} << 32 | written.dwLowDateTime) - kDay;
-      written = {static_cast<DWORD>(older), static_cast<DWORD>(older >> 32)};
-      SetFileTime(file.get(), nullptr, nullptr, &written);
-    }
-  }
 }
 
 int BenchResync(const std::string &songferry, const std::string &data, int rounds) {
