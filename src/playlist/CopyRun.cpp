@@ -8,6 +8,7 @@
 #include "resources/MessageTexts.h"
 
 #include <map>
+#include <memory>
 #include <utility>
 
 // The copy run's course: it decides, undoes what a stopped run left, then acts, and reports. The
@@ -62,17 +63,14 @@ void CopyRun::StopIfCancelled() {
   }
 }
 
-void CopyRun::Decide(Platform &seen) {
-  plan_.reset();
-  facts_.reset();
-  facts_.emplace(seen, input_.destination, input_.sources, [this] { LookAtQueue(); });
-  plan_ = PlanRun(input_, options_, *facts_);
-}
-
 void CopyRun::DecideAndAct() {
   progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
   progress_.Show();
-  auto interrupted = RecordedUndo::Find(system_, input_.destination);
+  const auto factsOf = [&](Platform &seen) {
+    return std::make_unique<FactsOnDisk>(seen, input_.destination, input_.sources, [this] { LookAtQueue(); });
+  };
+  facts_ = factsOf(system_);
+  auto interrupted = RecordedUndo::Find(system_, input_.destination, facts_->Names());
   LookAtQueue();
   if (interrupted) {
     // A run that was stopped left its record: this one decides on the destination as the undo will
@@ -81,12 +79,13 @@ void CopyRun::DecideAndAct() {
     if (const auto stuck = interrupted->Stuck(); !stuck.empty())
       throw ESFException(JoinLines(stuck));
     DestinationAfterUndo afterUndo(system_, input_.destination, *interrupted);
-    Decide(afterUndo);
+    PlanRun(input_, options_, *factsOf(afterUndo));
     const auto notRestored = interrupted->Run();
     if (!notRestored.empty())
       throw ESFException(JoinLines(notRestored));
+    facts_ = factsOf(system_);
   }
-  Decide(system_);
+  plan_ = PlanRun(input_, options_, *facts_);
   Act();
 }
 
@@ -148,7 +147,8 @@ void CopyRun::Act() {
     for (std::size_t k = 0; k < plan.steps.size(); ++k) {
       const PlannedTrack &step = plan.steps[k];
       const std::string &source = input_.sources[step.track];
-      if (!system_.FileExists(source))
+      // A copy left as it was needs no track.
+      if (!step.left && !system_.FileExists(source))
         throw ESFException(FormatText(messages::kTrackMissing, input_.tracks[step.track]));
       progress_.SetFileLabel(FileNamePart(source));
       progress_.SetPosition(static_cast<std::int32_t>(k + 1));

@@ -7,6 +7,7 @@
 #include "playlist/RunRecord.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,8 +33,6 @@ private:
   };
 
   void DecideAndAct();
-  // Decides on the destination as the system, or `seen`, shows it.
-  void Decide(Platform &seen);
   void Act();
 
   // Deletes what the plan clears, then checks anew that the copies fit.
@@ -61,7 +60,7 @@ private:
   TCopyProgress &progress_;
   RunInput input_;
   RunOptions options_;
-  std::optional<FactsOnDisk> facts_;
+  std::unique_ptr<FactsOnDisk> facts_;
   std::optional<RunPlan> plan_;
   std::int32_t copied_ = 0; // the tracks in the destination so far
   bool stopping_ = false;   // the run is stopping for a cancel: looks no longer throw

@@ -9,8 +9,8 @@
 // The undo of a stopped run: what its record names goes, and what it held comes back.
 namespace sf {
 
-std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::string &destination) {
-  const auto names = platform.ListNames(destination);
+std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::string &destination,
+                                               const std::optional<std::vector<std::string>> &names) {
   if (!names)
     return std::nullopt;
   std::vector<Record> records;

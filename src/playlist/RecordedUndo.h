@@ -16,8 +16,10 @@ namespace sf {
 // file whose replacement was written whole goes instead), and then its folders and the record.
 class RecordedUndo {
 public:
-  // The records that interrupted runs left in `destination`, read; nothing when there are none.
-  static std::optional<RecordedUndo> Find(Platform &platform, const std::string &destination);
+  // The records that interrupted runs left in `destination`, whose `names` are listed, read; nothing
+  // when there are none.
+  static std::optional<RecordedUndo> Find(Platform &platform, const std::string &destination,
+                                          const std::optional<std::vector<std::string>> &names);
   // The undo of this run's own record, after a cancel or an error.
   RecordedUndo(Platform &platform, const std::string &destination, const std::vector<RecordedStep> &steps,
                const std::string &recordPath);
