@@ -51,7 +51,8 @@ public:
   }
 
   std::string UpperCase(std::string_view text) const override { return UpperAscii(text); }
-  std::string FullPath(const std::string &path) override { return path; }
+  // As the system does, drops a name's trailing dots and blanks.
+  std::string FullPath(const std::string &path) override { return path.substr(0, path.find_last_not_of(". ") + 1); }
   std::int32_t TrackCount() const override { return static_cast<std::int32_t>(facts_.tracks.size()); }
   Platform::FileFacts Track(std::int32_t track) override { return FactsOf(facts_.tracks[track]); }
   bool TrackReadable(std::int32_t track) override { return !facts_.tracks[track].Has('U'); }
@@ -280,6 +281,7 @@ TEST(RunPlan, RefusesWhatWouldDestroyAFileBeforeAnythingChanges) {
        {{{"a.mp3"}, {"sub\\b.mp3", kMiB, kDay, "", "E:B.MP3"}, {"b.mp3"}}, {{"b.mp3"}}},
        kPlain,
        FormatText(messages::kNamesakeInDestination, "b.mp3", "E:\\Player\\b.mp3")},
+      {"a name the system would change", {{{"a.mp3"}, {"b.mp3 "}}}, kPlain, FormatText(messages::kTrackNameInvalid, 2)},
       {"tracks of one name: the last copy stays",
        {{{"x\\a.mp3"}, {"y\\a.mp3"}}},
        kPlain,
