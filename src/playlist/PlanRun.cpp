@@ -63,12 +63,13 @@ Targets LookUpTargets(RunFacts &facts, const RunPlan &plan, const FolderNames &p
   return targets;
 }
 
-// Whether the copies fit into the destination once `clearing` is deleted; throws ESFException when
-// they do not. Whether a replaced file may also wait aside until its replacement is in place.
+// Throws ESFException unless the copies fit into the destination once `clearing` is deleted. Whether
+// a replaced file may also wait aside until its replacement is in place; where the system cannot
+// tell the room, nothing is refused and nothing is known to stop it.
 bool CheckRoom(const RunPlan &plan, RunFacts &facts, const std::vector<ClearedFile> &clearing, const Targets &targets) {
   const auto space = facts.Space();
   if (!space)
-    return plan.mayHold;
+    return true;
   const std::uint64_t unit = std::max<std::uint64_t>(space->allocationUnit, 1);
   const auto onDisk = [unit](std::uint64_t bytes) { return (bytes + unit - 1) / unit * unit; };
 
