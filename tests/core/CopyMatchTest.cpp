@@ -113,15 +113,5 @@ TEST(MatchCopies, FindsTheCopyOfATrackByNameSizeTimeAndAttributes) {
   }
 }
 
-// One rule for the numbers of the program's own, for matching copies and for numbering after them.
-TEST(OwnTrackNumber, IsExactlyThreeDigitsAndABlank) {
-  const std::pair<const char *, std::optional<int>> names[] = {
-      {"012 歌.mp3", 12},          {"000 a", 0},
-      {"999 z.wma", 999},          {"1999 Party.mp3", std::nullopt},
-      {"12 x.mp3", std::nullopt},  {"001x.mp3", std::nullopt},
-      {"0a1 b.mp3", std::nullopt}, {"001", std::nullopt}};
-  for (const auto &[name, number] : names)
-    EXPECT_EQ(OwnTrackNumber(name), number) << name;
-}
 } // namespace
 } // namespace sf

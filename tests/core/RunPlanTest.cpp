@@ -22,18 +22,18 @@ struct Row {
   std::string name;
   std::uint64_t size = kMiB;
   std::uint64_t time = kDay;
-  std::string flags;
-  std::string identity; // default: that of a file of its own
+  std::string flags{};
+  std::string identity{}; // default: that of a file of its own
   bool Has(char flag) const { return flags.find(flag) != std::string::npos; }
 };
 
 struct Facts {
-  std::vector<Row> tracks;      // names as the playlist writes them, in C:\Music
-  std::vector<Row> destination; // E:\Player
+  std::vector<Row> tracks{};      // names as the playlist writes them, in C:\Music
+  std::vector<Row> destination{}; // E:\Player
   std::string fileSystem = "NTFS";
   std::optional<Platform::DiskSpace> space = Platform::DiskSpace{1024 * kMiB, 4096};
   bool listable = true;
-  std::map<std::string, std::string> contents;
+  std::map<std::string, std::string> contents{};
 };
 
 // The facts of a table, counting the questions that cost the system most.
@@ -214,7 +214,14 @@ TEST(RunPlan, NumbersTheCopiesInCopyOrderAndInAddModeAfterTheProgramsOwnHighestN
       {"numbers follow the copy order", {{{"a.mp3"}, {"b.mp3"}}}, kNumbers, "copy 001 a.mp3, 002 b.mp3"},
       {"backwards", {{{"a.mp3"}, {"b.mp3"}}}, {false, true, true}, "copy 001 b.mp3, 002 a.mp3"},
       {"only three digits and a blank are the program's own, and only on files",
-       {{{"a.mp3"}}, {{"012 x.mp3"}, {"1999 Party.mp3"}, {"99 y.mp3"}, {"500x.mp3"}, {"700 dir", 0, 0, "D"}}},
+       {{{"a.mp3"}},
+        {{"012 x.mp3"},
+         {"1999 Party.mp3"},
+         {"99 y.mp3"},
+         {"500x.mp3"},
+         {"9a9 z.mp3"},
+         {"800"},
+         {"700 dir", 0, 0, "D"}}},
        kAddNumbers,
        "copy 013 a.mp3"},
       {"no number passes 999", {{{"a.mp3"}, {"b.mp3"}}, {{"998 x.mp3"}}}, kAddNumbers, messages::kNumberBeyond999},
