@@ -50,6 +50,7 @@ public:
   // Every name in `folder`, of files of every kind and of folders, short forms included where the
   // system keeps them. Nothing when the folder could not be listed to the end.
   virtual std::optional<std::vector<std::string>> ListNames(const std::string &folder) = 0;
+  // Deletes a file; one that another program holds for a moment is tried again for about a second.
   virtual bool RemoveFile(const std::string &path) = 0;
   enum class CopyResult {
     Copied,
@@ -120,6 +121,9 @@ public:
   // Appends `bytes` to an existing file, on the disk before this returns; the file keeps its entry
   // (on FAT its place in the folder). False when nothing or only part was written.
   virtual bool AppendToFile(const std::string &path, std::string_view bytes) = 0;
+  // Cuts a file back to its first `size` bytes, on the disk before this returns; the file keeps its
+  // entry. False when the file is as it was.
+  virtual bool CutFile(const std::string &path, std::uint64_t size) = 0;
   // Makes a new folder, hidden when asked.
   virtual MakeResult MakeFolder(const std::string &path, bool hidden) = 0;
   // Renames a file or a folder, or moves it into another folder of the same volume; never over an

@@ -1,7 +1,6 @@
 #include "playlist/CopyRun.h"
 
 #include "platform/PathParts.h"
-#include "playlist/DestinationAfterUndo.h"
 #include "playlist/Placement.h"
 #include "playlist/RecordedUndo.h"
 #include "playlist/SFException.h"
@@ -41,6 +40,7 @@ bool CopyRun::Run() {
     DecideAndAct();
   } catch (const Cancelled &cancelled) {
     std::string message = FormatText(messages::kCancelled, FileNamePart(input_.playList), copied_);
+    AddLines(message, undoNotes_);
     AddLines(message, {cancelled.note});
     progress_.ShowInfo(message);
     progress_.Close();
@@ -70,26 +70,34 @@ void CopyRun::DecideAndAct() {
     return std::make_unique<FactsOnDisk>(seen, input_.destination, input_.sources, [this] { LookAtQueue(); });
   };
   facts_ = factsOf(system_);
+  // A run that was stopped left its record. Every record is checked before anything changes; the
+  // undo then comes first, so that a run refused by its plan leaves nothing of the stopped one
+  // behind, and the plan decides on what the undo really left (on FAT a file's identity is its
+  // entry's place, which moves).
   auto interrupted = RecordedUndo::Find(system_, input_.destination, facts_->Names());
   LookAtQueue();
   if (interrupted) {
-    // A run that was stopped left its record: this one decides on the destination as the undo will
-    // leave it, undoes it as its first change, and decides again on what the undo really left (on
-    // FAT a file's identity is its entry's place, which moves).
     if (const auto stuck = interrupted->Stuck(); !stuck.empty())
       throw ESFException(JoinLines(stuck));
-    DestinationAfterUndo afterUndo(system_, input_.destination, *interrupted);
-    PlanRun(input_, options_, *factsOf(afterUndo));
-    const auto notRestored = interrupted->Run();
-    if (!notRestored.empty())
-      throw ESFException(JoinLines(notRestored));
+    undoNotes_ = interrupted->Run();
+    if (!interrupted->Complete())
+      throw ESFException(JoinLines(undoNotes_));
     facts_ = factsOf(system_);
+    try {
+      plan_ = PlanRun(input_, options_, *facts_);
+    } catch (const ESFException &refused) {
+      std::string message = refused.what();
+      AddLines(message, undoNotes_);
+      throw ESFException(message);
+    }
   }
-  plan_ = PlanRun(input_, options_, *facts_);
+  if (!plan_)
+    plan_ = PlanRun(input_, options_, *facts_);
   Act();
 }
 
 void CopyRun::Act() {
+  using Kind = RecordedStep::Kind;
   const RunPlan &plan = *plan_;
   RunRecord record(system_, input_.destination);
   HoldingFolder holding(system_, record, input_.destination);
@@ -102,8 +110,8 @@ void CopyRun::Act() {
   const auto undo = [&]() -> std::string {
     try {
       if (record.Made())
-        return JoinLines(RecordedUndo(system_, input_.destination, record.Steps(), record.Path()).Run());
-    } catch (...) {
+        return JoinLines(RecordedUndo(system_, input_.destination, record).Run());
+    } catch (const std::exception &) {
       // What stays, the record names: the next run undoes it.
     }
     return {};
@@ -123,7 +131,7 @@ void CopyRun::Act() {
           copies.push_back(step.name);
       }
       return WritePlayListFile(copies, true);
-    } catch (...) {
+    } catch (const std::exception &) {
       return {};
     }
   };
@@ -154,6 +162,8 @@ void CopyRun::Act() {
       progress_.SetPosition(static_cast<std::int32_t>(k + 1));
       progress_.Repaint();
       StopIfCancelled();
+      const auto trackFacts = facts_->Track(step.track);
+      record.WritingTrack(system_.FullPath(source), trackFacts.size, trackFacts.lastWrite);
       auto &copiesHere = copiedUnder[system_.UpperCase(step.name)];
       const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
         try {
@@ -171,7 +181,16 @@ void CopyRun::Act() {
           // Where the run found no file, it makes one: a file that another program put there meanwhile
           // is neither overwritten nor, once the copy fails, deleted.
           const std::string target = In(step.name);
-          write(target, present.MayHold(step.name) ? system_.QueryFile(target) : Platform::FileFacts{}, false);
+          const auto before = present.MayHold(step.name) ? system_.QueryFile(target) : Platform::FileFacts{};
+          // Where the run keeps a record, a stop here is undone by the next run too.
+          RecordedStep announced = Announced(before.exists ? Kind::Over : Kind::Entry, step.name);
+          announced.size = before.size;
+          announced.lastWrite = before.lastWrite;
+          if (record.Made() && !record.Note(announced))
+            throw PlacementFailed{};
+          write(target, before, false);
+          if (record.Made() && !record.Note(Announced(Kind::Written, step.name)))
+            throw PlacementFailed{};
           present.Add(step.name);
         }
       } catch (const PlacementFailed &) {
@@ -191,13 +210,17 @@ void CopyRun::Act() {
   } catch (const ESFException &error) {
     std::string message = error.what();
     AddLines(message, {undo(), playListAfterStop()});
+    AddLines(message, undoNotes_);
     throw ESFException(message);
   } catch (...) {
     undo();
     throw;
   }
+  // What the run leaves of its own (a held old copy that would not go, the record) is removed as an
+  // undo removes it; what stays, the record keeps for the next run, and the box names.
+  std::vector<std::string> leftOfOwn;
   if (record.Made())
-    system_.RemoveFile(record.Path());
+    leftOfOwn = RecordedUndo(system_, input_.destination, record).Run();
   if (plan.playList) {
     // Written after the tracks are placed: it takes no place in their order.
     const std::string failure = WritePlayListFile(plan.playList->copies, false);
@@ -212,6 +235,8 @@ void CopyRun::Act() {
                             : FormatText(messages::kCopiedSomeUnchanged, playList, count - plan.left, plan.left);
   if (inEntryOrder && inEntryOrder->OrderLost())
     message.append("\n").append(messages::kOrderNotKept);
+  AddLines(message, undoNotes_);
+  AddLines(message, leftOfOwn);
   progress_.ShowInfo(message);
   progress_.Close();
 }

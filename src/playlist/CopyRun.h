@@ -64,6 +64,8 @@ private:
   std::optional<RunPlan> plan_;
   std::int32_t copied_ = 0; // the tracks in the destination so far
   bool stopping_ = false;   // the run is stopping for a cancel: looks no longer throw
+  // What the undo of a stopped run left and says, added to the run's closing box.
+  std::vector<std::string> undoNotes_;
 };
 
 } // namespace sf

@@ -3,6 +3,7 @@
 #include "platform/PathParts.h"
 #include "playlist/CopyMatch.h"
 #include "playlist/PlayListFile.h"
+#include "playlist/RunRecord.h"
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 
@@ -229,7 +230,10 @@ private:
     const std::string inside = facts_.UpperCase(FolderPart(FullPathOf("x")));
     for (const auto track : order_) {
       const std::string target = FullPathOf(names[track]);
-      if (facts_.UpperCase(FolderPart(target)) != inside || FileNamePart(target) != names[track])
+      // A copy under one of the run's own names would be taken for its record, its holding folder or
+      // a placeholder by the next run.
+      if (facts_.UpperCase(FolderPart(target)) != inside || FileNamePart(target) != names[track] ||
+          IsProgramsOwnName(names[track]))
         throw ESFException(FormatText(messages::kTrackNameInvalid, track + 1));
     }
   }

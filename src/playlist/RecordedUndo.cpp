@@ -1,13 +1,53 @@
 #include "playlist/RecordedUndo.h"
 
+#include "platform/InOutError.h"
 #include "platform/PathParts.h"
+#include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 
 // The undo of a stopped run: what its record names goes, and what it held comes back.
 namespace sf {
+namespace {
+
+// Larger than any record a run of 101 tracks writes, however many placeholders it needed.
+constexpr std::size_t kLargestRecord = 16 * 1024 * 1024;
+constexpr int kRemovalTries = 3;
+
+// The file's first bytes, up to `most` and one more: enough to tell whether it is a record and too
+// large to be one. Nothing when it cannot be read.
+std::optional<std::string> ReadUpTo(Platform &platform, const std::string &path, std::size_t most) {
+  std::string bytes;
+  try {
+    platform.ReadTextFile(path, [&](std::string_view chunk) {
+      bytes.append(chunk.substr(0, most + 1 - bytes.size()));
+      return bytes.size() <= most;
+    });
+  } catch (const EInOutError &) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// A track on a drive of this computer, each part of its path a plain name: the undo reads it, and
+// a crafted record must not make it reach a share, a device or a stream.
+bool IsLocalTrack(std::string_view path) {
+  if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path.substr(1, 2) != ":\\")
+    return false;
+  for (std::size_t start = 3;;) {
+    const auto end = path.find('\\', start);
+    if (!IsUsableFileName(path.substr(start, end == std::string_view::npos ? end : end - start)))
+      return false;
+    if (end == std::string_view::npos)
+      return true;
+    start = end + 1;
+  }
+}
+
+} // namespace
 
 std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::string &destination,
                                                const std::optional<std::vector<std::string>> &names) {
@@ -19,20 +59,25 @@ std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::st
       continue;
     // Known by what it holds: a file of the user's under this name is no record.
     const std::string path = JoinPath(destination, name);
-    const auto bytes = platform.ReadWholeFile(path);
+    if (!platform.QueryFile(path).exists)
+      continue;
+    const auto bytes = ReadUpTo(platform, path, kLargestRecord);
     if (!bytes)
       continue;
-    if (auto steps = ParseRecord(*bytes))
-      records.push_back({path, std::move(*steps)});
+    auto reading = ReadRecord(*bytes);
+    if (!reading.isRecord)
+      continue;
+    if (!reading.steps || bytes->size() > kLargestRecord)
+      throw ESFException(FormatText(messages::kRecordRefused, platform.FullPath(path)));
+    records.push_back({path, std::move(*reading.steps), reading.wholeLength, bytes->size()});
   }
   if (records.empty())
     return std::nullopt;
   return RecordedUndo(platform, destination, std::move(records));
 }
 
-RecordedUndo::RecordedUndo(Platform &platform, const std::string &destination, const std::vector<RecordedStep> &steps,
-                           const std::string &recordPath)
-    : RecordedUndo(platform, destination, std::vector<Record>{{recordPath, steps}}) {}
+RecordedUndo::RecordedUndo(Platform &platform, const std::string &destination, const RunRecord &record)
+    : RecordedUndo(platform, destination, std::vector<Record>{{record.Path(), record.Steps(), record.Length(), {}}}) {}
 
 RecordedUndo::RecordedUndo(Platform &platform, std::string destination, std::vector<Record> records)
     : platform_(platform), destination_(std::move(destination)), records_(std::move(records)) {
@@ -44,10 +89,13 @@ std::string RecordedUndo::In(const std::string &name) const { return JoinPath(de
 void RecordedUndo::Survey() {
   using Kind = RecordedStep::Kind;
   std::set<std::string> claimed; // names that a file coming back takes
-  for (const auto &record : records_) {
+  for (std::size_t index = 0; index < records_.size(); ++index) {
+    const auto &record = records_[index];
+    going_.insert(Upper(FileNamePart(record.path)));
     const auto &steps = record.steps;
-    if (!record.path.empty())
-      going_.insert(Upper(FileNamePart(record.path)));
+    // An undo that was complete left only the record to remove.
+    if (!steps.empty() && steps.back().kind == Kind::Undone)
+      continue;
     // The last announcement under each name, and the last step that wrote each name whole.
     std::map<std::string, std::size_t> announced, written;
     std::map<std::string, std::size_t> lastHold; // by the held file's path
@@ -62,6 +110,7 @@ void RecordedUndo::Survey() {
         lastHold[Upper(JoinPath(step.folder, step.held))] = i;
         break;
       case Kind::NotMade:
+      case Kind::Back: // what comes back under the name is the user's
         announced.erase(key);
         break;
       default:
@@ -92,8 +141,13 @@ void RecordedUndo::Survey() {
         // An unfinished entry goes; a file written over in place goes only once the copy reached it.
         if (step.kind == Kind::Over && facts.size == step.size && facts.lastWrite == step.lastWrite)
           continue;
-        unfinished_.push_back(step.name);
-        going_.insert(key);
+        // Whatever else lies under the name now (a file the user copied there after a stop) stays.
+        if (facts.size == 0 || HoldsOnlyTheTrack(step.name, step, facts.size)) {
+          unfinished_.push_back(step.name);
+          going_.insert(key);
+        } else {
+          kept_.push_back(step.name);
+        }
       }
     }
     std::vector<std::size_t> holds;
@@ -105,7 +159,7 @@ void RecordedUndo::Survey() {
       const std::string path = In(JoinPath(step.folder, step.held));
       if (!platform_.QueryFile(path).exists)
         continue;
-      HeldFile file{step.name, path, step.renamedTo, writtenAfter(step.name, at)};
+      HeldFile file{index, step.name, path, step.renamedTo, writtenAfter(step.name, at)};
       held_.push_back(file);
       if (file.replaced)
         continue;
@@ -125,6 +179,29 @@ void RecordedUndo::Survey() {
   }
 }
 
+bool RecordedUndo::HoldsOnlyTheTrack(const std::string &name, const RecordedStep &step, std::uint64_t size) {
+  if (step.track.empty() || size > step.trackSize || !IsLocalTrack(step.track))
+    return false;
+  const auto partial = platform_.ReadWholeFile(In(name));
+  if (!partial)
+    return false;
+  // The track's bytes from the start, then what a stop left unwritten: zeros.
+  std::size_t same = 0;
+  try {
+    platform_.ReadTextFile(step.track, [&](std::string_view chunk) {
+      const auto compared = std::min(chunk.size(), partial->size() - same);
+      const auto differs = std::mismatch(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(compared),
+                                         partial->begin() + static_cast<std::ptrdiff_t>(same));
+      same += static_cast<std::size_t>(differs.first - chunk.begin());
+      return differs.first == chunk.begin() + static_cast<std::ptrdiff_t>(compared) && same < partial->size();
+    });
+  } catch (const EInOutError &) {
+    return false;
+  }
+  return std::all_of(partial->begin() + static_cast<std::ptrdiff_t>(same), partial->end(),
+                     [](char c) { return c == '\0'; });
+}
+
 std::string RecordedUndo::NotRestored(const std::string &name, const std::string &path) const {
   return FormatText(messages::kNotRestored, name, platform_.FullPath(path));
 }
@@ -136,31 +213,83 @@ std::vector<std::string> RecordedUndo::Stuck() const {
   return lines;
 }
 
+bool RecordedUndo::Note(Record &record, const RecordedStep &step) {
+  if (!record.writable)
+    return false;
+  // A line that a stop cut short is cut away first: the undo's lines never merge with it.
+  if (record.length != record.wholeLength) {
+    if (!platform_.CutFile(record.path, record.wholeLength)) {
+      record.writable = false;
+      return false;
+    }
+    record.length = record.wholeLength;
+  }
+  const std::string line = RecordText({step}, false);
+  if (!platform_.AppendToFile(record.path, line)) {
+    record.length.reset(); // a part of the line may be there
+    return false;
+  }
+  record.wholeLength += line.size();
+  record.length = record.wholeLength;
+  return true;
+}
+
+bool RecordedUndo::RemoveOwn(const std::string &path) {
+  for (int tried = 0; tried < kRemovalTries; ++tried) {
+    if (platform_.RemoveFile(path) || !platform_.QueryFile(path).exists)
+      return true;
+  }
+  return false;
+}
+
 std::vector<std::string> RecordedUndo::Run() {
+  using Kind = RecordedStep::Kind;
+  std::vector<std::string> lines;
+  bool complete = true;
+  const auto remove = [&](const std::string &path) {
+    if (!RemoveOwn(path)) {
+      complete = false;
+      lines.push_back(FormatText(messages::kOwnFileLeft, platform_.FullPath(path)));
+    }
+  };
   for (const auto &entry : unfinished_)
-    platform_.RemoveFile(In(entry));
+    remove(In(entry));
   for (const auto &plug : plugs_)
-    platform_.RemoveFile(In(plug));
-  std::vector<std::string> notRestored;
+    remove(In(plug));
   for (const auto &file : held_) {
     if (file.replaced) {
-      platform_.RemoveFile(file.path);
+      remove(file.path);
       continue;
     }
     const auto back = std::find_if(returning_.begin(), returning_.end(),
                                    [&](const auto &returning) { return returning.second == file.path; });
-    if (back == returning_.end() || platform_.MoveEntry(file.path, In(back->first)) != Platform::MakeResult::Made)
-      notRestored.push_back(NotRestored(file.name, file.path));
-  }
-  for (const auto &folder : folders_)
-    platform_.RemoveFolder(In(folder));
-  if (notRestored.empty()) {
-    for (const auto &record : records_) {
-      if (!record.path.empty())
-        platform_.RemoveFile(record.path);
+    // Noted first: once it is back, the name is the user's, and no later undo takes it for the run's.
+    if (back == returning_.end() || !Note(records_[file.record], Announced(Kind::Back, back->first)) ||
+        platform_.MoveEntry(file.path, In(back->first)) != Platform::MakeResult::Made) {
+      complete = false;
+      lines.push_back(NotRestored(file.name, file.path));
     }
   }
-  return notRestored;
+  for (const auto &folder : folders_) {
+    bool gone = false;
+    for (int tried = 0; tried < kRemovalTries && !gone; ++tried)
+      gone = platform_.RemoveFolder(In(folder)) || !platform_.ListNames(In(folder));
+    if (!gone) {
+      complete = false;
+      lines.push_back(FormatText(messages::kOwnFileLeft, platform_.FullPath(In(folder))));
+    }
+  }
+  for (const auto &name : kept_)
+    lines.push_back(FormatText(messages::kAnnouncedNameKept, platform_.FullPath(In(name))));
+  if (complete) {
+    for (auto &record : records_) {
+      // A record that stays marked complete is removed by the next run, which undoes nothing again.
+      if (!RemoveOwn(record.path) && !Note(record, Announced(Kind::Undone, {})))
+        lines.push_back(FormatText(messages::kRecordLeft, platform_.FullPath(record.path)));
+    }
+  }
+  complete_ = complete;
+  return lines;
 }
 
 } // namespace sf

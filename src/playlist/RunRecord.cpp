@@ -2,16 +2,23 @@
 
 #include "platform/PathParts.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace sf {
 namespace {
 
-constexpr std::string_view kFirstLine = "Songferry run record 1";
+// The first line names the record's version. Version 1 knew no track in its entry lines and no
+// lines of the undo; its records are still undone, under the same checks.
+constexpr std::string_view kMark = "Songferry run record ";
+constexpr std::string_view kFirstLine = "Songferry run record 2";
+constexpr std::string_view kFirstLineBefore = "Songferry run record 1";
 constexpr std::string_view kRecordStem = "~Songferry run record", kRecordEnding = ".txt";
 
-constexpr std::array<std::pair<RecordedStep::Kind, std::string_view>, 7> kKindWords = {{
+constexpr std::array<std::pair<RecordedStep::Kind, std::string_view>, 9> kKindWords = {{
     {RecordedStep::Kind::Folder, "folder"},
     {RecordedStep::Kind::Plug, "plug"},
     {RecordedStep::Kind::Entry, "entry"},
@@ -19,6 +26,8 @@ constexpr std::array<std::pair<RecordedStep::Kind, std::string_view>, 7> kKindWo
     {RecordedStep::Kind::Written, "written"},
     {RecordedStep::Kind::Hold, "hold"},
     {RecordedStep::Kind::NotMade, "notmade"},
+    {RecordedStep::Kind::Back, "back"},
+    {RecordedStep::Kind::Undone, "undone"},
 }};
 
 // Where a file of the user's bears one of the run's names, a number follows the stem.
@@ -29,25 +38,75 @@ std::string NumberedName(std::string_view stem, int number, std::string_view end
 constexpr std::string_view kHoldingStem = "~Songferry holding";
 constexpr int kMostNamesTried = 16;
 
-std::vector<std::string> SplitFields(std::string_view line) {
-  std::vector<std::string> fields;
+std::vector<std::string_view> SplitFields(std::string_view line) {
+  std::vector<std::string_view> fields;
   for (std::size_t start = 0;;) {
     const auto tab = line.find('\t', start);
-    fields.emplace_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+    fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
     if (tab == std::string_view::npos)
       return fields;
     start = tab + 1;
   }
 }
 
-std::optional<std::uint64_t> Number(const std::string &text) {
-  if (text.empty() || text.size() > 20 ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+bool AllDigits(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A number of up to 64 bits; nothing for any other text.
+std::optional<std::uint64_t> Number(std::string_view text) {
+  std::uint64_t value = 0;
+  if (text.empty() || !AllDigits(text))
     return std::nullopt;
-  return std::stoull(text);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return value;
+}
+
+// A name that the destination holds directly: no folder, drive, stream or device, nothing the
+// system would change.
+bool IsPlainName(std::string_view name) { return IsValidUtf8(name) && IsUsableFileName(name); }
+
+// With `anyCase`, as a name of the destination compares with the program's own.
+bool IsHoldingName(std::string_view name, bool anyCase = false) {
+  const auto same = [&](std::string_view own) { return anyCase ? UpperAscii(name) == UpperAscii(own) : name == own; };
+  for (int number = 1; number <= kMostNamesTried; ++number) {
+    if (same(NumberedName(kHoldingStem, number, "")))
+      return true;
+  }
+  return false;
+}
+
+// "~SF12345.PLG" for a short name; "~sfplug 12345" padded with "x" for a long one, or with "0" for
+// "~" where a probe of the listing was renamed.
+bool IsPlugName(std::string_view name, bool anyCase = false) {
+  const std::string folded = anyCase ? UpperAscii(name) : std::string(name);
+  const std::string_view plug = folded;
+  const auto is = [&](std::string_view part, std::string_view own) {
+    return anyCase ? part == UpperAscii(own) : part == own;
+  };
+  if (plug.size() == 12 && plug.substr(0, 3) == "~SF" && AllDigits(plug.substr(3, 5)) && plug.substr(8) == ".PLG")
+    return true;
+  if (plug.size() < 13 || (plug[0] != '~' && plug[0] != '0') || !is(plug.substr(1, 7), "sfplug ") ||
+      !AllDigits(plug.substr(8, 5)))
+    return false;
+  return std::all_of(plug.begin() + 13, plug.end(), [&](char c) { return c == (anyCase ? 'X' : 'x'); });
+}
+
+// The track written into a file: its path, size and time, in three fields of their own.
+bool ReadTrack(const std::vector<std::string_view> &fields, std::size_t at, RecordedStep &step) {
+  const auto size = Number(fields[at + 1]), lastWrite = Number(fields[at + 2]);
+  if (fields[at].empty() || !IsValidUtf8(fields[at]) || !size || !lastWrite)
+    return false;
+  step.track = fields[at];
+  step.trackSize = *size;
+  step.trackLastWrite = *lastWrite;
+  return true;
 }
 
 std::optional<RecordedStep> ParseStep(std::string_view line) {
+  using Kind = RecordedStep::Kind;
   const auto fields = SplitFields(line);
   const auto kind = std::find_if(kKindWords.begin(), kKindWords.end(),
                                  [&](const auto &word) { return word.second == fields.front(); });
@@ -55,86 +114,153 @@ std::optional<RecordedStep> ParseStep(std::string_view line) {
     return std::nullopt;
   RecordedStep step;
   step.kind = kind->first;
-  const std::size_t expected = step.kind == RecordedStep::Kind::Hold   ? 5
-                               : step.kind == RecordedStep::Kind::Over ? 4
-                                                                       : 2;
-  if (fields.size() != expected || fields[1].empty())
+  const std::size_t count = fields.size();
+  if (step.kind == Kind::Undone)
+    return count == 1 ? std::optional(step) : std::nullopt;
+  if (count < 2)
     return std::nullopt;
   step.name = fields[1];
-  if (step.kind == RecordedStep::Kind::Hold) {
-    step.folder = fields[2];
-    step.held = fields[3];
-    step.renamedTo = fields[4];
-    if (step.folder.empty() || step.held.empty())
+  switch (step.kind) {
+  case Kind::Folder:
+    return count == 2 && IsHoldingName(step.name) ? std::optional(step) : std::nullopt;
+  case Kind::Plug:
+    return count == 2 && IsPlugName(step.name) ? std::optional(step) : std::nullopt;
+  case Kind::Entry:
+    if (!IsPlainName(step.name) || (count != 2 && (count != 5 || !ReadTrack(fields, 2, step))))
       return std::nullopt;
-  } else if (step.kind == RecordedStep::Kind::Over) {
+    return step;
+  case Kind::Over: {
+    if (!IsPlainName(step.name) || (count != 4 && (count != 7 || !ReadTrack(fields, 4, step))))
+      return std::nullopt;
     const auto size = Number(fields[2]), lastWrite = Number(fields[3]);
     if (!size || !lastWrite)
       return std::nullopt;
     step.size = *size;
     step.lastWrite = *lastWrite;
+    return step;
   }
-  return step;
+  case Kind::Hold:
+    if (count != 5)
+      return std::nullopt;
+    step.folder = fields[2];
+    step.held = fields[3];
+    step.renamedTo = fields[4];
+    // A held file waits under its own name or the one it is to take, nowhere else.
+    if (!IsPlainName(step.name) || !IsHoldingName(step.folder) ||
+        (!step.renamedTo.empty() && !IsPlainName(step.renamedTo)) ||
+        (step.held != step.name && step.held != step.renamedTo))
+      return std::nullopt;
+    return step;
+  case Kind::NotMade:
+    return count == 2 && (IsPlainName(step.name) || IsHoldingName(step.name) || IsPlugName(step.name))
+               ? std::optional(step)
+               : std::nullopt;
+  default: // Written, Back
+    return count == 2 && IsPlainName(step.name) ? std::optional(step) : std::nullopt;
+  }
+}
+
+void AppendTrack(std::string &text, const RecordedStep &step) {
+  if (!step.track.empty())
+    text += "\t" + step.track + "\t" + std::to_string(step.trackSize) + "\t" + std::to_string(step.trackLastWrite);
 }
 
 } // namespace
 
 bool RecordedStep::operator==(const RecordedStep &other) const {
   return kind == other.kind && name == other.name && folder == other.folder && held == other.held &&
-         renamedTo == other.renamedTo && size == other.size && lastWrite == other.lastWrite;
+         renamedTo == other.renamedTo && size == other.size && lastWrite == other.lastWrite && track == other.track &&
+         trackSize == other.trackSize && trackLastWrite == other.trackLastWrite;
 }
 
 std::string RecordText(const std::vector<RecordedStep> &steps, bool withFirstLine) {
+  using Kind = RecordedStep::Kind;
   std::string text = withFirstLine ? std::string(kFirstLine) + "\n" : "";
   for (const auto &step : steps) {
     text += std::find_if(kKindWords.begin(), kKindWords.end(), [&](const auto &word) {
               return word.first == step.kind;
             })->second;
-    text += "\t" + step.name;
-    if (step.kind == RecordedStep::Kind::Hold)
+    if (step.kind != Kind::Undone)
+      text += "\t" + step.name;
+    if (step.kind == Kind::Hold)
       text += "\t" + step.folder + "\t" + step.held + "\t" + step.renamedTo;
-    else if (step.kind == RecordedStep::Kind::Over)
+    else if (step.kind == Kind::Over)
       text += "\t" + std::to_string(step.size) + "\t" + std::to_string(step.lastWrite);
+    if (step.kind == Kind::Entry || step.kind == Kind::Over)
+      AppendTrack(text, step);
     text += "\n";
   }
   return text;
 }
 
-std::optional<std::vector<RecordedStep>> ParseRecord(std::string_view bytes) {
-  if (bytes.substr(0, kFirstLine.size() + 1) != std::string(kFirstLine) + "\n")
-    return std::nullopt;
+RecordReading ReadRecord(std::string_view bytes) {
+  RecordReading reading;
+  const auto firstEnd = bytes.find('\n');
+  if (firstEnd == std::string_view::npos || bytes.substr(0, kMark.size()) != kMark)
+    return reading;
+  reading.isRecord = true;
+  const auto firstLine = bytes.substr(0, firstEnd);
+  // A line that a stop cut short is a step that was never taken: the record ends before it. That
+  // includes a tail of zeros, which some file systems leave where a write did not finish.
+  reading.wholeLength = bytes.rfind('\n') + 1;
+  if (firstLine != kFirstLine && firstLine != kFirstLineBefore)
+    return reading;
   std::vector<RecordedStep> steps;
-  // A line that a stop cut short is a step that was never taken: the record stops before it.
-  for (std::size_t start = kFirstLine.size() + 1, end; (end = bytes.find('\n', start)) != std::string_view::npos;
-       start = end + 1) {
+  for (std::size_t start = firstEnd + 1; start < reading.wholeLength;) {
+    const std::size_t end = bytes.find('\n', start);
     auto step = ParseStep(bytes.substr(start, end - start));
-    if (!step)
-      return std::nullopt;
+    // Nothing may follow the mark of a complete undo.
+    if (!step || (!steps.empty() && steps.back().kind == RecordedStep::Kind::Undone))
+      return reading;
     steps.push_back(std::move(*step));
+    start = end + 1;
   }
-  return steps;
+  reading.steps = std::move(steps);
+  return reading;
+}
+
+bool IsProgramsOwnName(std::string_view name) {
+  return MayBeRecordName(name) || IsHoldingName(name, true) || IsPlugName(name, true);
 }
 
 RunRecord::RunRecord(Platform &platform, std::string destination)
     : platform_(platform), destination_(std::move(destination)) {}
 
-bool RunRecord::Note(const std::vector<RecordedStep> &steps) {
+void RunRecord::WritingTrack(std::string path, std::uint64_t size, std::uint64_t lastWrite) {
+  track_.track = std::move(path);
+  track_.trackSize = size;
+  track_.trackLastWrite = lastWrite;
+}
+
+bool RunRecord::Note(const std::vector<RecordedStep> &announced) {
+  std::vector<RecordedStep> steps = announced;
+  for (auto &step : steps) {
+    if ((step.kind == RecordedStep::Kind::Entry || step.kind == RecordedStep::Kind::Over) && step.track.empty()) {
+      step.track = track_.track;
+      step.trackSize = track_.trackSize;
+      step.trackLastWrite = track_.trackLastWrite;
+    }
+  }
   if (!Made()) {
     for (int number = 1; number <= kMostNamesTried; ++number) {
       const std::string path = JoinPath(destination_, NumberedName(kRecordStem, number, kRecordEnding));
-      const auto made = platform_.MakeHiddenFile(path, RecordText(steps, true));
+      const std::string text = RecordText(steps, true);
+      const auto made = platform_.MakeHiddenFile(path, text);
       if (made == Platform::MakeResult::Exists)
         continue;
       if (made != Platform::MakeResult::Made)
         return false;
       path_ = path;
+      length_ = text.size();
       steps_ = steps;
       return true;
     }
     return false;
   }
-  if (!platform_.AppendToFile(path_, RecordText(steps, false)))
+  const std::string text = RecordText(steps, false);
+  if (!platform_.AppendToFile(path_, text))
     return false;
+  length_ += text.size();
   steps_.insert(steps_.end(), steps.begin(), steps.end());
   return true;
 }

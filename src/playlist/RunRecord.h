@@ -17,7 +17,8 @@ struct PlacementFailed {};
 
 // One change to the destination that a run announces in its record before it makes it. A name alone
 // tells nothing: a file of the user's may bear any name, the program's own included. What the record
-// names is the run's own, and nothing else is.
+// names is the run's own, and nothing else is. The folders and placeholders it announces bear names
+// that the run's latest listing showed free.
 struct RecordedStep {
   enum class Kind {
     Folder,  // a holding folder is about to be made
@@ -27,6 +28,8 @@ struct RecordedStep {
     Written, // the data of the track in `name` is whole
     Hold,    // `name` is about to wait in `folder` as `held`; `renamedTo` is the name it is to take, if any
     NotMade, // the folder, placeholder or entry announced last under `name` was not made: its name was taken
+    Back,    // the undo is about to put a held file back under `name`: from here on that name is the user's
+    Undone,  // the undo is complete; only the record itself is left to remove
   };
   Kind kind = Kind::Entry;
   std::string name;
@@ -35,6 +38,11 @@ struct RecordedStep {
   std::string renamedTo;
   std::uint64_t size = 0;
   std::uint64_t lastWrite = 0;
+  // Entry and Over: the track whose data goes into the file, so that the undo removes only the
+  // track's own bytes; empty in the records of runs that did not say.
+  std::string track;
+  std::uint64_t trackSize = 0;
+  std::uint64_t trackLastWrite = 0;
 
   bool operator==(const RecordedStep &other) const;
 };
@@ -48,10 +56,23 @@ inline RecordedStep Announced(RecordedStep::Kind kind, std::string name) {
 
 // The record's bytes: a first line that marks it, then a line for each step, each ended by "\n".
 std::string RecordText(const std::vector<RecordedStep> &steps, bool withFirstLine);
-// The steps of a record's bytes, up to the last whole line; nothing when the bytes are no record.
-std::optional<std::vector<RecordedStep>> ParseRecord(std::string_view bytes);
+
+// What a file's bytes are to the program. A file is a run's record by its first line alone, whatever
+// its name; of a record, every whole line must be a step this program writes, naming only what a run
+// makes in its destination, or the record is refused.
+struct RecordReading {
+  bool isRecord = false;
+  // The steps, up to the last whole line; nothing when the record is refused.
+  std::optional<std::vector<RecordedStep>> steps;
+  // The bytes up to the end of the last whole line: what follows was cut short by a stop.
+  std::size_t wholeLength = 0;
+};
+RecordReading ReadRecord(std::string_view bytes);
 // Whether a file of `name` may be a run's record, which only its bytes tell.
 bool MayBeRecordName(std::string_view name);
+// Whether a track's copy bearing `name` could be taken for the run's own files: the record, the
+// holding folder or a placeholder.
+bool IsProgramsOwnName(std::string_view name);
 
 // A run's record in the destination: a hidden file, made at the first step that needs it, each step
 // appended and flushed to the disk before it is taken. Its entry is made once; appending keeps it.
@@ -63,19 +84,22 @@ public:
   // drive that refuses): then they must not be taken.
   bool Note(const std::vector<RecordedStep> &steps);
   bool Note(const RecordedStep &step) { return Note(std::vector<RecordedStep>{step}); }
+  // The track whose data the run writes next: its entries and files written over name it, so that
+  // an undo removes only what holds the track's own bytes.
+  void WritingTrack(std::string path, std::uint64_t size, std::uint64_t lastWrite);
   const std::vector<RecordedStep> &Steps() const { return steps_; }
   bool Made() const { return !path_.empty(); }
   const std::string &Path() const { return path_; }
-  // A name in the destination that nothing there bears, nor any step of this run: `stem` + `ending`,
-  // or with a number between them.
-  std::string UnusedName(const std::string &stem, const std::string &ending);
+  // The bytes of the whole lines written.
+  std::size_t Length() const { return length_; }
 
 private:
   Platform &platform_;
   std::string destination_;
   std::string path_;
   std::vector<RecordedStep> steps_;
-  std::uint32_t tried_ = 0;
+  std::size_t length_ = 0;
+  RecordedStep track_; // its track fields: the track being written
 };
 
 // The hidden folder in the destination where a run keeps files aside, each announced in the record

@@ -56,6 +56,18 @@ inline constexpr char kTrackNotHere[] = "ファイル%sはこのコンピュー�
 // A file of the user's that a stopped run had moved aside and that could not go back: its name before
 // the run, and the full path where it lies.
 inline constexpr char kNotRestored[] = "ファイル%sを元に戻せませんでした(%sにあります)";
+// The full path of a run's record that is not one this program wrote, or that names anything
+// outside the destination: the run changes nothing.
+inline constexpr char kRecordRefused[] =
+    "コピー先の記録ファイル%sはSongferryが読める記録ではないため、何も変更せずに中止しました";
+// The full path of a file or folder of a stopped run's own that the undo could not remove.
+inline constexpr char kOwnFileLeft[] = "Songferryが作ったファイル%sを削除できませんでした";
+// The full path of a file under a name that a stopped run was writing, which holds something other
+// than the beginning of the run's track: it may be the user's, and stays.
+inline constexpr char kAnnouncedNameKept[] =
+    "ファイル%sはSongferryが書き込んだものか確かめられないため、そのまま残しました";
+// The full path of a record whose undo is complete but which could not be removed.
+inline constexpr char kRecordLeft[] = "記録ファイル%sを削除できませんでした";
 // The full path of the playlist file the run writes into the destination.
 inline constexpr char kPlayListFileUnwritable[] = "プレイリスト%sを書き込めません";
 inline constexpr char kPlayListFileNotOwn[] = "コピー先の%sはSongferryが作ったものではないため上書きできません";

@@ -22,29 +22,76 @@ using testing::RecordingProgress;
 using Lines = std::vector<std::string>;
 using Files = std::map<std::string, std::string>; // name -> content, of a folder and its subfolders
 
-TEST(RunRecordText, ReadsBackWhatItWroteUpToTheLastWholeLine) {
+TEST(RunRecordText, ReadsBackWhatItWroteUpToTheLastWholeLineAndNothingThatNamesMoreThanTheRunsOwn) {
   using Kind = RecordedStep::Kind;
-  RecordedStep hold = Announced(Kind::Hold, "表.mp3"), over = Announced(Kind::Over, "z.mp3");
-  hold.folder = "~Songferry holding";
+  RecordedStep hold = Announced(Kind::Hold, "表.mp3"), over = Announced(Kind::Over, "z.mp3"),
+               entry = Announced(Kind::Entry, "a b.mp3");
+  hold.folder = "~Songferry holding 2";
   hold.held = "002 a.mp3";
   hold.renamedTo = "002 a.mp3";
   over.size = 6'000'000;
   over.lastWrite = 133'000'000'000'000'000;
-  const std::vector<RecordedStep> steps = {Announced(Kind::Folder, "~Songferry holding"),
+  entry.track = "C:\\Music\\ソ\\a b.mp3";
+  entry.trackSize = 18'446'744'073'709'551'615u;
+  entry.trackLastWrite = 7;
+  const std::vector<RecordedStep> steps = {Announced(Kind::Folder, "~Songferry holding 2"),
                                            hold,
                                            over,
                                            Announced(Kind::Plug, "~sfplug 99998xx"),
-                                           Announced(Kind::Entry, "a b.mp3"),
+                                           Announced(Kind::Plug, "0sfplug 99997"),
+                                           Announced(Kind::Plug, "~SF99996.PLG"),
+                                           entry,
                                            Announced(Kind::Written, "a b.mp3"),
-                                           Announced(Kind::NotMade, "x")};
+                                           Announced(Kind::NotMade, "x"),
+                                           Announced(Kind::Back, "表.mp3"),
+                                           Announced(Kind::Undone, "")};
   const std::string text = RecordText(steps, true);
-  EXPECT_EQ(ParseRecord(text), steps);
-  // A line that a stop cut short was never acted on.
-  EXPECT_EQ(ParseRecord(text + "entry\tc.mp"), steps);
-  EXPECT_EQ(ParseRecord(RecordText(steps, true) + RecordText({Announced(Kind::Plug, "p")}, false))->size(), 8u);
-  for (const std::string foreign : {"", "my notes\n", "Songferry run record 1", "Songferry run record 1\nmove\ta\n",
-                                    "Songferry run record 1\nover\tz.mp3\t12\n", "Songferry run record 1\nplug\t\n"})
-    EXPECT_EQ(ParseRecord(foreign), std::nullopt) << foreign;
+  EXPECT_EQ(ReadRecord(text).steps, steps);
+  // A line that a stop cut short, zeros included, was never acted on.
+  for (const std::string tail : {std::string("entry\tc.mp"), std::string(512, '\0'), std::string("undo")}) {
+    const auto reading = ReadRecord(text + tail);
+    EXPECT_EQ(reading.steps, steps);
+    EXPECT_EQ(reading.wholeLength, text.size());
+  }
+  // Today's release wrote entries without their track; its records are still read.
+  EXPECT_EQ(ReadRecord("Songferry run record 1\nentry\ta.mp3\nover\tz.mp3\t12\t34\n").steps->size(), 2u);
+
+  for (const std::string foreign : {"", "my notes\n", "Songferry run record 1", "Songferry run recorder\n"})
+    EXPECT_FALSE(ReadRecord(foreign).isRecord) << foreign;
+  // A record with any line that is not a step this program writes, or that names anything but a
+  // plain name of the destination, is refused whole.
+  for (const std::string line : {"move\ta",
+                                 "over\tz.mp3\t12",
+                                 "plug\t",
+                                 "entry\t..\\precious.txt",
+                                 "entry\t..",
+                                 "entry\t.",
+                                 "entry\tE:\\x.mp3",
+                                 "entry\tx.mp3:stream",
+                                 "entry\tCON.mp3",
+                                 "entry\tx.mp3.",
+                                 "entry\ta/b.mp3",
+                                 "entry\t\xff.mp3",
+                                 "entry\ta.mp3\tC:\\a.mp3\t1",
+                                 "hold\tthesis.mp3\t..\tDocs\\thesis.doc\t",
+                                 "hold\tz.mp3\t~Songferry holding\tother.mp3\t",
+                                 "hold\tz.mp3\tMy folder\tz.mp3\t",
+                                 "folder\t..\\EmptyButMine",
+                                 "folder\tMy folder",
+                                 "plug\tmy song.mp3",
+                                 "plug\t~sfplug 1234",
+                                 "notmade\t..\\x",
+                                 "back\t..\\x",
+                                 "written\tC:x",
+                                 "over\tz.mp3\t99999999999999999999\t1",
+                                 "undone\tx",
+                                 "undone\nentry\ta.mp3"}) {
+    const auto reading = ReadRecord("Songferry run record 2\nentry\tok.mp3\n" + line + "\n");
+    EXPECT_TRUE(reading.isRecord && !reading.steps) << line;
+  }
+  // A later version's record is refused, never taken for a file of the user's.
+  const auto later = ReadRecord("Songferry run record 3\nentry\ta.mp3\n");
+  EXPECT_TRUE(later.isRecord && !later.steps);
 }
 
 class RunRecordTest : public ::testing::Test {
@@ -137,20 +184,19 @@ TEST_F(RunRecordTest, TheNextRunPutsBackWhatAStoppedRunHeldAndJudgesTheDestinati
   fake.AddFile("E:\\Music\\z.mp3", "music o");
   fake.AddFile("E:\\Music\\~sfplug 99998xxxx");
   fake.AddFile("E:\\Music\\~Songferry run record.txt",
-               "Songferry run record 1\nplug\t~sfplug 99998xxxx\nfolder\t~Songferry holding\n"
-               "hold\tz.mp3\t~Songferry holding\tz.mp3\t\nentry\tz.mp3\n",
+               "Songferry run record 2\nplug\t~sfplug 99998xxxx\nfolder\t~Songferry holding\n"
+               "hold\tz.mp3\t~Songferry holding\tz.mp3\t\nentry\tz.mp3\tC:\\Music\\z.mp3\t14\t0\n",
                FakePlatform::kHidden);
   fake.AddFile("E:\\Music\\keep.txt", "keep");
 
-  // Refused by a check: nothing is undone yet, and the plan saw z.mp3 as the held one (its size).
+  // Refused by a check, the run has still undone the stopped one: the old z.mp3 is back, the partial
+  // one (the track's first bytes) and the placeholder are gone, and nothing of the user's is hidden.
   fake.Fail("Read", "C:\\Music\\b.mp3"); // b.mp3 a cloud file that cannot be fetched
   fake.AddFile("C:\\Music\\b.mp3", "music of b.mp3", FakePlatform::kNotOnDisk);
-  const auto before = Contents();
   EXPECT_EQ(Copy({"b.mp3"}, true), "ファイルC:\\Music\\b.mp3はこのコンピューターにないためコピーできません");
-  EXPECT_EQ(Contents(), before);
+  EXPECT_EQ(Contents(), (Files{{"keep.txt", "keep"}, {"z.mp3", "old z"}}));
   fake.ClearFailures();
 
-  // Add mode without z.mp3: the old z.mp3 comes back; the partial one and the placeholder go.
   EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"keep.txt", "keep"}, {"z.mp3", "old z"}}));
 }

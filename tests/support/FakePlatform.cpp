@@ -579,6 +579,20 @@ bool FakePlatform::AppendToFile(const std::string &path, std::string_view bytes)
   });
 }
 
+bool FakePlatform::CutFile(const std::string &path, std::uint64_t size) {
+  return Call([&] {
+    Log("Cut " + path);
+    const auto file = files_.find(Key(path));
+    if (FailureFor("Cut", path) || file == files_.end() || (file->second.attributes & kReadOnly) ||
+        size > file->second.content.size())
+      return false;
+    Account(file->first, file->second.content.size(), false);
+    file->second.content.resize(size);
+    Account(file->first, file->second.content.size(), true);
+    return true;
+  });
+}
+
 Platform::MakeResult FakePlatform::MakeFolder(const std::string &path, bool hidden) {
   return Call([&] {
     Log("MakeFolder " + path);

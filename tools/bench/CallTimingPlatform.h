@@ -76,6 +76,7 @@ enum class PlatformCall : std::size_t {
   MakeEmptyFile,
   MakeHiddenFile,
   AppendToFile,
+  CutFile,
   MakeFolder,
   MoveEntry,
   RemoveFolder,
@@ -83,10 +84,11 @@ enum class PlatformCall : std::size_t {
 };
 inline constexpr std::size_t kPlatformCalls = static_cast<std::size_t>(PlatformCall::ReadXmlElements) + 1;
 inline constexpr std::array<std::string_view, kPlatformCalls> kPlatformCallNames = {
-    "UpperCase",      "FromShiftJis", "ToShiftJis", "ReadTextFile", "ReadWholeFile", "ReplaceWholeFile",
-    "FileExists",     "ListFiles",    "ListNames",  "RemoveFile",   "CopyFileOver",  "FullPath",
-    "QueryFile",      "FileIdentity", "FreeSpace",  "ListEntries",  "FileSystemOf",  "MakeEmptyFile",
-    "MakeHiddenFile", "AppendToFile", "MakeFolder", "MoveEntry",    "RemoveFolder",  "ReadXmlElements",
+    "UpperCase",        "FromShiftJis", "ToShiftJis",    "ReadTextFile",   "ReadWholeFile",
+    "ReplaceWholeFile", "FileExists",   "ListFiles",     "ListNames",      "RemoveFile",
+    "CopyFileOver",     "FullPath",     "QueryFile",     "FileIdentity",   "FreeSpace",
+    "ListEntries",      "FileSystemOf", "MakeEmptyFile", "MakeHiddenFile", "AppendToFile",
+    "CutFile",          "MakeFolder",   "MoveEntry",     "RemoveFolder",   "ReadXmlElements",
 };
 
 // Passes every call on to `system` and tallies it by kind. A callback that the system calls back
@@ -167,6 +169,9 @@ public:
   }
   bool AppendToFile(const std::string &path, std::string_view bytes) override {
     return Time(PlatformCall::AppendToFile, [&] { return system_.AppendToFile(path, bytes); });
+  }
+  bool CutFile(const std::string &path, std::uint64_t size) override {
+    return Time(PlatformCall::CutFile, [&] { return system_.CutFile(path, size); });
   }
   MakeResult MakeFolder(const std::string &path, bool hidden) override {
     return Time(PlatformCall::MakeFolder, [&] { return system_.MakeFolder(path, hidden); });

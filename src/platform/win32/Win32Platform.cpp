@@ -368,7 +368,19 @@ std::optional<std::vector<std::string>> Win32Platform::ListNames(const std::stri
   return names;
 }
 
-bool Win32Platform::RemoveFile(const std::string &path) { return DeleteFileW(SystemPath(path).c_str()) != FALSE; }
+bool Win32Platform::RemoveFile(const std::string &path) {
+  // A read-only file is refused at once (access denied); only a file that another program holds
+  // open is worth the wait.
+  const std::wstring wide = SystemPath(path);
+  for (int again = 5;; --again) {
+    if (DeleteFileW(wide.c_str()))
+      return true;
+    const DWORD error = GetLastError();
+    if (again == 0 || (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION))
+      return false;
+    Sleep(200);
+  }
+}
 
 Platform::CopyResult Win32Platform::CopyFileOver(const std::string &source, const std::string &target, bool makeNew,
                                                  const std::function<void()> &whileCopying) {
@@ -517,6 +529,20 @@ bool Win32Platform::AppendToFile(const std::string &path, std::string_view bytes
   DWORD written = 0;
   return WriteFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size() && FlushFileBuffers(opened);
+}
+
+bool Win32Platform::CutFile(const std::string &path, std::uint64_t size) {
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return false;
+  const KernelHandle file(opened);
+  BY_HANDLE_FILE_INFORMATION facts;
+  if (!GetFileInformationByHandle(opened, &facts) || (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(opened, at, nullptr, FILE_BEGIN) && SetEndOfFile(opened) && FlushFileBuffers(opened);
 }
 
 Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hidden) {

@@ -41,6 +41,7 @@ public:
   MakeResult MakeEmptyFile(const std::string &path) override;
   MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) override;
   bool AppendToFile(const std::string &path, std::string_view bytes) override;
+  bool CutFile(const std::string &path, std::uint64_t size) override;
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
