@@ -219,6 +219,110 @@ TEST_F(RunRecordTest, AHeldFileWhoseNameIsTakenIsNamedWithWhereItLiesAndTheRunCh
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", "another z"}}));
 }
 
+// A record trusts nothing it reads: one that a shared card, a music pack or a hand edit brings, naming
+// anything beyond the run's own files in the destination, or a line this program never writes, is
+// refused before anything changes, in the destination or beside it.
+TEST_F(RunRecordTest, ARecordNamingAnythingButTheRunsOwnFilesIsRefusedBeforeAnyChange) {
+  fake.AddFile("E:\\precious.txt", "precious");
+  fake.AddFile("E:\\Docs\\thesis.doc", "thesis");
+  fake.AddFolder("E:\\EmptyButMine");
+  fake.AddFile("E:\\Music\\old.mp3", "old");
+  fake.AddFolder("E:\\Music\\~Songferry holding");
+  fake.AddFile("E:\\Music\\~Songferry holding\\z.mp3", "held z");
+  const std::string refused =
+      "コピー先の記録ファイルE:\\Music\\~Songferry run record.txtはSongferryが読める記録ではない"
+      "ため、何も変更せずに中止しました";
+  for (const std::string lines :
+       {"entry\t..\\precious.txt\n", "hold\tthesis.mp3\t..\tDocs\\thesis.doc\t\n", "folder\t..\\EmptyButMine\n",
+        // Garbled: a line cut in the middle and run on, beside a held file of the user's.
+        "folder\t~Songferry holding\nhold\tz.mp3\t~Songferry holding\tz.mp3\t\nentry\tz.mentry\tz.mp3\n",
+        "frobnicate\tz.mp3\n"}) {
+    fake.AddFile("E:\\Music\\~Songferry run record.txt", "Songferry run record 1\n" + lines, FakePlatform::kHidden);
+    const auto before = Contents("E:\\");
+    EXPECT_EQ(Copy({"b.mp3"}, false), refused) << lines;
+    EXPECT_EQ(Contents("E:\\"), before) << lines;
+  }
+  // A record of a later version is refused the same way, never taken for a file of the user's.
+  fake.AddFile("E:\\Music\\~Songferry run record.txt", "Songferry run record 9\nentry\told.mp3\n",
+               FakePlatform::kHidden);
+  EXPECT_EQ(Copy({"b.mp3"}, false), refused);
+  EXPECT_EQ(fake.ContentOf("E:\\Music\\old.mp3"), "old");
+}
+
+TEST_F(RunRecordTest, ATrackNamedLikeTheProgramsOwnFilesIsRefusedBeforeAnyChange) {
+  fake.AddFile("E:\\Music\\old.mp3", "old");
+  for (const std::string own : {"~Songferry run record.txt", "~SONGFERRY RUN RECORD 2.TXT", "~sfplug 00012xx",
+                                "~SF00001.PLG", "~Songferry holding"}) {
+    fake.AddFile("C:\\Music\\" + own, "songs");
+    EXPECT_EQ(Copy({"b.mp3", own}, false), "2番目の曲のファイル名が不正です") << own;
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\old.mp3"), "old");
+  }
+}
+
+// After a stop while a track was being written, the undo removes what lies under the track's name
+// only where it holds nothing but the track's first bytes: a file the user put there since stays.
+TEST_F(RunRecordTest, TheUndoRemovesOnlyTheTracksOwnPartialCopy) {
+  struct Case {
+    std::string there;   // under the announced name when the next run comes
+    std::string track;   // the track's path in the record
+    std::string message; // the next run's box
+  };
+  const std::string copied = "mix.m3uより1曲をコピーしました";
+  const std::string kept =
+      "ファイルE:\\Music\\song.m4aはSongferryが書き込んだものか確かめられないため、そのまま残しました";
+  fake.AddFile("C:\\Music\\song.m4a", "music of song.m4a");
+  for (const auto &[there, track, message] :
+       std::vector<Case>{{"music o", "C:\\Music\\song.m4a", copied},
+                         {std::string("music o\0\0\0", 10), "C:\\Music\\song.m4a", copied},
+                         {"", "C:\\Music\\gone.m4a", copied},
+                         {"my own song", "C:\\Music\\song.m4a", copied + "\n" + kept},
+                         {"music o", "C:\\Music\\gone.m4a", copied + "\n" + kept},
+                         {"music o", "\\\\server\\share\\song.m4a", copied + "\n" + kept}}) {
+    fake.AddFile("E:\\Music\\song.m4a", there);
+    fake.AddFile("E:\\Music\\~Songferry run record.txt",
+                 "Songferry run record 2\nentry\tsong.m4a\t" + track + "\t17\t0\n", FakePlatform::kHidden);
+    EXPECT_EQ(Copy({"b.mp3"}, true), message) << there;
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\song.m4a").has_value(), message != copied) << there;
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\~Songferry run record.txt"), std::nullopt);
+    fake.RemoveFile("E:\\Music\\song.m4a");
+  }
+  // The older file the run held for it cannot come back under a name the user's file took: it
+  // stays where it is, named, and the record with it.
+  fake.AddFile("E:\\Music\\song.m4a", "my own song");
+  fake.AddFolder("E:\\Music\\~Songferry holding");
+  fake.AddFile("E:\\Music\\~Songferry holding\\song.m4a", "older song");
+  fake.AddFile("E:\\Music\\~Songferry run record.txt",
+               "Songferry run record 2\nfolder\t~Songferry holding\nhold\tsong.m4a\t~Songferry holding\tsong.m4a\t\n"
+               "entry\tsong.m4a\tC:\\Music\\song.m4a\t17\t0\n",
+               FakePlatform::kHidden);
+  const auto before = Contents();
+  EXPECT_EQ(Copy({"b.mp3"}, true),
+            "ファイルsong.m4aを元に戻せませんでした(E:\\Music\\~Songferry holding\\song.m4aにあります)");
+  EXPECT_EQ(Contents(), before);
+}
+
+// A record that cannot be removed once the undo is complete is marked so: the next run removes it and
+// undoes nothing again, whatever has since come under the names it holds.
+TEST_F(RunRecordTest, ARecordThatCannotBeRemovedAfterACompleteUndoIsMarkedComplete) {
+  fake.AddFolder("E:\\Music\\~Songferry holding");
+  fake.AddFile("E:\\Music\\~Songferry holding\\z.mp3", "old z");
+  fake.AddFile("E:\\Music\\z.mp3", "");
+  const std::string record = "E:\\Music\\~Songferry run record.txt";
+  fake.AddFile(record,
+               "Songferry run record 2\nfolder\t~Songferry holding\nhold\tz.mp3\t~Songferry holding\tz.mp3\t\n"
+               "entry\tz.mp3\tC:\\Music\\z.mp3\t14\t0\n",
+               FakePlatform::kHidden);
+  fake.Fail("Delete", record);
+  EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(fake.ContentOf("E:\\Music\\z.mp3"), "old z");
+  EXPECT_NE(fake.ContentOf(record), std::nullopt);
+  fake.ClearFailures();
+  // The user's z.mp3 is back under the name the record announced: the record no longer claims it.
+  fake.AddFile("E:\\Music\\z.mp3", "");
+  EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", ""}}));
+}
+
 // A small re-sync onto a FAT drive, stopped at one step after another: what stays in the destination
 // after the stop is the user's files (less what the run was asked to clear or replace) and whole
 // copies of tracks, nothing of the run's own; the next run, not stopped, ends as an unstopped run does.

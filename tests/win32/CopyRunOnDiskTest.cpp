@@ -341,13 +341,15 @@ TEST_F(CopyRunOnDisk, TheNextRunUndoesWhatAKilledRunLeftBeforeItCopies) {
   SetFileAttributesW(Widen(scratch / ("Player\\" + holding)).c_str(), FILE_ATTRIBUTE_HIDDEN);
   scratch.Write("Player\\表.mp3", "par");
   scratch.Write("Player\\" + plug);
-  RecordedStep hold = Announced(Kind::Hold, "表.mp3");
+  RecordedStep hold = Announced(Kind::Hold, "表.mp3"), entry = Announced(Kind::Entry, "表.mp3");
   hold.folder = holding;
   hold.held = "表.mp3";
+  // The half written file holds the first bytes of its track, and nothing else.
+  scratch.Write("Music\\表.mp3", "part of a track");
+  entry.track = scratch / "Music\\表.mp3";
+  entry.trackSize = 15;
   scratch.Write("Player\\~Songferry run record.txt",
-                RecordText({Announced(Kind::Folder, holding), Announced(Kind::Plug, plug), hold,
-                            Announced(Kind::Entry, "表.mp3")},
-                           true),
+                RecordText({Announced(Kind::Folder, holding), Announced(Kind::Plug, plug), hold, entry}, true),
                 FILE_ATTRIBUTE_HIDDEN);
   scratch.Write("Music\\b.mp3", "music b");
   Copy({"..\\Music\\b.mp3"}, scratch / "Player", true);
@@ -355,6 +357,28 @@ TEST_F(CopyRunOnDisk, TheNextRunUndoesWhatAKilledRunLeftBeforeItCopies) {
   EXPECT_EQ(scratch.Names("Player"), (Names{"b.mp3", "表.mp3"}));
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\表.mp3"), "old");
   EXPECT_EQ(ReadWholeFile(scratch / "Player\\b.mp3"), "music b");
+}
+
+// A crafted record, as a shared card or an unpacked music pack may bring, that names files beside
+// the destination: the run refuses it before it changes anything, there or beside it.
+TEST_F(CopyRunOnDisk, ARecordThatNamesAnythingOutsideTheDestinationIsRefusedAndNothingIsTouched) {
+  scratch.Write("precious.txt", "precious");
+  scratch.Write("Docs\\thesis.doc", "thesis");
+  scratch.Write("Player\\old.mp3", "old");
+  CreateDirectoryW(Widen(scratch / "EmptyButMine").c_str(), nullptr);
+  const std::string record = "Player\\~Songferry run record.txt";
+  scratch.Write(record,
+                "Songferry run record 1\nentry\t..\\precious.txt\nhold\tthesis.mp3\t..\tDocs\\thesis.doc\t\n"
+                "folder\t..\\EmptyButMine\n",
+                FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(CopyError({"..\\Music\\a.mp3"}, scratch / "Player"),
+            "コピー先の記録ファイル" + scratch / record +
+                "はSongferryが読める記録ではないため、何も変更せずに中止しました");
+  EXPECT_EQ(ReadWholeFile(scratch / "precious.txt"), "precious");
+  EXPECT_EQ(ReadWholeFile(scratch / "Docs\\thesis.doc"), "thesis");
+  EXPECT_EQ(ReadWholeFile(scratch / "Player\\old.mp3"), "old");
+  EXPECT_NE(GetFileAttributesW(Widen(scratch / "EmptyButMine").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(scratch.Names("Player"), (Names{"old.mp3", "~Songferry run record.txt"}));
 }
 
 // Outside a FAT drive no step is placed, so whatever bears the program's names is the user's.
