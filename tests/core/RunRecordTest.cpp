@@ -381,6 +381,8 @@ protected:
                                 ", step " + std::to_string(step) + ": " + box + ")";
       if (undoneByItself)
         ExpectOnlyUsersFilesAndWholeTracks(trace);
+      if (stopTheUndoToo)
+        StopTheUndoAtEveryCall(finished, trace);
       const std::string next = Copy(kTracks, addMode);
       EXPECT_EQ(next.rfind("mix.m3u", 0), 0u) << next << trace;
       EXPECT_EQ(Contents(), finished) << trace;
@@ -389,7 +391,41 @@ protected:
     }
   }
 
+  // The next run stopped at each of its first calls in turn, which undo the stopped one, and each
+  // such stop followed by a run that is not stopped.
+  void StopTheUndoAtEveryCall(const Files &finished, const std::string &trace) {
+    const auto records = [&] {
+      const auto names = fake.FilesIn("E:\\Music");
+      return std::count_if(names.begin(), names.end(), [](const std::string &name) { return MayBeRecordName(name); });
+    };
+    if (records() == 0)
+      return;
+    const FakePlatform stopped = fake;
+    for (std::size_t call = 1; call <= kUndoCalls; ++call) {
+      const auto point = call % 2 ? FakePlatform::CrashPoint::BeforeEffect : FakePlatform::CrashPoint::AfterEffect;
+      fake.CrashAt(call, point);
+      bool crashed = false;
+      try {
+        Copy(kTracks, addMode);
+      } catch (const testing::SimulatedCrash &) {
+        crashed = true;
+      }
+      fake.Restart();
+      // Once the record is gone, the undo was over before the stop.
+      const bool undone = records() == 0;
+      const std::string next = Copy(kTracks, addMode);
+      const std::string where = trace + " then the undo stopped at call " + std::to_string(call);
+      EXPECT_EQ(next.rfind("mix.m3u", 0), 0u) << next << where;
+      EXPECT_EQ(Contents(), finished) << where;
+      fake = stopped;
+      if (!crashed || undone || HasFailure())
+        return;
+    }
+  }
+
+  static constexpr std::size_t kUndoCalls = 24;
   bool addMode = false;
+  bool stopTheUndoToo = false;
 };
 
 TEST_F(StoppedRunTest, ACancelAtAnyLookLeavesTheUsersFilesAndWholeTracksAndNothingOfTheRunsOwn) {
@@ -418,6 +454,53 @@ TEST_F(StoppedRunTest, ACrashAtAnyCallBeforeOrAfterItsEffectIsUndoneByTheNextRun
         }
         fake.Restart();
         return box == "crashed";
+      });
+    }
+  }
+}
+
+TEST_F(StoppedRunTest, AnUndoStoppedAtAnyCallAfterACrashIsCompletedByTheNextRun) {
+  stopTheUndoToo = true;
+  // After a crash, the next run's undo stopped in its turn.
+  for (const auto mode : {Mode{false, true, true, false}, Mode{true, false, false, true}}) {
+    StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) {
+      fake.CrashAt(step, FakePlatform::CrashPoint::AfterEffect);
+      try {
+        box = Copy(kTracks, addMode);
+      } catch (const testing::SimulatedCrash &) {
+        box = "crashed";
+      }
+      fake.Restart();
+      return box == "crashed";
+    });
+  }
+}
+
+TEST_F(StoppedRunTest, ACancelledOrFailedRunsOwnUndoStoppedAtAnyCallIsCompletedByTheNextRun) {
+  // The undo stopped at each of its calls in turn, after a cancel or a failure at every look.
+  for (const auto mode : {Mode{false, true, true, true}, Mode{true, false, false, false}}) {
+    for (const bool failing : {false, true}) {
+      if (failing && !mode.addMode)
+        continue;
+      StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) {
+        // Every third look, to keep the test short: the looks between differ little in what is undone.
+        const std::size_t look = 1 + 3 * (step / kUndoCalls), call = 1 + step % kUndoCalls;
+        if (failing)
+          fake.Fail("Copy", "C:\\Music\\y\\a.mp3");
+        std::size_t looks = 0;
+        try {
+          box = Copy(kTracks, addMode, [&](RecordingProgress &progress) {
+            if (++looks == look) {
+              progress.cancelled = !failing;
+              fake.CrashAt(call, FakePlatform::CrashPoint::BeforeEffect);
+            }
+          });
+        } catch (const testing::SimulatedCrash &) {
+          box = "crashed";
+        }
+        fake.Restart();
+        fake.ClearFailures();
+        return looks >= look;
       });
     }
   }
