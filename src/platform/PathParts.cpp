@@ -74,6 +74,13 @@ std::string PathFrom(std::string_view folder, std::string_view path) {
   return std::string(path);
 }
 
+std::string DestinationFrom(std::string_view folder, std::string_view toDir) {
+  const char letter = toDir.empty() ? '\0' : UpperAsciiLetter(toDir[0]);
+  if (toDir.size() == 2 && toDir[1] == ':' && letter >= 'A' && letter <= 'Z')
+    return std::string(toDir).append("\\");
+  return PathFrom(folder, toDir);
+}
+
 std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (auto &c : upper)

@@ -38,4 +38,10 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // they are.
 std::string PathFrom(std::string_view folder, std::string_view path);
 
+// The folder that the destination setting `toDir` names when the playlist lies in the full path
+// `folder`: as PathFrom, except that a drive letter alone ("E:") is that drive's root ("E:\"). Whoever
+// types a drive letter means the drive; its current folder, or the playlist's folder on it, would
+// have the run clear the user's own files there.
+std::string DestinationFrom(std::string_view folder, std::string_view toDir);
+
 } // namespace sf

@@ -23,7 +23,7 @@ struct RunOptions {
 // What a run starts from: the playlist and where its tracks and the destination lie.
 struct RunInput {
   std::string playList;             // the playlist file's path: its name names the playlist file
-  std::string destination;          // resolved below the playlist's folder
+  std::string destination;          // resolved below the playlist's folder (DestinationFrom)
   std::vector<std::string> tracks;  // as the playlist writes them, for the messages
   std::vector<std::string> sources; // the tracks resolved below the playlist's folder
 };

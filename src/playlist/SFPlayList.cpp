@@ -14,7 +14,7 @@ bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
   // here rather than by changing the working folder, which the system cannot set to a long path.
   const std::string listFolder = FolderPart(system_.FullPath(fileName_));
-  RunInput input{fileName_, PathFrom(listFolder, toDir), {}, {}};
+  RunInput input{fileName_, DestinationFrom(listFolder, toDir), {}, {}};
   for (std::int32_t i = 0; i < count_; ++i) {
     input.tracks.push_back(trackPaths_[i]);
     input.sources.push_back(PathFrom(listFolder, trackPaths_[i]));

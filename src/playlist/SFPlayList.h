@@ -37,9 +37,10 @@ public:
 
   // Clears the destination folder `toDir`'s "wma" and "mp3" files unless `addMode`, then copies
   // every track into it, flat, in playlist order or backwards, and reports the count with ShowInfo.
-  // Relative tracks and a relative `toDir` lie below the playlist's folder. With `numberTracks`
-  // each copy is named "NNN name", numbered in copy order from 001, in add mode after the highest
-  // number in the destination. With `skipUnchanged` a track whose copy in the destination has its
+  // Relative tracks and a relative `toDir` lie below the playlist's folder; a drive letter alone
+  // ("E:") is that drive's root, wherever the playlist lies. With `numberTracks` each copy is named
+  // "NNN name", numbered in copy order from 001, in add mode after the highest number in the
+  // destination. With `skipUnchanged` a track whose copy in the destination has its
   // name (any number), size and last-write time is left as it is (see MatchCopies). With
   // `writePlayList` the run leaves a playlist file of its copies in the destination, in the order
   // they were copied (see PlayListFile.h). False when the user cancelled the run: that too ends with

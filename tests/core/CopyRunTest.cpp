@@ -22,7 +22,7 @@ protected:
       fake.AddFile(std::string("C:\\Music\\") + name, std::string("music of ") + name);
   }
 
-  // Loads an ".m3u" at C:\Lists\mix.m3u listing `tracks`, and copies it.
+  // Loads an ".m3u" at `playList` listing `tracks`, and copies it.
   void Copy(const Lines &tracks, const std::string &destination = "E:\\Player", bool addMode = false) {
     Copy(tracks, destination, addMode, reverse);
   }
@@ -30,8 +30,8 @@ protected:
     std::string content;
     for (const auto &track : tracks)
       content += track + "\r\n";
-    fake.AddFile("C:\\Lists\\mix.m3u", testing::ShiftJisBytes(content));
-    TPlayList list(fake, "C:\\Lists\\mix.m3u");
+    fake.AddFile(playList, testing::ShiftJisBytes(content));
+    TPlayList list(fake, playList);
     list.Load();
     fake.Journal().clear();
     RecordingProgress progress(fake.Journal());
@@ -67,6 +67,7 @@ protected:
   }
 
   FakePlatform fake;
+  std::string playList = "C:\\Lists\\mix.m3u";
   std::function<void()> whileCopying;
   const char *cancelAt = nullptr; // the user cancels at the first look after this call
   bool numberTracks = false;
@@ -320,6 +321,26 @@ TEST_F(CopyRunTest, ADestinationRootTakesNoSecondSeparator) {
   EXPECT_EQ(Calls("List"), (Lines{"List F:\\*.wma", "List F:\\*.mp3"}));
   EXPECT_EQ(Calls("Copy"), (Lines{"Copy C:\\Music\\a.mp3 -> F:\\a.mp3"}));
   EXPECT_TRUE(fake.HasFile("F:\\a.mp3"));
+}
+
+TEST_F(CopyRunTest, ADriveLetterAloneIsTheDrivesRootNotThePlayListsFolderOnIt) {
+  fake.AddFile("E:\\Music\\lib.mp3", "the user's library");
+  fake.AddFile("E:\\Music\\own.mp3", "music of own.mp3");
+  fake.AddFile("E:\\old.mp3", "old");
+  playList = "E:\\Music\\mix.m3u";
+  Copy({"own.mp3", "C:\\Music\\a.mp3"}, "E:");
+  EXPECT_EQ(fake.ContentOf("E:\\Music\\lib.mp3"), "the user's library");
+  EXPECT_EQ(Calls("Delete"), (Lines{"Delete E:\\old.mp3"}));
+  auto names = fake.FilesIn("E:\\");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (Lines{"a.mp3", "own.mp3"}));
+  EXPECT_EQ(fake.ContentOf("E:\\own.mp3"), "music of own.mp3");
+
+  // A file in it is named with one separator; either case of the letter is the drive.
+  writePlayList = true;
+  fake.Fail("Write", "E:\\mix.m3u");
+  EXPECT_EQ(CopyError({"own.mp3"}, "e:"), "プレイリストe:\\mix.m3uを書き込めません");
+  EXPECT_EQ(fake.ContentOf("E:\\Music\\lib.mp3"), "the user's library");
 }
 
 // Room: what the tracks take on the destination's clusters against its free space and what the run

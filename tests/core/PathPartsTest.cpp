@@ -81,6 +81,24 @@ TEST(PathParts, ResolvesPathsFromAFolderAsTheWorkingFolderWould) {
     EXPECT_EQ(PathFrom(c.folder, c.path), c.resolved) << c.folder << " + " << c.path;
 }
 
+TEST(PathParts, ADestinationThatIsADriveLetterAloneIsTheDrivesRoot) {
+  const struct {
+    const char *folder, *toDir, *resolved;
+  } cases[] = {
+      {"E:\\Music", "E:", "E:\\"},
+      {"E:\\Music", "e:", "e:\\"},
+      {"C:\\Lists", "E:", "E:\\"},
+      {"\\\\server\\share\\Lists", "z:", "z:\\"},
+      {"E:\\Music", "E:\\", "E:\\"},
+      {"E:\\Music", "E:Out", "E:\\Music\\Out"},
+      {"E:\\Music", "Out", "E:\\Music\\Out"},
+      {"E:\\Music", "1:", "1:"},
+      {"E:\\Music", "表", "E:\\Music\\表"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(DestinationFrom(c.folder, c.toDir), c.resolved) << c.folder << " + " << c.toDir;
+}
+
 TEST(PathParts, JoinsANameToAFolderWithOneSeparator) {
   EXPECT_EQ(JoinPath("E:\\Player", "表.mp3"), "E:\\Player\\表.mp3");
   EXPECT_EQ(JoinPath("E:\\", "a.mp3"), "E:\\a.mp3");

@@ -160,9 +160,18 @@ TEST_F(WindowTest, HelpOpensTheHelpFileInTheSystemsViewerNeverInALookAlikeBeside
   // hh.exe beside the test program leaves "lookalike-ran" when it runs; a plain "hh" starts it.
   const std::string marker = FolderPartWithSeparator(ProgramPath()) + "lookalike-ran";
   DeleteFileW(Widen(marker).c_str());
-  ASSERT_GT(WinExec("hh", SW_HIDE), 31u);
-  ASSERT_TRUE(WaitUntil([&] { return Exists(marker); }));
-  DeleteFileW(Widen(marker).c_str());
+  std::wstring plainName = L"hh";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, plainName.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+  CloseHandle(started.hThread);
+  const std::unique_ptr<void, decltype(&CloseHandle)> lookAlike(started.hProcess, &CloseHandle);
+  // It holds its mark open, unshared, until it ends: deleted earlier, the mark would stay.
+  ASSERT_EQ(WaitForSingleObject(lookAlike.get(), 60000), WAIT_OBJECT_0);
+  ASSERT_TRUE(Exists(marker));
+  ASSERT_TRUE(DeleteFileW(Widen(marker).c_str()));
 
   Command(layouts::kMenuHelp);
   HWND viewer = nullptr;
