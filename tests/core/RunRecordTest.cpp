@@ -301,9 +301,10 @@ TEST_F(RunRecordTest, TheUndoRemovesOnlyTheTracksOwnPartialCopy) {
   EXPECT_EQ(Contents(), before);
 }
 
-// A record that cannot be removed once the undo is complete is marked so: the next run removes it and
-// undoes nothing again, whatever has since come under the names it holds.
-TEST_F(RunRecordTest, ARecordThatCannotBeRemovedAfterACompleteUndoIsMarkedComplete) {
+// What the undo put back is the user's, even where the undo was stopped before the record went: a
+// record that cannot be removed once the undo is complete is marked so, and the next run removes it
+// and undoes nothing again; one stopped later still knows which names it gave back.
+TEST_F(RunRecordTest, AFileTheUndoPutBackIsNeverTakenForTheRunsOwnAgain) {
   fake.AddFolder("E:\\Music\\~Songferry holding");
   fake.AddFile("E:\\Music\\~Songferry holding\\z.mp3", "old z");
   fake.AddFile("E:\\Music\\z.mp3", "");
@@ -319,6 +320,14 @@ TEST_F(RunRecordTest, ARecordThatCannotBeRemovedAfterACompleteUndoIsMarkedComple
   fake.ClearFailures();
   // The user's z.mp3 is back under the name the record announced: the record no longer claims it.
   fake.AddFile("E:\\Music\\z.mp3", "");
+  EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", ""}}));
+
+  // An undo stopped after it put the user's file back: the name is the user's again.
+  fake.AddFile(record,
+               "Songferry run record 2\nfolder\t~Songferry holding\nhold\tz.mp3\t~Songferry holding\tz.mp3\t\n"
+               "entry\tz.mp3\tC:\\Music\\z.mp3\t14\t0\nback\tz.mp3\n",
+               FakePlatform::kHidden);
   EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", ""}}));
 }
