@@ -163,7 +163,7 @@ void CopyRun::Act() {
       progress_.Repaint();
       StopIfCancelled();
       const auto trackFacts = facts_->Track(step.track);
-      record.WritingTrack(system_.FullPath(source), trackFacts.size, trackFacts.lastWrite);
+      record.WritingTrack(source, trackFacts.size, trackFacts.lastWrite);
       auto &copiesHere = copiedUnder[system_.UpperCase(step.name)];
       const auto write = [&](const std::string &to, const Platform::FileFacts &before, bool madeByRun) {
         try {
@@ -221,6 +221,7 @@ void CopyRun::Act() {
   std::vector<std::string> leftOfOwn;
   if (record.Made())
     leftOfOwn = RecordedUndo(system_, input_.destination, record).Run();
+
   if (plan.playList) {
     // Written after the tracks are placed: it takes no place in their order.
     const std::string failure = WritePlayListFile(plan.playList->copies, false);

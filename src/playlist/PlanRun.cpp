@@ -64,6 +64,10 @@ Targets LookUpTargets(RunFacts &facts, const RunPlan &plan, const FolderNames &p
   return targets;
 }
 
+// What one line of the record takes beside a copy's name: its word, the track's path in UTF-8 at
+// the longest a path may be, and the track's size and time.
+constexpr std::uint64_t kLongestRecordedPath = 3 * 260 + 64;
+
 // Throws ESFException unless the copies fit into the destination once `clearing` is deleted. Whether
 // a replaced file may also wait aside until its replacement is in place; where the system cannot
 // tell the room, nothing is refused and nothing is known to stop it.
@@ -85,6 +89,15 @@ bool CheckRoom(const RunPlan &plan, RunFacts &facts, const std::vector<ClearedFi
 
   // The playlist file and the temporary file it is written through.
   std::uint64_t needed = plan.playList ? 2 * onDisk(PlayListFileBytes(plan.playList->copies).size()) : 0;
+  // Placed in entry order, the run keeps a record: a line to announce each copy and one to mark it
+  // whole (the track's path at most as long as the system allows), with a cluster to spare for the
+  // other lines, and a cluster each for the holding folder and a folder grown by a placeholder.
+  if (plan.keepsEntryOrder) {
+    std::uint64_t recordBytes = 0;
+    for (const auto &step : plan.steps)
+      recordBytes += 2 * (step.name.size() + kLongestRecordedPath);
+    needed += onDisk(recordBytes) + 3 * unit;
+  }
   std::uint64_t available = space->freeBytes;
   std::set<std::string> freed;
   for (const auto &file : clearing) {
@@ -101,10 +114,9 @@ bool CheckRoom(const RunPlan &plan, RunFacts &facts, const std::vector<ClearedFi
   available += replaced;
   if (needed > available)
     throw ESFException(FormatText(messages::kNoRoom, Megabytes(needed, true), Megabytes(available, false)));
-  // Placed in entry order, a file that the run replaces waits aside until its replacement is in place,
-  // and the run's record, its holding folder and the folder's growth take a cluster each. Without that
-  // room the files are written over where they stand.
-  return needed + replaced + 3 * unit <= available;
+  // Placed in entry order, a file that the run replaces waits aside until its replacement is in place.
+  // Without that room the files are written over where they stand.
+  return needed + replaced <= available;
 }
 
 class Planner {

@@ -47,6 +47,19 @@ bool IsLocalTrack(std::string_view path) {
   }
 }
 
+// Whether every entry and file written over that the steps announce was then written whole.
+bool AllWritten(const std::vector<RecordedStep> &steps) {
+  using Kind = RecordedStep::Kind;
+  std::set<std::string> open;
+  for (const auto &step : steps) {
+    if (step.kind == Kind::Entry || step.kind == Kind::Over)
+      open.insert(step.name);
+    else if (step.kind == Kind::Written || step.kind == Kind::NotMade)
+      open.erase(step.name);
+  }
+  return open.empty();
+}
+
 } // namespace
 
 std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::string &destination,
@@ -93,8 +106,13 @@ void RecordedUndo::Survey() {
     const auto &record = records_[index];
     going_.insert(Upper(FileNamePart(record.path)));
     const auto &steps = record.steps;
-    // An undo that was complete left only the record to remove.
-    if (!steps.empty() && steps.back().kind == Kind::Undone)
+    // An undo that was complete left only the record to remove; a run that made and held nothing
+    // of its own and wrote every copy whole, the same.
+    const auto madeOrHeld = [](const RecordedStep &step) {
+      return step.kind == Kind::Plug || step.kind == Kind::Folder || step.kind == Kind::Hold;
+    };
+    if ((!steps.empty() && steps.back().kind == Kind::Undone) ||
+        (std::none_of(steps.begin(), steps.end(), madeOrHeld) && AllWritten(steps)))
       continue;
     // The last announcement under each name, and the last step that wrote each name whole.
     std::map<std::string, std::size_t> announced, written;
@@ -128,6 +146,9 @@ void RecordedUndo::Survey() {
         going_.insert(key);
         continue;
       }
+      // A copy written whole is the run's result, not a step to undo: nothing need be asked of it.
+      if (step.kind != Kind::Plug && writtenAfter(step.name, at))
+        continue;
       const auto facts = platform_.QueryFile(In(step.name));
       if (!facts.exists)
         continue;
@@ -137,7 +158,7 @@ void RecordedUndo::Survey() {
           plugs_.push_back(step.name);
           going_.insert(key);
         }
-      } else if (!writtenAfter(step.name, at)) {
+      } else {
         // An unfinished entry goes; a file written over in place goes only once the copy reached it.
         if (step.kind == Kind::Over && facts.size == step.size && facts.lastWrite == step.lastWrite)
           continue;

@@ -281,7 +281,7 @@ Lines ListedNames(FakePlatform &fake) {
 }
 
 // Wine lists a drive it reports as FAT by name: the run sees it within a few tries and copies as on
-// any other drive, at about the calls of a run without the order's machinery.
+// any other drive, at about the calls of a run without the order's machinery and its record.
 TEST(EntryOrder, AListingByNameIsSeenAtOnceAndCostsFewCallsMore) {
   Lines tracks;
   for (int i = 20; i > 0; --i)
@@ -308,7 +308,9 @@ TEST(EntryOrder, AListingByNameIsSeenAtOnceAndCostsFewCallsMore) {
       EXPECT_EQ(ListedNames(fake).size(), 21u);
       calls[listsByName] = run.calls;
     }
-    EXPECT_LE(calls[1] * 10, calls[0] * 11) << "add mode " << addMode << ": " << calls[1] << " against " << calls[0];
+    // Beside the probe, what the record costs: a line before each copy and one after it.
+    EXPECT_LE(calls[1] * 10, calls[0] * 11 + 10 * 2 * tracks.size())
+        << "add mode " << addMode << ": " << calls[1] << " against " << calls[0];
     std::printf("[ calls    ] add mode %d: %zu listed by name against %zu without the order\n", addMode, calls[1],
                 calls[0]);
   }
