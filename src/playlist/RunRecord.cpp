@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <set>
 
 namespace sf {
 namespace {
@@ -258,8 +259,11 @@ bool RunRecord::Note(const std::vector<RecordedStep> &announced) {
     return false;
   }
   const std::string text = RecordText(steps, false);
-  if (!platform_.AppendToFile(path_, text))
+  if (!platform_.AppendToFile(path_, text)) {
+    // A part of the lines may be there (a full drive): cut away, so that no later line merges with it.
+    platform_.CutFile(path_, length_);
     return false;
+  }
   length_ += text.size();
   steps_.insert(steps_.end(), steps.begin(), steps.end());
   return true;
@@ -270,10 +274,21 @@ HoldingFolder::HoldingFolder(Platform &platform, RunRecord &record, std::string 
 
 bool HoldingFolder::Hold(const std::string &name, const std::string &heldAs, const std::string &renamedTo) {
   using Kind = RecordedStep::Kind;
+  // Only a name that the listing shows free is announced: whatever the undo finds under it is the run's.
+  std::set<std::string> taken;
+  if (name_.empty()) {
+    const auto names = platform_.ListNames(destination_);
+    if (!names)
+      throw PlacementFailed{};
+    for (const auto &name : *names)
+      taken.insert(platform_.UpperCase(name));
+  }
   for (int number = 1; name_.empty(); ++number) {
     if (number > kMostNamesTried)
       throw PlacementFailed{};
     const std::string folder = NumberedName(kHoldingStem, number, "");
+    if (taken.count(platform_.UpperCase(folder)))
+      continue;
     if (!record_.Note(Announced(Kind::Folder, folder))) {
       if (record_.Made())
         throw PlacementFailed{};
