@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -115,15 +116,30 @@ public:
   };
   // Makes a new, empty, plain file.
   virtual MakeResult MakeEmptyFile(const std::string &path) = 0;
-  // Makes a new hidden file holding `bytes`, on the disk before this returns (not only in the
-  // system's cache): a run's record of what it is about to change.
-  virtual MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) = 0;
-  // Appends `bytes` to an existing file, on the disk before this returns; the file keeps its entry
-  // (on FAT its place in the folder). False when nothing or only part was written.
-  virtual bool AppendToFile(const std::string &path, std::string_view bytes) = 0;
-  // Cuts a file back to its first `size` bytes, on the disk before this returns; the file keeps its
-  // entry. False when the file is as it was.
-  virtual bool CutFile(const std::string &path, std::uint64_t size) = 0;
+  // A file kept open for writing: a run's record while the run works. No other program may write
+  // to it or remove it meanwhile, though any may read it. What it writes is on the disk before the
+  // call returns; the file keeps its entry (on FAT its place in the folder). Closing it keeps the
+  // file; only once it is closed can it be removed.
+  class WritingFile {
+  public:
+    virtual ~WritingFile() = default;
+    // Appends `bytes`; false when nothing or only part was written.
+    virtual bool Append(std::string_view bytes) = 0;
+    // Cuts the file back to its first `size` bytes; false when it is as it was.
+    virtual bool Cut(std::uint64_t size) = 0;
+  };
+  struct MadeFile {
+    MakeResult result = MakeResult::Failed;
+    std::unique_ptr<WritingFile> file; // while it is Made
+  };
+  // Makes a new hidden file holding `bytes`, and keeps it open for writing.
+  virtual MadeFile MakeHiddenFile(const std::string &path, std::string_view bytes) = 0;
+  struct OpenedFile {
+    std::unique_ptr<WritingFile> file; // nothing when it cannot be opened
+    bool inUse = false;                // another program keeps it open for writing
+  };
+  // Opens an existing file for writing, as no other program may meanwhile.
+  virtual OpenedFile OpenForWriting(const std::string &path) = 0;
   // Makes a new folder, hidden when asked.
   virtual MakeResult MakeFolder(const std::string &path, bool hidden) = 0;
   // Renames a file or a folder, or moves it into another folder of the same volume; never over an

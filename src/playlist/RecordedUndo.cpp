@@ -80,17 +80,31 @@ std::optional<RecordedUndo> RecordedUndo::Find(Platform &platform, const std::st
     auto reading = ReadRecord(*bytes);
     if (!reading.isRecord)
       continue;
+    // The record of a run that is working there is open for writing, by that run alone.
+    auto opened = platform.OpenForWriting(path);
+    if (opened.inUse)
+      throw ESFException(FormatText(messages::kRunningThere, platform.FullPath(destination)));
     if (!reading.steps || bytes->size() > kLargestRecord)
       throw ESFException(FormatText(messages::kRecordRefused, platform.FullPath(path)));
-    records.push_back({path, std::move(*reading.steps), reading.wholeLength, bytes->size()});
+    records.push_back({path, std::move(*reading.steps), reading.wholeLength, bytes->size(), std::move(opened.file)});
   }
   if (records.empty())
     return std::nullopt;
   return RecordedUndo(platform, destination, std::move(records));
 }
 
-RecordedUndo::RecordedUndo(Platform &platform, const std::string &destination, const RunRecord &record)
-    : RecordedUndo(platform, destination, std::vector<Record>{{record.Path(), record.Steps(), record.Length(), {}}}) {}
+namespace {
+
+std::vector<RecordedUndo::Record> OwnRecord(RunRecord &record) {
+  std::vector<RecordedUndo::Record> records;
+  records.push_back({record.Path(), record.Steps(), record.Length(), {}, record.TakeFile()});
+  return records;
+}
+
+} // namespace
+
+RecordedUndo::RecordedUndo(Platform &platform, const std::string &destination, RunRecord &record)
+    : RecordedUndo(platform, destination, OwnRecord(record)) {}
 
 RecordedUndo::RecordedUndo(Platform &platform, std::string destination, std::vector<Record> records)
     : platform_(platform), destination_(std::move(destination)), records_(std::move(records)) {
@@ -235,18 +249,16 @@ std::vector<std::string> RecordedUndo::Stuck() const {
 }
 
 bool RecordedUndo::Note(Record &record, const RecordedStep &step) {
-  if (!record.writable)
+  if (!record.file)
     return false;
   // A line that a stop cut short is cut away first: the undo's lines never merge with it.
   if (record.length != record.wholeLength) {
-    if (!platform_.CutFile(record.path, record.wholeLength)) {
-      record.writable = false;
+    if (!record.file->Cut(record.wholeLength))
       return false;
-    }
     record.length = record.wholeLength;
   }
   const std::string line = RecordText({step}, false);
-  if (!platform_.AppendToFile(record.path, line)) {
+  if (!record.file->Append(line)) {
     record.length.reset(); // a part of the line may be there
     return false;
   }
@@ -304,8 +316,14 @@ std::vector<std::string> RecordedUndo::Run() {
     lines.push_back(FormatText(messages::kAnnouncedNameKept, platform_.FullPath(In(name))));
   if (complete) {
     for (auto &record : records_) {
-      // A record that stays marked complete is removed by the next run, which undoes nothing again.
-      if (!RemoveOwn(record.path) && !Note(record, Announced(Kind::Undone, {})))
+      // Closed first: a file open for writing cannot be removed. One that stays is marked complete,
+      // and removed by the next run, which undoes nothing again.
+      auto file = std::move(record.file);
+      file.reset();
+      if (RemoveOwn(record.path))
+        continue;
+      record.file = platform_.OpenForWriting(record.path).file;
+      if (!Note(record, Announced(Kind::Undone, {})))
         lines.push_back(FormatText(messages::kRecordLeft, platform_.FullPath(record.path)));
     }
   }

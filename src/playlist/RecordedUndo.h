@@ -4,6 +4,7 @@
 #include "playlist/RunRecord.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,11 +22,13 @@ class RecordedUndo {
 public:
   // The records that interrupted runs left in `destination`, whose `names` are listed, read; nothing
   // when there are none. Throws ESFException, before anything is changed, for a record that is not
-  // one this program wrote or that names anything outside the destination.
+  // one this program wrote or that names anything outside the destination, and for one that another
+  // instance of the program keeps open: its run is working there.
   static std::optional<RecordedUndo> Find(Platform &platform, const std::string &destination,
                                           const std::optional<std::vector<std::string>> &names);
-  // The undo of this run's own record, after a cancel or an error.
-  RecordedUndo(Platform &platform, const std::string &destination, const RunRecord &record);
+  // The undo of this run's own record, after a cancel or an error, or what a run that ended well
+  // leaves of its own: it takes the record's file over.
+  RecordedUndo(Platform &platform, const std::string &destination, RunRecord &record);
 
   // The lines of kNotRestored for the files that cannot come back, their name being taken.
   std::vector<std::string> Stuck() const;
@@ -36,14 +39,16 @@ public:
   std::vector<std::string> Run();
   bool Complete() const { return complete_; }
 
-private:
   struct Record {
     std::string path;
     std::vector<RecordedStep> steps;
     std::size_t wholeLength = 0;       // up to the end of its last whole line
     std::optional<std::size_t> length; // the file's, where known
-    bool writable = true;              // the undo's lines reach it
+    // Open for writing while the undo works; the undo's lines go nowhere else.
+    std::unique_ptr<Platform::WritingFile> file;
   };
+
+private:
   struct HeldFile {
     std::size_t record; // in records_
     std::string name;   // in the destination, before the run

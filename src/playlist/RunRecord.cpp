@@ -246,12 +246,13 @@ bool RunRecord::Note(const std::vector<RecordedStep> &announced) {
     for (int number = 1; number <= kMostNamesTried; ++number) {
       const std::string path = JoinPath(destination_, NumberedName(kRecordStem, number, kRecordEnding));
       const std::string text = RecordText(steps, true);
-      const auto made = platform_.MakeHiddenFile(path, text);
-      if (made == Platform::MakeResult::Exists)
+      auto made = platform_.MakeHiddenFile(path, text);
+      if (made.result == Platform::MakeResult::Exists)
         continue;
-      if (made != Platform::MakeResult::Made)
+      if (made.result != Platform::MakeResult::Made)
         return false;
       path_ = path;
+      file_ = std::move(made.file);
       length_ = text.size();
       steps_ = steps;
       return true;
@@ -259,9 +260,10 @@ bool RunRecord::Note(const std::vector<RecordedStep> &announced) {
     return false;
   }
   const std::string text = RecordText(steps, false);
-  if (!platform_.AppendToFile(path_, text)) {
+  if (!file_ || !file_->Append(text)) {
     // A part of the lines may be there (a full drive): cut away, so that no later line merges with it.
-    platform_.CutFile(path_, length_);
+    if (file_)
+      file_->Cut(length_);
     return false;
   }
   length_ += text.size();

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,6 +93,9 @@ public:
   const std::string &Path() const { return path_; }
   // The bytes of the whole lines written.
   std::size_t Length() const { return length_; }
+  // The record, open for writing since it was made: while it is, no other instance of the program
+  // takes it for a stopped run's. Nothing once taken.
+  std::unique_ptr<Platform::WritingFile> TakeFile() { return std::move(file_); }
 
 private:
   Platform &platform_;
@@ -99,6 +103,7 @@ private:
   std::string path_;
   std::vector<RecordedStep> steps_;
   std::size_t length_ = 0;
+  std::unique_ptr<Platform::WritingFile> file_;
   RecordedStep track_; // its track fields: the track being written
 };
 

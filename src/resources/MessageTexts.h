@@ -60,6 +60,8 @@ inline constexpr char kNotRestored[] = "ファイル%sを元に戻せません�
 // outside the destination: the run changes nothing.
 inline constexpr char kRecordRefused[] =
     "コピー先の記録ファイル%sはSongferryが読める記録ではないため、何も変更せずに中止しました";
+// The destination's full path, where another instance of the program is copying now.
+inline constexpr char kRunningThere[] = "コピー先%sには、ほかのSongferryがコピーしているところです";
 // The full path of a file or folder of a stopped run's own that the undo could not remove.
 inline constexpr char kOwnFileLeft[] = "Songferryが作ったファイル%sを削除できませんでした";
 // The full path of a file under a name that a stopped run was writing, which holds something other

@@ -332,6 +332,21 @@ TEST_F(RunRecordTest, AFileTheUndoPutBackIsNeverTakenForTheRunsOwnAgain) {
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", ""}}));
 }
 
+// A second instance of the program reaching the destination while a run works there: the live run
+// keeps its record open, and the second refuses rather than take it for a stopped run's.
+TEST_F(RunRecordTest, ASecondRunWhileOneIsWorkingThereRefusesAndLeavesItsRecordAlone) {
+  fake.AddFile("E:\\Music\\z.mp3", "old z");
+  std::string second;
+  EXPECT_EQ(Copy({"b.mp3", "z.mp3"}, true,
+                 [&](RecordingProgress &) {
+                   if (second.empty() && fake.ContentOf("E:\\Music\\~Songferry run record.txt"))
+                     second = Copy({"表.mp3"}, false);
+                 }),
+            "mix.m3uより2曲をコピーしました");
+  EXPECT_EQ(second, "コピー先E:\\Musicには、ほかのSongferryがコピーしているところです");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", "music of z.mp3"}}));
+}
+
 // A small re-sync onto a FAT drive, stopped at one step after another: what stays in the destination
 // after the stop is the user's files (less what the run was asked to clear or replace) and whole
 // copies of tracks, nothing of the run's own; the next run, not stopped, ends as an unstopped run does.

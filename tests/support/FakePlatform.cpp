@@ -356,7 +356,9 @@ bool FakePlatform::RemoveFile(const std::string &path) {
   return Call([&] {
     Log("Delete " + path);
     const auto file = files_.find(Key(path));
-    if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+    // A file open for writing allows no removal, as Windows' sharing rules have it.
+    if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly) ||
+        writing_.count(Key(path)))
       return false;
     Account(file->first, file->second.content.size(), false);
     files_.erase(file);
@@ -545,10 +547,40 @@ Platform::MakeResult FakePlatform::MakeEmptyFile(const std::string &path) {
   });
 }
 
-Platform::MakeResult FakePlatform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
-  return Call([&] {
+// Writes through the fake's calls, so that each counts, can fail and can be where the process stops.
+class FakePlatform::FakeWritingFile final : public WritingFile {
+public:
+  FakeWritingFile(FakePlatform &fake, std::string path) : fake_(fake), path_(std::move(path)) {
+    fake_.writing_.insert(fake_.Key(path_));
+  }
+  ~FakeWritingFile() override { fake_.writing_.erase(fake_.Key(path_)); }
+  bool Append(std::string_view bytes) override { return fake_.AppendToFile(path_, bytes); }
+  bool Cut(std::uint64_t size) override { return fake_.CutFile(path_, size); }
+
+private:
+  FakePlatform &fake_;
+  std::string path_;
+};
+
+Platform::MadeFile FakePlatform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
+  return Call([&]() -> MadeFile {
     Log("MakeHidden " + path);
-    return MakeNewFile(path, bytes, kHidden);
+    const auto made = MakeNewFile(path, bytes, kHidden);
+    if (made != MakeResult::Made)
+      return {made, nullptr};
+    return {made, std::make_unique<FakeWritingFile>(*this, path)};
+  });
+}
+
+Platform::OpenedFile FakePlatform::OpenForWriting(const std::string &path) {
+  return Call([&]() -> OpenedFile {
+    Log("OpenForWriting " + path);
+    const auto file = files_.find(Key(path));
+    if (writing_.count(Key(path)))
+      return {nullptr, true};
+    if (FailureFor("Open", path) || file == files_.end() || (file->second.attributes & kReadOnly))
+      return {nullptr, false};
+    return {std::make_unique<FakeWritingFile>(*this, path), false};
   });
 }
 

@@ -53,9 +53,8 @@ public:
   // "FAT", "FAT32" or "exFAT" on a mounted drive, what SetFileSystem gave the drive, "NTFS" otherwise.
   std::string FileSystemOf(const std::string &path) override;
   MakeResult MakeEmptyFile(const std::string &path) override;
-  MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) override;
-  bool AppendToFile(const std::string &path, std::string_view bytes) override;
-  bool CutFile(const std::string &path, std::uint64_t size) override;
+  MadeFile MakeHiddenFile(const std::string &path, std::string_view bytes) override;
+  OpenedFile OpenForWriting(const std::string &path) override;
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
@@ -148,6 +147,9 @@ private:
   std::string Key(const std::string &path);
   // A new file of `bytes`, where no entry of that name is; what MakeEmptyFile and MakeHiddenFile answer.
   MakeResult MakeNewFile(const std::string &path, std::string_view bytes, unsigned attributes);
+  class FakeWritingFile;
+  bool AppendToFile(const std::string &path, std::string_view bytes);
+  bool CutFile(const std::string &path, std::uint64_t size);
   std::optional<int> FailureFor(const std::string &operation, const std::string &path);
   // Counts a file of `bytes` (under the key) as gone from, or with `taken` as come to, its drive.
   void Account(const std::string &key, std::uint64_t bytes, bool taken);
@@ -176,6 +178,7 @@ private:
   std::map<std::string, DiskSpace> freeSpace_;           // "E:" -> space
   std::map<std::string, std::string> fileSystems_;       // "E:" -> name
   std::map<std::string, FatVolume> fatVolumes_;          // "E:" -> its folders
+  std::set<std::string> writing_;                        // upper-cased full paths of the files open for writing
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   std::uint64_t writes_ = 0;

@@ -381,6 +381,36 @@ TEST_F(CopyRunOnDisk, ARecordThatNamesAnythingOutsideTheDestinationIsRefusedAndN
   EXPECT_EQ(scratch.Names("Player"), (Names{"old.mp3", "~Songferry run record.txt"}));
 }
 
+// Another instance of the program working in the destination keeps its record open: this run refuses
+// and undoes nothing of it; once that run is gone, its record is a stopped run's like any other.
+TEST_F(CopyRunOnDisk, ARunWorkingInAnotherProcessIsRefusedAndItsRecordLeftAlone) {
+  const std::string record = scratch / "Player\\~Songferry run record.txt";
+  wchar_t holder[MAX_PATH];
+  GetModuleFileNameW(nullptr, holder, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(holder);
+  command.replace(command.find_last_of(L'\\') + 1, std::wstring::npos, L"songferry_record_holder.exe\" \"");
+  command += Widen(record) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  const KernelHandle ownProcess(process.hProcess), thread(process.hThread);
+  for (int waited = 0; waited < 200 && !platform.OpenForWriting(record).inUse; ++waited)
+    Sleep(50);
+  scratch.Write("Player\\old.mp3", "old");
+
+  EXPECT_EQ(CopyError({"..\\Music\\a.mp3"}, scratch / "Player"),
+            "コピー先" + scratch / "Player" + "には、ほかのSongferryがコピーしているところです");
+  EXPECT_EQ(scratch.Names("Player"), (Names{"old.mp3", "~Songferry run record.txt"}));
+
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10'000);
+  Copy({"..\\Music\\a.mp3"}, scratch / "Player");
+  EXPECT_EQ(journal[journal.size() - 2], "Info mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(scratch.Names("Player"), Names{"a.mp3"});
+}
+
 // Outside a FAT drive no step is placed, so whatever bears the program's names is the user's.
 TEST_F(CopyRunOnDisk, LeavesFilesOfTheUsersThatBearTheProgramsNames) {
   const Names own{"~SFP2024.PLG", "~Songferry run record.txt", "~sfplug notes.txt"};

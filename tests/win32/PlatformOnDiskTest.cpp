@@ -122,22 +122,39 @@ TEST_F(PlatformOnDisk, MakesListsMovesAndRemovesEntriesOfRealFolders) {
   EXPECT_EQ(platform.ListEntries(d).value().size(), 0u);
 }
 
-TEST_F(PlatformOnDisk, MakesAHiddenFileWithItsBytesAndAppendsOnlyToAWritableOneThatExists) {
+// A run's record: made hidden with its first bytes, written through while it stays open, and while it
+// is open nobody else may write to it or remove it, though anyone may read it.
+TEST_F(PlatformOnDisk, AFileKeptOpenForWritingIsReadByAnyoneAndWrittenOrRemovedByNoneElse) {
   using Made = Platform::MakeResult;
   // "表" ends in the byte of "\" in Shift-JIS.
   const std::string record = scratch / "表.log";
-  ASSERT_EQ(platform.MakeHiddenFile(record, "run\r\n"), Made::Made);
-  EXPECT_TRUE(platform.QueryFile(record).hidden);
-  EXPECT_EQ(platform.MakeHiddenFile(record, "other"), Made::Exists);
-  EXPECT_EQ(platform.MakeHiddenFile(scratch / "missing\\表.log", "run"), Made::Failed);
-  EXPECT_TRUE(platform.AppendToFile(record, "a\r\n"));
-  EXPECT_TRUE(platform.AppendToFile(record, "b\r\n"));
-  EXPECT_EQ(ReadWholeFile(record), "run\r\na\r\nb\r\n");
+  {
+    auto made = platform.MakeHiddenFile(record, "run\r\n");
+    ASSERT_EQ(made.result, Made::Made);
+    EXPECT_TRUE(platform.QueryFile(record).hidden);
+    EXPECT_EQ(platform.MakeHiddenFile(record, "other").result, Made::Exists);
+    EXPECT_TRUE(made.file->Append("a\r\n"));
+    EXPECT_TRUE(made.file->Append("b\r\nc"));
+    EXPECT_TRUE(made.file->Cut(10));
+    EXPECT_TRUE(made.file->Append("d\r\n"));
+    EXPECT_EQ(ReadWholeFile(record), "run\r\na\r\nb\r\nd\r\n");
+    const auto second = platform.OpenForWriting(record);
+    EXPECT_TRUE(second.inUse && !second.file);
+    EXPECT_FALSE(platform.RemoveFile(record));
+  }
+  // Closed, it is anyone's to open, and to remove.
+  auto reopened = platform.OpenForWriting(record);
+  ASSERT_TRUE(reopened.file);
+  EXPECT_TRUE(reopened.file->Append("e\r\n"));
+  reopened.file.reset();
+  EXPECT_EQ(ReadWholeFile(record), "run\r\na\r\nb\r\nd\r\ne\r\n");
+  EXPECT_TRUE(platform.RemoveFile(record));
 
-  EXPECT_FALSE(platform.AppendToFile(scratch / "missing.log", "x"));
+  EXPECT_EQ(platform.MakeHiddenFile(scratch / "missing\\表.log", "run").result, Made::Failed);
+  EXPECT_FALSE(platform.OpenForWriting(scratch / "missing.log").file);
   EXPECT_FALSE(platform.FileExists(scratch / "missing.log"));
   scratch.Write("ro.log", "ro", FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(platform.AppendToFile(scratch / "ro.log", "x"));
+  EXPECT_FALSE(platform.OpenForWriting(scratch / "ro.log").file);
   EXPECT_EQ(ReadWholeFile(scratch / "ro.log"), "ro");
 }
 

@@ -75,6 +75,7 @@ enum class PlatformCall : std::size_t {
   FileSystemOf,
   MakeEmptyFile,
   MakeHiddenFile,
+  OpenForWriting,
   AppendToFile,
   CutFile,
   MakeFolder,
@@ -84,11 +85,10 @@ enum class PlatformCall : std::size_t {
 };
 inline constexpr std::size_t kPlatformCalls = static_cast<std::size_t>(PlatformCall::ReadXmlElements) + 1;
 inline constexpr std::array<std::string_view, kPlatformCalls> kPlatformCallNames = {
-    "UpperCase",        "FromShiftJis", "ToShiftJis",    "ReadTextFile",   "ReadWholeFile",
-    "ReplaceWholeFile", "FileExists",   "ListFiles",     "ListNames",      "RemoveFile",
-    "CopyFileOver",     "FullPath",     "QueryFile",     "FileIdentity",   "FreeSpace",
-    "ListEntries",      "FileSystemOf", "MakeEmptyFile", "MakeHiddenFile", "AppendToFile",
-    "CutFile",          "MakeFolder",   "MoveEntry",     "RemoveFolder",   "ReadXmlElements",
+    "UpperCase", "FromShiftJis", "ToShiftJis",   "ReadTextFile",  "ReadWholeFile",   "ReplaceWholeFile", "FileExists",
+    "ListFiles", "ListNames",    "RemoveFile",   "CopyFileOver",  "FullPath",        "QueryFile",        "FileIdentity",
+    "FreeSpace", "ListEntries",  "FileSystemOf", "MakeEmptyFile", "MakeHiddenFile",  "OpenForWriting",   "AppendToFile",
+    "CutFile",   "MakeFolder",   "MoveEntry",    "RemoveFolder",  "ReadXmlElements",
 };
 
 // Passes every call on to `system` and tallies it by kind. A callback that the system calls back
@@ -99,6 +99,23 @@ class CallTimingPlatform final : public Platform {
   template <typename Work> decltype(auto) Time(PlatformCall kind, Work &&work) const {
     return tallies_.Time(static_cast<std::size_t>(kind), std::forward<Work>(work));
   }
+
+  // A file kept open for writing, whose writes count as calls of their own.
+  class TimedFile final : public WritingFile {
+  public:
+    TimedFile(const CallTimingPlatform &timing, std::unique_ptr<WritingFile> file)
+        : timing_(timing), file_(std::move(file)) {}
+    bool Append(std::string_view bytes) override {
+      return timing_.Time(PlatformCall::AppendToFile, [&] { return file_->Append(bytes); });
+    }
+    bool Cut(std::uint64_t size) override {
+      return timing_.Time(PlatformCall::CutFile, [&] { return file_->Cut(size); });
+    }
+
+  private:
+    const CallTimingPlatform &timing_;
+    std::unique_ptr<WritingFile> file_;
+  };
 
 public:
   explicit CallTimingPlatform(Platform &system) : system_(system) {}
@@ -164,14 +181,17 @@ public:
   MakeResult MakeEmptyFile(const std::string &path) override {
     return Time(PlatformCall::MakeEmptyFile, [&] { return system_.MakeEmptyFile(path); });
   }
-  MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) override {
-    return Time(PlatformCall::MakeHiddenFile, [&] { return system_.MakeHiddenFile(path, bytes); });
+  MadeFile MakeHiddenFile(const std::string &path, std::string_view bytes) override {
+    auto made = Time(PlatformCall::MakeHiddenFile, [&] { return system_.MakeHiddenFile(path, bytes); });
+    if (made.file)
+      made.file = std::make_unique<TimedFile>(*this, std::move(made.file));
+    return made;
   }
-  bool AppendToFile(const std::string &path, std::string_view bytes) override {
-    return Time(PlatformCall::AppendToFile, [&] { return system_.AppendToFile(path, bytes); });
-  }
-  bool CutFile(const std::string &path, std::uint64_t size) override {
-    return Time(PlatformCall::CutFile, [&] { return system_.CutFile(path, size); });
+  OpenedFile OpenForWriting(const std::string &path) override {
+    auto opened = Time(PlatformCall::OpenForWriting, [&] { return system_.OpenForWriting(path); });
+    if (opened.file)
+      opened.file = std::make_unique<TimedFile>(*this, std::move(opened.file));
+    return opened;
   }
   MakeResult MakeFolder(const std::string &path, bool hidden) override {
     return Time(PlatformCall::MakeFolder, [&] { return system_.MakeFolder(path, hidden); });

@@ -494,55 +494,62 @@ Platform::MakeResult Win32Platform::MakeEmptyFile(const std::string &path) {
   return MakeResult::Made;
 }
 
-Platform::MakeResult Win32Platform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
-  // Written through to the disk: the record must be there before the step it announces.
+namespace {
+
+// A file open for writing with others allowed only to read it: written through to the disk, so that a
+// record is there before the step it announces.
+class OpenWritingFile final : public Platform::WritingFile {
+public:
+  explicit OpenWritingFile(HANDLE file) : file_(file) {}
+
+  bool Append(std::string_view bytes) override {
+    LARGE_INTEGER end{};
+    DWORD written = 0;
+    return SetFilePointerEx(file_.get(), end, nullptr, FILE_END) &&
+           WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file_.get());
+  }
+
+  bool Cut(std::uint64_t size) override {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(file_.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file_.get()) &&
+           FlushFileBuffers(file_.get());
+  }
+
+private:
+  KernelHandle file_;
+};
+
+} // namespace
+
+Platform::MadeFile Win32Platform::MakeHiddenFile(const std::string &path, std::string_view bytes) {
   const std::wstring wide = SystemPath(path);
-  const HANDLE made = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  const HANDLE made = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_WRITE_THROUGH, nullptr);
   if (made == INVALID_HANDLE_VALUE)
-    return MakeFailure();
-  bool whole = false;
-  {
-    const KernelHandle file(made);
-    DWORD written = 0;
-    whole = WriteFile(made, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size() && FlushFileBuffers(made);
-  }
-  if (whole)
-    return MakeResult::Made;
+    return {MakeFailure(), nullptr};
+  auto file = std::make_unique<OpenWritingFile>(made);
+  if (file->Append(bytes))
+    return {MakeResult::Made, std::move(file)};
   // A record cut short would read as one that names less than was done; and the next try would find
   // its name taken.
+  file.reset();
   DeleteFileW(wide.c_str());
-  return MakeResult::Failed;
+  return {MakeResult::Failed, nullptr};
 }
 
-bool Win32Platform::AppendToFile(const std::string &path, std::string_view bytes) {
-  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
-  if (opened == INVALID_HANDLE_VALUE)
-    return false;
-  const KernelHandle file(opened);
-  // Windows opens no read-only file for writing, but Wine run by root does: such a file stays as it is.
-  BY_HANDLE_FILE_INFORMATION facts;
-  if (!GetFileInformationByHandle(opened, &facts) || (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
-    return false;
-  DWORD written = 0;
-  return WriteFile(opened, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size() && FlushFileBuffers(opened);
-}
-
-bool Win32Platform::CutFile(const std::string &path, std::uint64_t size) {
+Platform::OpenedFile Win32Platform::OpenForWriting(const std::string &path) {
   const HANDLE opened = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_WRITE_THROUGH, nullptr);
   if (opened == INVALID_HANDLE_VALUE)
-    return false;
-  const KernelHandle file(opened);
+    return {nullptr, GetLastError() == ERROR_SHARING_VIOLATION};
+  auto file = std::make_unique<OpenWritingFile>(opened);
+  // Windows opens no read-only file for writing, but Wine run by root does: such a file stays as it is.
   BY_HANDLE_FILE_INFORMATION facts;
   if (!GetFileInformationByHandle(opened, &facts) || (facts.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
-    return false;
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(size);
-  return SetFilePointerEx(opened, at, nullptr, FILE_BEGIN) && SetEndOfFile(opened) && FlushFileBuffers(opened);
+    return {nullptr, false};
+  return {std::move(file), false};
 }
 
 Platform::MakeResult Win32Platform::MakeFolder(const std::string &path, bool hidden) {

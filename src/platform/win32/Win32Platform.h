@@ -39,9 +39,8 @@ public:
   std::optional<std::vector<FolderEntry>> ListEntries(const std::string &folder) override;
   std::string FileSystemOf(const std::string &path) override;
   MakeResult MakeEmptyFile(const std::string &path) override;
-  MakeResult MakeHiddenFile(const std::string &path, std::string_view bytes) override;
-  bool AppendToFile(const std::string &path, std::string_view bytes) override;
-  bool CutFile(const std::string &path, std::uint64_t size) override;
+  MadeFile MakeHiddenFile(const std::string &path, std::string_view bytes) override;
+  OpenedFile OpenForWriting(const std::string &path) override;
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
