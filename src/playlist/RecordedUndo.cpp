@@ -303,11 +303,13 @@ std::vector<std::string> RecordedUndo::Run() {
       lines.push_back(NotRestored(file.name, file.path));
     }
   }
+  // A folder that still holds a file named above is no leftover of its own.
+  const bool heldStays = !complete;
   for (const auto &folder : folders_) {
     bool gone = false;
     for (int tried = 0; tried < kRemovalTries && !gone; ++tried)
       gone = platform_.RemoveFolder(In(folder)) || !platform_.ListNames(In(folder));
-    if (!gone) {
+    if (!gone && !heldStays) {
       complete = false;
       lines.push_back(FormatText(messages::kOwnFileLeft, platform_.FullPath(In(folder))));
     }

@@ -638,6 +638,16 @@ TEST_F(PlayListFileRunTest, NeverWritesOverAFileThatIsNotItsOwn) {
   EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u"), PlayListFileBytes({"x.mp3"}));
 }
 
+TEST_F(PlayListFileRunTest, AfterACancelLeavesAFileOfTheUsersUnderTheOtherName) {
+  // Planned as ".m3u8" for the name beyond ASCII; stopped before that copy, the run lists plain names.
+  fake.AddFile("E:\\Player\\mix.m3u", "the user's list\r\n");
+  cancelAt = "Copy C:\\Music\\#1 表.mp3";
+  Copy({"C:\\Music\\a.mp3", "C:\\Music\\#1 表.mp3"});
+  EXPECT_FALSE(completed);
+  EXPECT_EQ(fake.ContentOf("E:\\Player\\mix.m3u"), "the user's list\r\n");
+  EXPECT_EQ(Destination(), (Lines{"a.mp3", "mix.m3u"}));
+}
+
 TEST_F(PlayListFileRunTest, AfterACancelListsWhatTheDestinationHoldsAndAFailedWriteIsTheRunsFailure) {
   cancelAt = "Copy C:\\Music\\c.mp3";
   Copy({"C:\\Music\\a.mp3", "C:\\Music\\c.mp3", "C:\\Music\\b.wma"});

@@ -140,6 +140,13 @@ protected:
     return files;
   }
 
+  // Cancels the run as the copy of `track` begins.
+  std::function<void(RecordingProgress &)> CancelAtCopyOf(const std::string &track) {
+    return [this, copy = "Copy C:\\Music\\" + track + " -> "](RecordingProgress &progress) {
+      progress.cancelled = progress.cancelled || fake.Journal().back().rfind(copy, 0) == 0;
+    };
+  }
+
   FakePlatform fake;
   bool reverse = false, numbers = false, skip = false;
 };
@@ -345,6 +352,68 @@ TEST_F(RunRecordTest, ASecondRunWhileOneIsWorkingThereRefusesAndLeavesItsRecordA
             "mix.m3uより2曲をコピーしました");
   EXPECT_EQ(second, "コピー先E:\\Musicには、ほかのSongferryがコピーしているところです");
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"z.mp3", "music of z.mp3"}}));
+}
+
+TEST_F(RunRecordTest, AStoppedRunLeavesEachFileItReplacesAsItWasOrWholeAndCounted) {
+  fake.AddFile("E:\\Music\\b.mp3", "old b");
+  fake.AddFile("E:\\Music\\keep.txt", "keep");
+  // Last in the folder: in add mode the run writes it over where it stands.
+  fake.AddFile("E:\\Music\\z.mp3", "old z");
+  const auto before = Contents();
+  fake.Fail("Copy", "C:\\Music\\z.mp3");
+  EXPECT_EQ(Copy({"z.mp3"}, true), "ファイルC:\\Music\\z.mp3のコピーに失敗しました");
+  EXPECT_EQ(Contents(), before) << "a file the failed copy never reached stays";
+  fake.ClearFailures();
+
+  // z.mp3 written over in its place, b.mp3 made anew while the old one waited aside: the box counts
+  // both, and both stay.
+  EXPECT_EQ(Copy({"z.mp3", "b.mp3", "x\\a.mp3"}, true, CancelAtCopyOf("x\\a.mp3")),
+            "コピーを中止しました(mix.m3uより2曲をコピー済み)");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"keep.txt", "keep"}, {"z.mp3", "music of z.mp3"}}));
+}
+
+TEST_F(RunRecordTest, AHeldFileThatCannotBePutBackIsNamedAndTheNextRunPutsItBack) {
+  // Before another file: in add mode the run holds it aside while it replaces it.
+  fake.AddFile("E:\\Music\\z.mp3", "old z");
+  fake.AddFile("E:\\Music\\keep.txt", "keep");
+  fake.Fail("Move", "E:\\Music\\~Songferry holding\\z.mp3");
+  EXPECT_EQ(Copy({"z.mp3"}, true, CancelAtCopyOf("z.mp3")),
+            "コピーを中止しました(mix.m3uより0曲をコピー済み)\n"
+            "ファイルz.mp3を元に戻せませんでした(E:\\Music\\~Songferry holding\\z.mp3にあります)");
+  fake.ClearFailures();
+  EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"keep.txt", "keep"}, {"z.mp3", "old z"}}));
+}
+
+TEST_F(RunRecordTest, ACancelWhileTwoNumberedCopiesSwapNumbersLeavesBothWhole) {
+  numbers = skip = true;
+  const Lines tracks = {"x\\a.mp3", "y\\a.mp3"};
+  const Files numbered = {{"001 a.mp3", "music of x\\a.mp3"}, {"002 a.mp3", "music of y\\a.mp3"}},
+              swapped = {{"001 a.mp3", "music of y\\a.mp3"}, {"002 a.mp3", "music of x\\a.mp3"}};
+  for (std::size_t look = 1;; ++look) {
+    fake = FakePlatform();
+    fake.MountFat("E:", FatFormat{FatKind::Fat32, 4096});
+    fake.AddFolder("E:\\Music");
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+      fake.AddFile("C:\\Music\\" + tracks[i], "music of " + tracks[i]);
+      fake.SetLastWrite("C:\\Music\\" + tracks[i], 133'000'000'000'000'000 + i * 864'000'000'000);
+    }
+    reverse = false;
+    Copy(tracks, false);
+    // Reversed, the copies left as they were swap numbers, one of them waiting aside meanwhile.
+    reverse = true;
+    std::size_t looks = 0;
+    const auto box = Copy(tracks, false, [&](RecordingProgress &progress) {
+      progress.cancelled = progress.cancelled || ++looks == look;
+    });
+    if (looks < look)
+      break;
+    EXPECT_EQ(box.rfind("コピーを中止しました(mix.m3uより", 0), 0u) << box;
+    const auto files = Contents();
+    EXPECT_EQ(files, files == numbered ? numbered : swapped) << "cancelled at look " << look;
+    if (HasFailure())
+      break;
+  }
 }
 
 // A small re-sync onto a FAT drive, stopped at one step after another: what stays in the destination
