@@ -135,7 +135,7 @@ TEST_F(PlatformOnDisk, AFileKeptOpenForWritingIsReadByAnyoneAndWrittenOrRemovedB
     EXPECT_EQ(platform.MakeHiddenFile(record, "other").result, Made::Exists);
     EXPECT_TRUE(made.file->Append("a\r\n"));
     EXPECT_TRUE(made.file->Append("b\r\nc"));
-    EXPECT_TRUE(made.file->Cut(10));
+    EXPECT_TRUE(made.file->Cut(11));
     EXPECT_TRUE(made.file->Append("d\r\n"));
     EXPECT_EQ(ReadWholeFile(record), "run\r\na\r\nb\r\nd\r\n");
     const auto second = platform.OpenForWriting(record);
