@@ -35,6 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       std::abort();
   }
 
+  if (!reading.isRecord)
+    return 0;
   // The record in a destination beside a folder of the user's, and the undo as the next run makes it.
   sf::testing::FakePlatform fake;
   fake.AddFile("E:\\Mine\\precious.mp3", "precious");
