@@ -385,6 +385,21 @@ TEST_F(RunRecordTest, AHeldFileThatCannotBePutBackIsNamedAndTheNextRunPutsItBack
   EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"keep.txt", "keep"}, {"z.mp3", "old z"}}));
 }
 
+// After a run that ended well, an old copy held aside that will not go is named, and the record kept
+// for it: the next run removes it.
+TEST_F(RunRecordTest, AHeldOldCopyThatWillNotGoAfterARunIsNamedAndRemovedByTheNextRun) {
+  fake.AddFile("E:\\Music\\z.mp3", "old z");
+  fake.AddFile("E:\\Music\\keep.txt", "keep");
+  const std::string held = "E:\\Music\\~Songferry holding\\z.mp3";
+  fake.Fail("Delete", held);
+  EXPECT_EQ(Copy({"z.mp3"}, true),
+            "mix.m3uより1曲をコピーしました\nSongferryが作ったファイル" + held + "を削除できませんでした");
+  EXPECT_EQ(fake.ContentOf(held), "old z");
+  fake.ClearFailures();
+  EXPECT_EQ(Copy({"b.mp3"}, true), "mix.m3uより1曲をコピーしました");
+  EXPECT_EQ(Contents(), (Files{{"b.mp3", "music of b.mp3"}, {"keep.txt", "keep"}, {"z.mp3", "music of z.mp3"}}));
+}
+
 TEST_F(RunRecordTest, ACancelWhileTwoNumberedCopiesSwapNumbersLeavesBothWhole) {
   numbers = skip = true;
   const Lines tracks = {"x\\a.mp3", "y\\a.mp3"};
