@@ -531,6 +531,18 @@ protected:
     }
   }
 
+  // Runs the tracks stopped at their `step`th call; whether the run was still going then.
+  bool CrashedAt(std::size_t step, FakePlatform::CrashPoint point, std::string &box) {
+    fake.CrashAt(step, point);
+    try {
+      box = Copy(kTracks, addMode);
+    } catch (const testing::SimulatedCrash &) {
+      box = "crashed";
+    }
+    fake.Restart();
+    return box == "crashed";
+  }
+
   static constexpr std::size_t kUndoCalls = 24;
   bool addMode = false;
   bool stopTheUndoToo = false;
@@ -553,16 +565,7 @@ TEST_F(StoppedRunTest, ACancelAtAnyLookLeavesTheUsersFilesAndWholeTracksAndNothi
 TEST_F(StoppedRunTest, ACrashAtAnyCallBeforeOrAfterItsEffectIsUndoneByTheNextRun) {
   for (const auto mode : {Mode{false, true, true, false}, Mode{true, false, false, true}}) {
     for (const auto point : {FakePlatform::CrashPoint::BeforeEffect, FakePlatform::CrashPoint::AfterEffect}) {
-      StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) {
-        fake.CrashAt(step, point);
-        try {
-          box = Copy(kTracks, addMode);
-        } catch (const testing::SimulatedCrash &) {
-          box = "crashed";
-        }
-        fake.Restart();
-        return box == "crashed";
-      });
+      StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) { return CrashedAt(step, point, box); });
     }
   }
 }
@@ -572,14 +575,7 @@ TEST_F(StoppedRunTest, AnUndoStoppedAtAnyCallAfterACrashIsCompletedByTheNextRun)
   // After a crash, the next run's undo stopped in its turn.
   for (const auto mode : {Mode{false, true, true, false}, Mode{true, false, false, true}}) {
     StopAtEveryStep(mode, false, [&](std::size_t step, std::string &box) {
-      fake.CrashAt(step, FakePlatform::CrashPoint::AfterEffect);
-      try {
-        box = Copy(kTracks, addMode);
-      } catch (const testing::SimulatedCrash &) {
-        box = "crashed";
-      }
-      fake.Restart();
-      return box == "crashed";
+      return CrashedAt(step, FakePlatform::CrashPoint::AfterEffect, box);
     });
   }
 }
