@@ -6,6 +6,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils imagemagick fonts-ipafont-gothic fonts-wine locales fp-utils
+  # scripts/build-codecs.sh: apt-get source, and the libraries' configure scripts
+  dpkg-dev pkg-config
 )
 
 missing=()
