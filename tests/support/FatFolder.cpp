@@ -120,10 +120,15 @@ void FatFolder::Depart(const Run &run, double now) {
 }
 
 std::vector<FatFolder::Entry> FatFolder::InOrder() const {
+  std::vector<const std::pair<const std::string, Run> *> order;
+  order.reserve(runs_.size());
+  for (const auto &run : runs_)
+    order.push_back(&run);
+  std::sort(order.begin(), order.end(), [](const auto *a, const auto *b) { return a->second.first < b->second.first; });
   std::vector<Entry> entries;
-  for (const auto &[key, run] : runs_)
-    entries.push_back({key, run.name, run.first + run.count - 1});
-  std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.place < b.place; });
+  entries.reserve(order.size());
+  for (const auto *run : order)
+    entries.push_back({run->first, run->second.name, run->second.first + run->second.count - 1});
   return entries;
 }
 

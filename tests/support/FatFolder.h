@@ -59,9 +59,11 @@ std::size_t EntriesForName(FatKind kind, std::string_view name);
 // One folder's entry table.
 class FatFolder {
 public:
+  // Valid until the folder changes: a folder is listed after nearly every call, and its names are
+  // not copied for it.
   struct Entry {
-    std::string key; // as the owner knows it
-    std::string name;
+    const std::string &key; // as the owner knows it
+    const std::string &name;
     std::size_t place; // the index of its last entry (a FAT name's short entry)
   };
 
