@@ -342,6 +342,33 @@ TEST(EntryOrder, ReSyncingAHundredTracksKeepsTheFolderSizeAndTakesFewCallsATrack
   }
 }
 
+// Each try that fails leaves a placeholder, and the tries are counted: on a folder where no new
+// entry ever lands in place, while a rename keeps its place (the listing shows no fault), the run
+// gives the order up after some thousands of tries of a few calls each, not millions, and copies the
+// rest where the system puts it.
+TEST(EntryOrder, AFolderWhereNoNewEntryLandsInPlaceGivesTheOrderUpWithinBoundedCalls) {
+  constexpr std::size_t kMostCalls = 25000;
+  FatFormat format;
+  format.listsNewestFirst = true;
+  FakePlatform fake;
+  fake.MountFat("E:", format);
+  fake.AddFolder("E:\\Music");
+  Lines tracks;
+  for (const char *name : {"朝の歌.mp3", "TRACK02.MP3", "Blue in Green.mp3"}) {
+    tracks.push_back(std::string("C:\\Music\\") + name);
+    fake.AddFile(tracks.back(), std::string("music of ") + name);
+  }
+  // A run past the bound is stopped there, rather than left to run for hours.
+  fake.CrashAt(kMostCalls, FakePlatform::CrashPoint::BeforeEffect);
+  OneRun run;
+  ASSERT_NO_THROW(run = RunOnce(fake, tracks, false)) << "still placing after " << kMostCalls << " calls";
+  EXPECT_EQ(run.box, "mix.m3uより3曲をコピーしました\n曲の並び順をコピー先に保てませんでした");
+  for (const auto &track : tracks)
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\" + FileNamePart(track)), "music of " + FileNamePart(track));
+  EXPECT_EQ(ListedNames(fake).size(), 3u) << "no placeholder, record or holding folder stays";
+  std::printf("[ calls    ] the order given up after %zu calls\n", run.calls);
+}
+
 // Wine lists a drive it reports as FAT by name: the run sees it within a few tries and copies as on
 // any other drive, at about the calls of a run without the order's machinery.
 TEST(EntryOrder, AListingByNameIsSeenAtOnceAndCostsFewCallsMore) {
