@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace sf {
@@ -11,7 +12,9 @@ namespace {
 
 using Kind = RecordedStep::Kind;
 
-// The most entries the never-used end of a folder's allocation holds: a cluster of 64 KiB.
+// The bytes of a folder entry, and the most entries the never-used end of a folder's allocation
+// holds where the system does not tell its cluster size: a cluster of 64 KiB.
+constexpr std::size_t kEntryBytes = 32;
 constexpr std::size_t kLargestClusterEntries = 2048;
 // Placeholder numbers count down, so that each new placeholder's name sorts before the last one's:
 // on a system that lists by name a new placeholder then never seems to land at the end.
@@ -27,11 +30,6 @@ bool OneCase(std::string_view part) {
   const bool lower = std::any_of(part.begin(), part.end(), [](char c) { return c >= 'a' && c <= 'z'; });
   const bool upper = std::any_of(part.begin(), part.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
   return !(lower && upper);
-}
-
-// The entries a name takes in a FAT folder, for counting how far placeholders fill it.
-std::size_t FatEntries(const std::string &name) {
-  return IsPlainShortName(name) ? 1 : 1 + (Utf16Length(name) + 12) / 13;
 }
 
 } // namespace
@@ -82,16 +80,16 @@ std::string EntryOrderPlacement::Folded(const std::string &name) const {
 }
 
 bool EntryOrderPlacement::InPlace(const Listing &listing, const std::string &name) const {
+  // From the end, where a new entry mostly lands: what lies before it needs no look.
   const std::string upper = Folded(name);
-  std::ptrdiff_t at = -1, after = -1;
-  for (std::size_t i = 0; i < listing.size(); ++i) {
-    const std::string entry = Folded(listing[i].name);
-    if (entry == upper)
-      at = static_cast<std::ptrdiff_t>(i);
-    else if (placed_.count(entry) || before_.count(entry))
-      after = static_cast<std::ptrdiff_t>(i);
+  for (auto entry = listing.rbegin(); entry != listing.rend(); ++entry) {
+    const std::string folded = Folded(entry->name);
+    if (folded == upper)
+      return true;
+    if (placed_.count(folded) || before_.count(folded))
+      return false;
   }
-  return at > after;
+  return false;
 }
 
 std::string EntryOrderPlacement::ListedName(const Listing &listing, const std::string &name) const {
@@ -124,18 +122,15 @@ void EntryOrderPlacement::Begin(const std::vector<std::string> &cleared) {
     return;
   // Gaps lie before the end only where files were deleted; into a folder without any, the tracks go
   // in order at its end.
-  std::size_t longest = 0, freed = 0;
-  bool shortFreed = false;
-  for (const auto &name : cleared) {
-    freed += FatEntries(name);
-    if (IsPlainShortName(name))
-      shortFreed = true;
-    else
-      longest = std::max(longest, Utf16Length(name));
-  }
   ProbeListing();
   if (!orderLost_)
-    FillNeverUsedEnd(longest, shortFreed, freed);
+    FillNeverUsedEnd();
+}
+
+std::size_t EntryOrderPlacement::EntriesOf(const std::string &name) const {
+  if (fileSystem_ == "exFAT")
+    return 2 + (Utf16Length(name) + 14) / 15;
+  return IsPlainShortName(name) ? 1 : 1 + (Utf16Length(name) + 12) / 13;
 }
 
 void EntryOrderPlacement::ProbeListing() {
@@ -194,69 +189,161 @@ bool EntryOrderPlacement::TryAgain() {
   return false;
 }
 
-void EntryOrderPlacement::FillNeverUsedEnd(std::size_t longest, bool shortFreed, std::size_t freed) {
-  // Largest first, to keep the calls few; none longer than a cleared name, whose entries are free
-  // somewhere before the end: a placeholder that finds no room at the end then lands in such a gap
-  // rather than in a new cluster of the folder.
+struct EntryOrderPlacement::Fill {
+  // Where the system tells its free space, a folder that grew shows in it: an empty file takes no
+  // cluster, and the space is read again after each note in the record, which may take one.
+  std::optional<Platform::DiskSpace> space;
+  // Announced together, made one by one: a name announced and never made is passed over.
+  std::vector<std::string> announced;
+  std::string announcedLike;
+  // The entries the fill took of the end, its placeholders' and those it freed again.
+  std::size_t taken = 0;
+};
+
+void EntryOrderPlacement::FillNeverUsedEnd() {
+  // Fewest entries first: 1, 2, 4, 9 and 21 on FAT, 3, 5, 9 and 19 on exFAT.
   std::vector<std::string> likes;
-  for (const std::size_t length :
-       {std::min<std::size_t>(longest, 255), std::size_t{104}, std::size_t{39}, std::size_t{13}}) {
-    if (length >= 13 && length <= longest && (likes.empty() || likes.back().size() > length))
-      likes.emplace_back(length, 'a');
+  for (const std::string &like : {std::string("A.MP3"), std::string(13, 'a'), std::string(39, 'a'),
+                                  std::string(104, 'a'), std::string(255, 'a')}) {
+    if (likes.empty() || PlugEntries(like) > PlugEntries(likes.back()))
+      likes.push_back(like);
   }
-  if (shortFreed || !likes.empty())
-    likes.emplace_back("A.MP3");
-  // No more than the clearing freed: a folder whose never-used end is gone lists deleted entries and
-  // the end alike, and placeholders beyond that would take the very room the tracks need.
-  const std::size_t most = std::min(kLargestClusterEntries, freed);
-  std::size_t filled = 0;
-  for (const auto &like : likes) {
-    bool landedInAGap = false;
-    while (!landedInAGap && filled < most) {
-      // Announced together, made one by one: a name announced and never made is passed over.
+  const std::string &fewest = likes.front();
+  Fill fill;
+  const auto placeOf = [&](const Listing &listing, const std::string &name) {
+    const std::string upper = Folded(name);
+    return std::find_if(listing.begin(), listing.end(),
+                        [&](const Platform::FolderEntry &entry) { return Folded(entry.name) == upper; }) -
+           listing.begin();
+  };
+
+  // The end, which no listing shows: the system puts a new entry there while it has room, even where
+  // a gap before it would hold the entry, and into the first gap that holds it only once the end is
+  // full. Two placeholders of the fewest entries: where the second lands before the first, the end
+  // held the first alone, which stays. Otherwise the first makes way for a third, which lands after
+  // the second only in the end (in a gap, it would take the first's entries or others before them),
+  // and then the second lies there too.
+  if (!MakeFillPlug(fill, fewest, 3))
+    return;
+  const std::string first = plugs_.back();
+  if (!MakeFillPlug(fill, fewest, 3)) {
+    RemovePlug(first);
+    return;
+  }
+  const std::string second = plugs_.back();
+  if (const auto listing = Entries(); placeOf(listing, second) < placeOf(listing, first)) {
+    RemovePlug(second);
+    return;
+  }
+  RemovePlug(first);
+  if (PlaceInTheEnd(fill, fewest, 3) != Landed::InTheEnd) {
+    RemovePlug(second);
+    return;
+  }
+  fill.taken = 3 * PlugEntries(fewest);
+
+  // Entries freed in the end, before the placeholder last made: one of no more entries that finds
+  // the end full lands there or before, where the listing shows it, and never makes the folder grow.
+  // Each round frees two more placeholders next to them, which makes room for larger ones.
+  RemovePlug(second);
+  std::size_t freed = 2 * PlugEntries(fewest), fitting = 1;
+  const auto countFitting = [&] {
+    while (fitting < likes.size() && PlugEntries(likes[fitting]) <= freed)
+      ++fitting;
+  };
+  countFitting();
+  // The sizes the end may still take.
+  std::size_t sizesLeft = likes.size();
+  while (fitting < likes.size()) {
+    const std::string &like = likes[fitting - 1];
+    const std::string last = plugs_.back();
+    const auto placed = PlaceInTheEnd(fill, like, 3);
+    if (placed == Landed::FillEnds)
+      return;
+    const auto next = placed == Landed::InTheEnd ? PlaceInTheEnd(fill, like, 3) : Landed::Elsewhere;
+    if (next == Landed::FillEnds)
+      return;
+    if (next == Landed::Elsewhere) {
+      sizesLeft = fitting - 1;
+      break;
+    }
+    const std::string between = plugs_[plugs_.size() - 2];
+    freed += PlugEntries(like) + EntriesOf(last);
+    RemovePlug(last);
+    RemovePlug(between);
+    countFitting();
+  }
+
+  // Largest first, to keep the calls few.
+  for (std::size_t size = std::min(sizesLeft, fitting); size-- > 0;) {
+    auto placed = Landed::InTheEnd;
+    while (placed == Landed::InTheEnd)
+      placed = PlaceInTheEnd(fill, likes[size], 32);
+    if (placed == Landed::FillEnds)
+      return;
+  }
+}
+
+std::size_t EntryOrderPlacement::PlugEntries(const std::string &like) const {
+  return EntriesOf(IsPlainShortName(like) ? std::string("~SF00000.PLG") : like);
+}
+
+bool EntryOrderPlacement::MakeFillPlug(Fill &fill, const std::string &like, std::size_t ahead) {
+  for (;;) {
+    if (fill.announced.empty() || fill.announcedLike != like) {
       std::vector<RecordedStep> batch;
-      for (int i = 0; i < 32; ++i)
+      for (std::size_t i = 0; i < ahead; ++i)
         batch.push_back(Announced(Kind::Plug, NextPlug(like)));
       if (!Announce(batch))
-        return;
-      // Where the system tells its free space, a folder that grew shows in it: an empty file takes
-      // no cluster, nor does anything else between these two looks. The fill stops there.
-      auto space = platform_.FreeSpace(destination_);
-      for (const auto &step : batch) {
-        const auto made = platform_.MakeEmptyFile(In(step.name));
-        if (made == Platform::MakeResult::Exists) {
-          Announce({Announced(Kind::NotMade, step.name)});
-          space = platform_.FreeSpace(destination_);
-          continue;
-        }
-        if (made == Platform::MakeResult::FolderFull) {
-          // A fixed root folder: the tracks need what room there is.
-          RemovePlugs();
-          return;
-        }
-        if (made != Platform::MakeResult::Made)
-          throw PlacementFailed{};
-        plugs_.push_back(step.name);
-        look_();
-        filled += FatEntries(like);
-        const auto listing = Entries();
-        if (listing.empty() || Folded(listing.back().name) != Folded(step.name)) {
-          RemoveLastPlug();
-          landedInAGap = true;
-          break;
-        }
-        if (space) {
-          const auto now = platform_.FreeSpace(destination_);
-          if (now && now->freeBytes < space->freeBytes) {
-            RemoveLastPlug();
-            return;
-          }
-        }
-        if (filled >= most)
-          break;
+        return false;
+      fill.announced.clear();
+      for (auto step = batch.rbegin(); step != batch.rend(); ++step)
+        fill.announced.push_back(step->name);
+      fill.announcedLike = like;
+      fill.space = platform_.FreeSpace(destination_);
+    }
+    const std::string plug = fill.announced.back();
+    fill.announced.pop_back();
+    const auto made = platform_.MakeEmptyFile(In(plug));
+    if (made == Platform::MakeResult::Exists) {
+      Announce({Announced(Kind::NotMade, plug)});
+      fill.space = platform_.FreeSpace(destination_);
+      continue;
+    }
+    if (made == Platform::MakeResult::FolderFull) {
+      // A fixed root folder: the tracks need what room there is.
+      RemovePlugs();
+      return false;
+    }
+    if (made != Platform::MakeResult::Made)
+      throw PlacementFailed{};
+    plugs_.push_back(plug);
+    look_();
+    if (fill.space) {
+      const auto now = platform_.FreeSpace(destination_);
+      if (now && now->freeBytes < fill.space->freeBytes) {
+        RemoveLastPlug();
+        return false;
       }
     }
+    return true;
   }
+}
+
+EntryOrderPlacement::Landed EntryOrderPlacement::PlaceInTheEnd(Fill &fill, const std::string &like, std::size_t ahead) {
+  // The end holds at most a cluster: a folder grows by one where a new entry finds no room, and its
+  // end only shrinks after that.
+  const std::size_t most = fill.space && fill.space->allocationUnit >= kEntryBytes
+                               ? static_cast<std::size_t>(fill.space->allocationUnit / kEntryBytes)
+                               : kLargestClusterEntries;
+  if (fill.taken >= most || !MakeFillPlug(fill, like, ahead))
+    return Landed::FillEnds;
+  if (const auto listing = Entries(); Folded(listing.back().name) != Folded(plugs_.back())) {
+    RemoveLastPlug();
+    return Landed::Elsewhere;
+  }
+  fill.taken += PlugEntries(like);
+  return Landed::InTheEnd;
 }
 
 bool EntryOrderPlacement::Put(const PlannedTrack &step, const WriteTrack &write) {
@@ -431,9 +518,14 @@ std::string EntryOrderPlacement::MakePlug(const std::string &like) {
   }
 }
 
-void EntryOrderPlacement::RemoveLastPlug() {
-  platform_.RemoveFile(In(plugs_.back()));
-  plugs_.pop_back();
+void EntryOrderPlacement::RemoveLastPlug() { RemovePlug(plugs_.back()); }
+
+void EntryOrderPlacement::RemovePlug(const std::string &plug) {
+  const auto found = std::find(plugs_.begin(), plugs_.end(), plug);
+  if (found == plugs_.end())
+    return;
+  platform_.RemoveFile(In(plug));
+  plugs_.erase(found);
   look_();
 }
 

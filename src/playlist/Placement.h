@@ -67,10 +67,23 @@ private:
   // the run's first entry is made or moved (a re-sync that leaves everything makes none).
   void ProbeListing();
   // Fills the never-used end of the folder's allocation with placeholders, so that the tracks fill
-  // the gaps from the front; none longer than `longest`, a cleared name's length (or a short name
-  // where `shortFreed`), and no more than the `freed` entries of the cleared names, so that no
-  // placeholder makes the folder grow.
-  void FillNeverUsedEnd(std::size_t longest, bool shortFreed, std::size_t freed);
+  // the gaps from the front. A folder without such an end gets none: they would take the gaps the
+  // tracks need, and make the folder grow.
+  void FillNeverUsedEnd();
+  // What the fill keeps between its placeholders.
+  struct Fill;
+  enum class Landed { InTheEnd, Elsewhere, FillEnds };
+  // Makes a placeholder like `like` for the fill, announcing `ahead` at a time; false where the fill
+  // ends: the record cannot be made, a fixed root takes no further entry (the tracks need what room
+  // there is), or the folder grew for it, which it then no longer holds.
+  bool MakeFillPlug(Fill &fill, const std::string &like, std::size_t ahead);
+  // Makes a placeholder like `like`, which stays where it lands in the end, listed after every
+  // entry; one that lands elsewhere goes at once.
+  Landed PlaceInTheEnd(Fill &fill, const std::string &like, std::size_t ahead);
+  // The entries a placeholder like `like` takes.
+  std::size_t PlugEntries(const std::string &like) const;
+  // The entries `name` takes in the folder.
+  std::size_t EntriesOf(const std::string &name) const;
   // Counts a try that failed; false, with the order given up, once there were too many.
   bool TryAgain();
   // Makes an empty entry for the track where it belongs; false once the order is given up, with no
@@ -87,6 +100,7 @@ private:
   // Makes an empty placeholder like `like`; its name, or empty once the order is given up.
   std::string MakePlug(const std::string &like);
   void RemoveLastPlug();
+  void RemovePlug(const std::string &plug);
   void RemovePlugs();
   // The order cannot be kept (a full FAT12/16 root, a listing by name): the rest goes where the
   // system puts it.

@@ -240,7 +240,7 @@ TEST(EntryOrder, ReSyncingOnePlayListNeverMakesTheFolderGrow) {
       const std::size_t entries = fake.FolderEntryCount("E:\\Music");
       if (run == 0)
         firstRun = entries;
-      EXPECT_EQ(entries, firstRun) << "run " << run;
+      EXPECT_EQ(entries, firstRun) << "placement " << static_cast<int>(placement) << ", run " << run;
     }
   }
 }
@@ -255,7 +255,7 @@ OneRun RunOnce(FakePlatform &fake, const Lines &tracks, bool addMode, bool skip 
   std::string content;
   for (const auto &track : tracks)
     content += track + "\r\n";
-  fake.AddFile("C:\\Lists\\mix.m3u", content);
+  fake.AddFile("C:\\Lists\\mix.m3u", testing::ShiftJisBytes(content));
   TPlayList list(fake, "C:\\Lists\\mix.m3u");
   list.Load();
   Lines journal;
@@ -278,6 +278,95 @@ Lines ListedNames(FakePlatform &fake) {
   for (const auto &entry : listing)
     names.push_back(entry.name);
   return names;
+}
+
+// Names as a music library has them: 8.3 ones, short and long Latin ones and long Japanese ones,
+// of 8 to 117 characters, numbered so that none comes twice.
+std::string TrackName(int number) {
+  static const char *const kPatterns[] = {
+      "TRACK%03d.MP3",
+      "%03d Blue in Green.mp3",
+      "%03d 海.wma",
+      "%03d 夜明けの街を歩いていく君の背中を見送った日のうた.mp3",
+      "%03d - Miles Davis - So What (Live at the Newport Jazz Festival, July 1958).mp3",
+      "t%03d.wma",
+      "%03d 桜の花びらが舞い散る季節に思い出す遠い日の約束と雨上がりの空の色 (2015 Remaster).mp3",
+      "%03d Intro.mp3",
+      "%03d The Quick Brown Fox Jumps Over the Lazy Dog While the Band Plays On and On Into the Night "
+      "(Extended Club Mix).mp3",
+  };
+  char name[512];
+  std::snprintf(name, sizeof name, kPatterns[number % std::size(kPatterns)], number);
+  return name;
+}
+
+// A clear re-sync of one playlist, again and again, where Windows places the entries, with the
+// clusters it gives a drive of 16 to 32 GB (16 KiB on FAT32, 32 KiB on exFAT): each run places the
+// tracks in copy order, at some 20 calls a track and no run at many more, and none makes the folder
+// grow, which holds the playlist as it is. So on a fresh folder, and on one that earlier tracks grew
+// into its second cluster, whose never-used end is then larger than what clearing the playlist frees.
+TEST(EntryOrder, ReSyncingAHundredTracksKeepsTheFolderSizeAndTakesFewCallsATrack) {
+  constexpr int kTracks = 100, kReSyncs = 50;
+  for (const auto kind : {FatKind::Fat32, FatKind::ExFat}) {
+    for (const bool grownBefore : {false, true}) {
+      const std::string which =
+          std::string(kind == FatKind::ExFat ? "exFAT" : "FAT32") + (grownBefore ? ", grown before" : ", fresh");
+      const std::size_t clusterBytes = kind == FatKind::ExFat ? 32768 : 16384;
+      FakePlatform fake;
+      fake.MountFat("E:", FatFormat{kind, clusterBytes});
+      fake.AddFolder("E:\\Music");
+      for (int i = 0; grownBefore && fake.FolderEntryCount("E:\\Music") <= clusterBytes / 32; ++i)
+        fake.AddFile("E:\\Music\\" + TrackName(i), "old");
+      Lines tracks, names;
+      for (int i = 0; i < kTracks; ++i) {
+        tracks.push_back("C:\\Music\\" + TrackName(i));
+        fake.AddFile(tracks.back(), "music " + std::to_string(i));
+        names.push_back(TrackName(i));
+      }
+      const std::size_t entries = fake.FolderEntryCount("E:\\Music");
+      std::size_t calls = 0, mostInARun = 0;
+      for (int run = 0; run < kReSyncs; ++run) {
+        const auto resync = RunOnce(fake, tracks, false);
+        ASSERT_EQ(resync.box, "mix.m3uより100曲をコピーしました") << which << ", run " << run;
+        ASSERT_EQ(ListedNames(fake), names) << which << ", run " << run;
+        EXPECT_EQ(fake.FolderEntryCount("E:\\Music"), entries) << which << ", run " << run;
+        calls += resync.calls;
+        mostInARun = std::max(mostInARun, resync.calls);
+      }
+      EXPECT_LE(calls, std::size_t{20} * kTracks * kReSyncs) << which;
+      EXPECT_LE(mostInARun, std::size_t{30} * kTracks) << which;
+      std::printf("[ figures  ] %s: %zu entries before, %zu after %d runs, %.1f calls a track, at most %zu in a run\n",
+                  which.c_str(), entries, fake.FolderEntryCount("E:\\Music"), kReSyncs,
+                  static_cast<double>(calls) / (kTracks * kReSyncs), mostInARun);
+    }
+  }
+}
+
+// Each try that fails leaves a placeholder, and the tries are counted: on a folder where no new
+// entry ever lands in place, while a rename keeps its place (the listing shows no fault), the run
+// gives the order up after some thousands of tries of a few calls each, not millions, and copies the
+// rest where the system puts it.
+TEST(EntryOrder, AFolderWhereNoNewEntryLandsInPlaceGivesTheOrderUpWithinBoundedCalls) {
+  constexpr std::size_t kMostCalls = 25000;
+  FatFormat format;
+  format.listsNewestFirst = true;
+  FakePlatform fake;
+  fake.MountFat("E:", format);
+  fake.AddFolder("E:\\Music");
+  Lines tracks;
+  for (const char *name : {"朝の歌.mp3", "TRACK02.MP3", "Blue in Green.mp3"}) {
+    tracks.push_back(std::string("C:\\Music\\") + name);
+    fake.AddFile(tracks.back(), std::string("music of ") + name);
+  }
+  // A run past the bound is stopped there, rather than left to run for hours.
+  fake.CrashAt(kMostCalls, FakePlatform::CrashPoint::BeforeEffect);
+  OneRun run;
+  ASSERT_NO_THROW(run = RunOnce(fake, tracks, false)) << "still placing after " << kMostCalls << " calls";
+  EXPECT_EQ(run.box, "mix.m3uより3曲をコピーしました\n曲の並び順をコピー先に保てませんでした");
+  for (const auto &track : tracks)
+    EXPECT_EQ(fake.ContentOf("E:\\Music\\" + FileNamePart(track)), "music of " + FileNamePart(track));
+  EXPECT_EQ(ListedNames(fake).size(), 3u) << "no placeholder, record or holding folder stays";
+  std::printf("[ calls    ] the order given up after %zu calls\n", run.calls);
 }
 
 // Wine lists a drive it reports as FAT by name: the run sees it within a few tries and copies as on

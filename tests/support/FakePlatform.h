@@ -70,7 +70,10 @@ public:
   // as the system's copies do; other files count their writes instead.
   void SetLastWrite(const std::string &path, std::uint64_t fileTime);
   // The working folder the program started in ("C:\" unless set).
-  void SetWorkingFolder(const std::string &path) { workingFolder_ = Absolute(path); }
+  void SetWorkingFolder(const std::string &path) {
+    workingFolder_ = Absolute(path);
+    keys_.clear();
+  }
   // Writes the value into the profile file's content, as the program's own writer does.
   void SetProfileValue(const std::string &path, const std::string &section, const std::string &key,
                        const std::string &value);
@@ -181,6 +184,9 @@ private:
   std::set<std::string> writing_;                        // upper-cased full paths of the files open for writing
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
+  // Key's answers by path, which a call asks for several times over: until the working folder or
+  // a link changes.
+  std::map<std::string, std::string> keys_;
   std::uint64_t writes_ = 0;
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";

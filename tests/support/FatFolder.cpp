@@ -64,7 +64,7 @@ bool FatFolder::Put(const std::string &key, const std::string &name, std::mt1993
   const auto first = Allocate(count, random);
   if (!first)
     return false;
-  runs_[key] = {given, *first, count};
+  runs_[key] = {given, *first, count, ++runsMade_};
   return true;
 }
 
@@ -82,7 +82,9 @@ bool FatFolder::Rename(const std::string &from, const std::string &to, const std
   // The new name is looked up before the old one is remembered: a change of case alone stays one.
   const auto [given, count] = Arriving(name, now);
   auto first = runs_.at(from).first;
+  auto born = runs_.at(from).born;
   if (runs_.at(from).count != count) {
+    born = ++runsMade_;
     const auto found = Allocate(count, random);
     if (!found)
       return false;
@@ -92,7 +94,7 @@ bool FatFolder::Rename(const std::string &from, const std::string &to, const std
   }
   Depart(runs_.at(from), now);
   runs_.erase(from);
-  runs_[to] = {given, first, count};
+  runs_[to] = {given, first, count, born};
   return true;
 }
 
@@ -120,10 +122,17 @@ void FatFolder::Depart(const Run &run, double now) {
 }
 
 std::vector<FatFolder::Entry> FatFolder::InOrder() const {
+  std::vector<const std::pair<const std::string, Run> *> order;
+  order.reserve(runs_.size());
+  for (const auto &run : runs_)
+    order.push_back(&run);
+  std::sort(order.begin(), order.end(), [&](const auto *a, const auto *b) {
+    return format_.listsNewestFirst ? a->second.born > b->second.born : a->second.first < b->second.first;
+  });
   std::vector<Entry> entries;
-  for (const auto &[key, run] : runs_)
-    entries.push_back({key, run.name, run.first + run.count - 1});
-  std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.place < b.place; });
+  entries.reserve(order.size());
+  for (const auto *run : order)
+    entries.push_back({run->first, run->second.name, run->second.first + run->second.count - 1});
   return entries;
 }
 

@@ -49,6 +49,9 @@ struct FatFormat {
   // A folder lists its entries by name (upper-cased, byte order), as Wine does on a drive it reports
   // as FAT, while they are still placed as the driver places them.
   bool listsByName = false;
+  // A folder lists its newest name first, and a name renamed in place where it was: no new entry
+  // ever lands after the others. No system does so; it is the worst a placement can do.
+  bool listsNewestFirst = false;
 };
 
 // The entries a file or folder of this name takes in a folder: FAT needs one short entry, and a long
@@ -59,9 +62,11 @@ std::size_t EntriesForName(FatKind kind, std::string_view name);
 // One folder's entry table.
 class FatFolder {
 public:
+  // Valid until the folder changes: a folder is listed after nearly every call, and its names are
+  // not copied for it.
   struct Entry {
-    std::string key; // as the owner knows it
-    std::string name;
+    const std::string &key; // as the owner knows it
+    const std::string &name;
     std::size_t place; // the index of its last entry (a FAT name's short entry)
   };
 
@@ -78,7 +83,7 @@ public:
   bool Rename(const std::string &from, const std::string &to, const std::string &name, std::mt19937 &random,
               double now);
 
-  // What is in the folder, in entry order.
+  // What is in the folder, in the order it lists it: entry order, unless it lists the newest first.
   std::vector<Entry> InOrder() const;
   std::optional<std::size_t> PlaceOf(const std::string &key) const;
   // The name the entry of `key` got, which tunnelling may have given it; empty for none.
@@ -94,6 +99,7 @@ private:
     std::string name;
     std::size_t first;
     std::size_t count;
+    std::uint64_t born; // the runs made in the folder before it, and it; a rename in place keeps it
   };
   // A long name that left the folder, kept by the upper-cased short name it had.
   struct Departed {
@@ -122,6 +128,7 @@ private:
   std::vector<bool> taken_;     // in use, by an entry of a name or by ".", ".." and the like
   std::size_t neverUsed_ = 0;   // from here on no entry was ever used
   std::size_t deletedHint_ = 0; // the driver's lowest deleted entry, where it looks for a free run
+  std::uint64_t runsMade_ = 0;  // for a run's `born`
   std::map<std::string, Run> runs_;
   std::map<std::string, Departed> departed_; // by upper-cased short name
 };
