@@ -69,6 +69,8 @@ EntryOrderPlacement::Listing EntryOrderPlacement::Entries() {
   look_();
   if (!listing)
     throw PlacementFailed{};
+  lastListing_ = *listing;
+  listedNames_.reset();
   return std::move(*listing);
 }
 
@@ -102,8 +104,12 @@ std::string EntryOrderPlacement::ListedName(const Listing &listing, const std::s
 bool EntryOrderPlacement::Announce(const std::vector<RecordedStep> &steps) {
   if (record_.Note(steps))
     return true;
-  // Without a record nothing of the run's own may be made: a stop would leave it for good.
-  if (record_.Made())
+  // Without a record nothing of the run's own may be made: a stop would leave it for good. The room
+  // counted for the record holds the lines of the copies, not of every placeholder: a placeholder
+  // whose line finds no room gives the order up.
+  const bool onlyPlugs =
+      std::all_of(steps.begin(), steps.end(), [](const RecordedStep &step) { return step.kind == Kind::Plug; });
+  if (record_.Made() && !onlyPlugs)
     throw PlacementFailed{};
   LoseOrder();
   return false;
@@ -488,14 +494,26 @@ void EntryOrderPlacement::PlugUntilInPlace(const std::string &like) {
 }
 
 std::string EntryOrderPlacement::NextPlug(const std::string &like) {
-  const std::string number = std::to_string(kPlugNumbers - ++plugNumber_ % kPlugNumbers);
-  const std::string digits = std::string(5 - number.size(), '0') + number;
-  if (IsPlainShortName(like))
-    return "~SF" + digits + ".PLG";
-  // Up to 13 characters take one long-name entry on FAT, up to 15 one on exFAT.
-  std::string plug = "~sfplug " + digits;
-  plug.resize(std::max(Utf16Length(like), plug.size()), 'x');
-  return plug;
+  // Only a name that the latest listing shows free is announced, nor the name a probe is renamed to:
+  // what the undo finds under it is the run's own.
+  if (!listedNames_) {
+    listedNames_.emplace();
+    for (const auto &entry : lastListing_)
+      listedNames_->insert(Folded(entry.name));
+  }
+  for (std::uint32_t tried = 0;; ++tried) {
+    const std::string number = std::to_string(kPlugNumbers - ++plugNumber_ % kPlugNumbers);
+    const std::string digits = std::string(5 - number.size(), '0') + number;
+    std::string plug = "~SF" + digits + ".PLG";
+    if (!IsPlainShortName(like)) {
+      // Up to 13 characters take one long-name entry on FAT, up to 15 one on exFAT.
+      plug = "~sfplug " + digits;
+      plug.resize(std::max(Utf16Length(like), plug.size()), 'x');
+    }
+    if (tried >= kPlugNumbers ||
+        (!listedNames_->count(Folded(plug)) && !listedNames_->count(Folded("0" + plug.substr(1)))))
+      return plug;
+  }
 }
 
 std::string EntryOrderPlacement::MakePlug(const std::string &like) {

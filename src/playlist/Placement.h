@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -121,6 +122,8 @@ private:
   bool orderLost_ = false;
   bool probed_ = false;
   std::uint32_t plugNumber_ = 0;
+  Listing lastListing_;                              // the latest listing of the destination
+  std::optional<std::set<std::string>> listedNames_; // its names, folded, once asked for
   std::size_t tries_ = 0, budget_ = 0;
 };
 

@@ -440,6 +440,7 @@ protected:
     bool addMode, numbers, skip, reverse;
   };
   static inline const Lines kTracks = {"x\\a.mp3", "b.mp3", "y\\a.mp3", "z.mp3"};
+  static inline const Lines kUsersEmptyFiles = {"~sfplug 99998", "0sfplug 99997", "~SF99996.PLG"};
 
   void SetUp(const Mode &mode) {
     fake = FakePlatform();
@@ -450,6 +451,9 @@ protected:
     fake.AddFile("E:\\Music\\keep.txt", "keep");
     fake.AddFile("E:\\Music\\old.mp3", "old");
     fake.AddFile("E:\\Music\\z.mp3", "old z");
+    // Empty files of the user's under the names the run's first placeholders would take.
+    for (const auto &name : kUsersEmptyFiles)
+      fake.AddFile("E:\\Music\\" + name, "");
     addMode = mode.addMode;
     numbers = mode.numbers;
     skip = mode.skip;
@@ -463,14 +467,17 @@ protected:
   void ExpectOnlyUsersFilesAndWholeTracks(const std::string &trace) {
     const auto files = Contents();
     for (const auto &[name, content] : files) {
-      const bool users =
-          name == "keep.txt" || (name == "old.mp3" && content == "old") || (name == "z.mp3" && content == "old z");
+      const bool users = name == "keep.txt" || (name == "old.mp3" && content == "old") ||
+                         (name == "z.mp3" && content == "old z") ||
+                         std::count(kUsersEmptyFiles.begin(), kUsersEmptyFiles.end(), name) == 1;
       const bool track = content == "music of b.mp3, changed" ||
                          std::any_of(kTracks.begin(), kTracks.end(),
                                      [&](const std::string &track) { return content == "music of " + track; });
       EXPECT_TRUE(users || track) << name << " holding " << content << trace;
     }
     EXPECT_EQ(files.count("keep.txt"), 1u) << trace;
+    for (const auto &name : kUsersEmptyFiles)
+      EXPECT_EQ(files.count(name), 1u) << name << trace;
   }
 
   // Stops the run at step 1, 2, ... by `stopAt`, which returns false once the run ended before it.
