@@ -147,7 +147,7 @@ std::optional<RecordedStep> ParseStep(std::string_view line) {
     step.held = fields[3];
     step.renamedTo = fields[4];
     // A held file waits under its own name or the one it is to take, nowhere else.
-    if (!IsPlainName(step.name) || !IsHoldingName(step.folder) ||
+    if (!IsPlainName(step.name) || !IsHoldingName(step.folder) || step.held.empty() ||
         (!step.renamedTo.empty() && !IsPlainName(step.renamedTo)) ||
         (step.held != step.name && step.held != step.renamedTo))
       return std::nullopt;

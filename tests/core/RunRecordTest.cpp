@@ -75,6 +75,7 @@ TEST(RunRecordText, ReadsBackWhatItWroteUpToTheLastWholeLineAndNothingThatNamesM
                                  "entry\ta.mp3\tC:\\a.mp3\t1",
                                  "hold\tthesis.mp3\t..\tDocs\\thesis.doc\t",
                                  "hold\tz.mp3\t~Songferry holding\tother.mp3\t",
+                                 "hold\tz.mp3\t~Songferry holding\t\t",
                                  "hold\tz.mp3\tMy folder\tz.mp3\t",
                                  "folder\t..\\EmptyButMine",
                                  "folder\tMy folder",
