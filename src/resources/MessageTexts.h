@@ -74,8 +74,8 @@ inline constexpr char kRecordLeft[] = "記録ファイル%sを削除できませ
 inline constexpr char kPlayListFileUnwritable[] = "プレイリスト%sを書き込めません";
 inline constexpr char kPlayListFileNotOwn[] = "コピー先の%sはSongferryが作ったものではないため上書きできません";
 
-// The full path of a track that could not be converted to MP3; the reason follows on the next line
-//. The run changes nothing.
+// The full path of a track that could not be converted to MP3; the reason follows on the next
+// line. The run changes nothing.
 inline constexpr char kCannotConvert[] = "ファイル%sを変換できません";
 // The progress window while tracks convert: its caption, and its label with the track's file name.
 inline constexpr char kConvertingCaption[] = "ファイルの変換中";
