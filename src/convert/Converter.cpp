@@ -6,8 +6,8 @@
 namespace sf {
 namespace {
 
-constexpr std::string_view kConvertedExtensions[] = {"flac", "m4a", "mp4", "m4b", "aac", "ogg",
-                                                    "oga",  "opus", "wav", "aif", "aiff"};
+constexpr std::string_view kConvertedExtensions[] = {"flac", "m4a",  "mp4", "m4b", "aac", "ogg",
+                                                     "oga",  "opus", "wav", "aif", "aiff"};
 
 std::uint32_t BigEndian(std::string_view bytes, bool syncSafe) {
   std::uint32_t value = 0;

@@ -33,7 +33,8 @@ std::optional<int> OwnTrackNumber(std::string_view name) {
 
 std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMatch> &tracks,
                                                     const std::vector<FileInDestination> &files, bool numbered,
-                                                    const std::string &fileSystem, const UpperCaseFn &upperCase) {
+                                                    const std::string &fileSystem, const UpperCaseFn &upperCase,
+                                                    const MarkFn &markOf) {
   const bool localTime = fileSystem.rfind("FAT", 0) == 0;
   // The files that may be copies, by the track name they would answer to, upper-cased, with their numbers.
   std::multimap<std::string, std::pair<int, std::size_t>> candidates;
@@ -57,14 +58,17 @@ std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMat
   for (std::size_t t = 0; t < tracks.size(); ++t) {
     if (!numbered && lastOfName[names[t]] != t)
       continue;
-    const auto &track = tracks[t].facts;
+    const auto &track = tracks[t];
+    const auto isCopy = [&](const Platform::FileFacts &file, std::size_t index) {
+      if (track.converted)
+        return markOf && markOf(index) == track.converted;
+      return file.size == track.facts.size && SameTime(file.lastWrite, track.facts.lastWrite, localTime);
+    };
     std::optional<std::pair<int, std::size_t>> best;
     const auto [from, to] = candidates.equal_range(names[t]);
     for (auto candidate = from; candidate != to; ++candidate) {
       const auto [number, index] = candidate->second;
-      const auto &file = files[index].facts;
-      if (!taken[index] && file.size == track.size && SameTime(file.lastWrite, track.lastWrite, localTime) &&
-          (!best || number < best->first))
+      if (!taken[index] && (!best || number < best->first) && isCopy(files[index].facts, index))
         best = candidate->second;
     }
     if (best) {

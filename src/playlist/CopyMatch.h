@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Converter.h"
 #include "platform/Platform.h"
 
 #include <cstddef>
@@ -11,10 +12,12 @@
 
 namespace sf {
 
-// A track whose copy is looked for: its file name, without folder or number, and its facts.
+// A track whose copy is looked for: its copy's name, without folder or number, and its facts; for a
+// track that arrives as an MP3, what that MP3 says it was made from.
 struct TrackToMatch {
   std::string name;
   Platform::FileFacts facts;
+  std::optional<ConvertedMark> converted;
 };
 
 // A file of the destination: its name there and its facts.
@@ -29,6 +32,8 @@ std::optional<int> OwnTrackNumber(std::string_view name);
 
 // Upper-cases a whole text as the system does (Platform::UpperCase).
 using UpperCaseFn = std::function<std::string(std::string_view)>;
+// What the file of `files` at an index says it was made from (RunFacts::Mark).
+using MarkFn = std::function<std::optional<ConvertedMark>(std::size_t file)>;
 
 // Which of `files` already is the copy of each of `tracks` (given in copy order), by its index in
 // `files`; nothing for a track that must be copied. A file is a track's copy when
@@ -37,6 +42,7 @@ using UpperCaseFn = std::function<std::string(std::string_view)>;
 //  - its size is the track's, and its last write (FILETIME, 100 ns) lies at most 2 seconds from the
 //    track's; on a `fileSystem` of the FAT family ("FAT", "FAT32") also one hour and at most 2
 //    seconds from it: FAT keeps local time, which a change to or from daylight-saving time moves;
+//    for a track that arrives as an MP3, what the file says (`markOf`) is what the track's says;
 //  - it is a file, neither read-only, hidden nor system: a run could not replace it.
 // A file is the copy of one track at most: the tracks choose in order, each the file with the lowest
 // number of those left. Without numbers, tracks of one name share what the last of them finds, as
@@ -44,6 +50,7 @@ using UpperCaseFn = std::function<std::string(std::string_view)>;
 // copying.
 std::vector<std::optional<std::size_t>> MatchCopies(const std::vector<TrackToMatch> &tracks,
                                                     const std::vector<FileInDestination> &files, bool numbered,
-                                                    const std::string &fileSystem, const UpperCaseFn &upperCase);
+                                                    const std::string &fileSystem, const UpperCaseFn &upperCase,
+                                                    const MarkFn &markOf = nullptr);
 
 } // namespace sf

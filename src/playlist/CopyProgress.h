@@ -5,6 +5,9 @@
 
 namespace sf {
 
+// What the progress window says the run is doing.
+enum class RunStage { Copying, Converting };
+
 // What a copy run tells the user while it works: the progress window's operations, and the
 // information box at the end.
 class TCopyProgress {
@@ -12,6 +15,8 @@ public:
   virtual ~TCopyProgress() = default;
 
   virtual void SetMaximum(std::int32_t maximum) = 0;
+  // The window's caption: copying until told otherwise.
+  virtual void SetStage(RunStage stage) = 0;
   virtual void Show() = 0;
   virtual void SetFileLabel(const std::string &text) = 0;
   virtual void SetPosition(std::int32_t position) = 0;

@@ -32,10 +32,26 @@ std::string JoinLines(const std::vector<std::string> &lines) {
 
 } // namespace
 
-CopyRun::CopyRun(Platform &system, TCopyProgress &progress, RunInput input, RunOptions options)
-    : system_(system), progress_(progress), input_(std::move(input)), options_(options) {}
+CopyRun::CopyRun(Platform &system, TCopyProgress &progress, RunInput input, RunOptions options,
+                 const Conversion *conversion)
+    : system_(system), progress_(progress), input_(std::move(input)), options_(options), conversion_(conversion) {
+  if (conversion_)
+    options_.convertTo = conversion_->quality;
+}
 
 bool CopyRun::Run() {
+  // However the run ends, the cache lets go of its files and keeps to its size.
+  struct TrimCache {
+    const Conversion *conversion;
+    ~TrimCache() {
+      try {
+        if (conversion)
+          conversion->cache.Trim();
+      } catch (...) {
+        // A cache left too large is trimmed after the next run.
+      }
+    }
+  } trim{conversion_};
   try {
     DecideAndAct();
   } catch (const Cancelled &cancelled) {
@@ -66,10 +82,7 @@ void CopyRun::StopIfCancelled() {
 void CopyRun::DecideAndAct() {
   progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
   progress_.Show();
-  const auto factsOf = [&](Platform &seen) {
-    return std::make_unique<FactsOnDisk>(seen, input_.destination, input_.sources, [this] { LookAtQueue(); });
-  };
-  facts_ = factsOf(system_);
+  LearnFacts();
   // A run that was stopped left its record. Every record is checked before anything changes; the
   // undo then comes first, so that a run refused by its plan leaves nothing of the stopped one
   // behind, and the plan decides on what the undo really left (on FAT a file's identity is its
@@ -82,9 +95,9 @@ void CopyRun::DecideAndAct() {
     undoNotes_ = interrupted->Run();
     if (!interrupted->Complete())
       throw ESFException(JoinLines(undoNotes_));
-    facts_ = factsOf(system_);
+    LearnFacts();
     try {
-      plan_ = PlanRun(input_, options_, *facts_);
+      plan_ = Decide();
     } catch (const ESFException &refused) {
       std::string message = refused.what();
       AddLines(message, undoNotes_);
@@ -92,8 +105,79 @@ void CopyRun::DecideAndAct() {
     }
   }
   if (!plan_)
-    plan_ = PlanRun(input_, options_, *facts_);
+    plan_ = Decide();
   Act();
+}
+
+void CopyRun::LearnFacts() {
+  facts_ = std::make_unique<FactsOnDisk>(system_, input_.destination, input_.sources, [this] { LookAtQueue(); });
+}
+
+RunPlan CopyRun::Decide() {
+  if (!conversion_)
+    return PlanRun(input_, options_, *facts_);
+  input_.converted = ConvertedMarks(input_, options_, *facts_);
+  // Every refusal but the room's comes before a conversion, which may take minutes; the room is
+  // checked once the MP3s and their sizes are known. Which copies are left as they are, and so need no
+  // MP3, only the plan knows.
+  std::vector<bool> made(input_.tracks.size());
+  for (bool sizesKnown = false;; sizesKnown = true) {
+    RunPlan plan = PlanRun(input_, options_, *facts_, sizesKnown);
+    std::vector<std::int32_t> pending;
+    for (std::int32_t track = 0; track < static_cast<std::int32_t>(made.size()); ++track) {
+      if (input_.converted[track] && !plan.leftAs[track] && !made[track])
+        pending.push_back(track);
+    }
+    if (pending.empty() && sizesKnown)
+      return plan;
+    if (!pending.empty()) {
+      Convert(pending);
+      for (const auto track : pending)
+        made[track] = true;
+      LearnFacts();
+    }
+  }
+}
+
+void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
+  ConvertCache &cache = conversion_->cache;
+  const auto jobOf = [&](std::int32_t track) {
+    const auto &mark = *input_.converted[track];
+    return ConvertJob{system_.FullPath(input_.sources[track]), mark.size, mark.lastWrite, mark.quality};
+  };
+  // What the cache holds needs no converting, and no converting window.
+  std::vector<std::int32_t> missing;
+  for (const auto track : tracks) {
+    if (const auto found = cache.Find(jobOf(track))) {
+      cache.Hold(*found);
+      input_.sources[track] = *found;
+    } else {
+      missing.push_back(track);
+    }
+    LookAtQueue();
+  }
+  if (missing.empty())
+    return;
+  progress_.SetStage(RunStage::Converting);
+  progress_.SetMaximum(static_cast<std::int32_t>(missing.size()));
+  for (std::size_t k = 0; k < missing.size(); ++k) {
+    const std::int32_t track = missing[k];
+    const ConvertJob job = jobOf(track);
+    progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(job.source)));
+    progress_.SetPosition(static_cast<std::int32_t>(k + 1));
+    progress_.Repaint();
+    StopIfCancelled();
+    const auto made = cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
+    if (!made.reason.empty())
+      throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + made.reason);
+    cache.Hold(made.path);
+    input_.sources[track] = made.path;
+  }
+  progress_.SetStage(RunStage::Copying);
+  progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
+  progress_.SetFileLabel({});
+  progress_.SetPosition(0);
+  progress_.Repaint();
 }
 
 void CopyRun::Act() {

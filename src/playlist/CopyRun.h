@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/ConvertCache.h"
+#include "convert/Converter.h"
 #include "platform/Platform.h"
 #include "playlist/CopyProgress.h"
 #include "playlist/RunFacts.h"
@@ -14,13 +16,23 @@
 
 namespace sf {
 
+// How a run converts the tracks that the player cannot play: with what, keeping the MP3s where, and
+// at which quality.
+struct Conversion {
+  Converter &converter;
+  ConvertCache &cache;
+  ConvertQuality quality = ConvertQuality::Standard;
+};
+
 // One run of a playlist's tracks into a folder. It decides first (PlanRun), undoing beforehand what
 // a stopped run left, then carries the plan out: it clears, renames, puts each copy in place, writes
 // the playlist file and reports. A cancel or an error at any step undoes, from the run's own record,
 // what it made or moved of its own.
 class CopyRun {
 public:
-  CopyRun(Platform &system, TCopyProgress &progress, RunInput input, RunOptions options);
+  // Without `conversion` every track is copied as it is.
+  CopyRun(Platform &system, TCopyProgress &progress, RunInput input, RunOptions options,
+          const Conversion *conversion = nullptr);
 
   // False when the user cancelled the run: that too ends with the information box. Throws
   // ESFException for a refusal or a failure, whose message the caller shows.
@@ -33,6 +45,13 @@ private:
   };
 
   void DecideAndAct();
+  // Asks the system anew about the tracks' sources and the destination.
+  void LearnFacts();
+  // The plan, with the tracks that convert converted first where their copies are not left as they are.
+  RunPlan Decide();
+  // Makes (or finds made) the MP3s of `tracks`, which become their sources. Throws ESFException for a
+  // track that cannot be converted.
+  void Convert(const std::vector<std::int32_t> &tracks);
   void Act();
 
   // Deletes what the plan clears, then checks anew that the copies fit.
@@ -60,6 +79,7 @@ private:
   TCopyProgress &progress_;
   RunInput input_;
   RunOptions options_;
+  const Conversion *conversion_;
   std::unique_ptr<FactsOnDisk> facts_;
   std::optional<RunPlan> plan_;
   std::int32_t copied_ = 0; // the tracks in the destination so far

@@ -121,8 +121,8 @@ bool CheckRoom(const RunPlan &plan, RunFacts &facts, const std::vector<ClearedFi
 
 class Planner {
 public:
-  Planner(const RunInput &input, const RunOptions &options, RunFacts &facts)
-      : input_(input), options_(options), facts_(facts), count_(facts.TrackCount()) {
+  Planner(const RunInput &input, const RunOptions &options, RunFacts &facts, bool sizesKnown)
+      : input_(input), options_(options), facts_(facts), sizesKnown_(sizesKnown), count_(facts.TrackCount()) {
     for (std::int32_t k = 0; k < count_; ++k)
       order_.push_back(options.reverse ? count_ - 1 - k : k);
   }
@@ -155,7 +155,8 @@ public:
       plan_.deletions = FilesToClear();
     if (options_.writePlayList)
       PlanPlayListFile();
-    plan_.mayHold = CheckRoom(plan_, facts_, plan_.deletions, targets);
+    if (sizesKnown_)
+      plan_.mayHold = CheckRoom(plan_, facts_, plan_.deletions, targets);
     DecideSteps(targets);
     // The identities of tracks that lie in the destination are taken now: on FAT a file's identity is
     // its entry's place, which the placement changes and reuses.
@@ -172,6 +173,9 @@ public:
 
 private:
   std::string FullPathOf(const std::string &name) { return facts_.FullPath(JoinPath(input_.destination, name)); }
+  std::optional<sf::ConvertedMark> ConvertedMark(std::int32_t track) const {
+    return static_cast<std::size_t>(track) < input_.converted.size() ? input_.converted[track] : std::nullopt;
+  }
 
   // Finds the tracks whose copies the destination holds already.
   void FindUnchanged() {
@@ -185,9 +189,11 @@ private:
     }
     std::vector<TrackToMatch> tracks;
     for (const auto track : order_)
-      tracks.push_back({FileNamePart(input_.tracks[track]), facts_.Track(track)});
-    const auto copies = MatchCopies(tracks, files, options_.numberTracks, plan_.fileSystem,
-                                    [&](std::string_view text) { return facts_.UpperCase(text); });
+      tracks.push_back({CopyNameOf(input_, track), facts_.Track(track), ConvertedMark(track)});
+    const auto copies = MatchCopies(
+        tracks, files, options_.numberTracks, plan_.fileSystem,
+        [&](std::string_view text) { return facts_.UpperCase(text); },
+        [&](std::size_t file) { return facts_.Mark(files[file].name); });
     for (std::int32_t k = 0; k < count_; ++k) {
       if (copies[k]) {
         plan_.leftAs[order_[k]] = files[*copies[k]].name;
@@ -201,8 +207,8 @@ private:
   // which the numbers go on, cannot be read.
   std::vector<std::string> NameTargets() {
     std::vector<std::string> names;
-    for (const auto &track : input_.tracks)
-      names.push_back(FileNamePart(track));
+    for (std::int32_t track = 0; track < count_; ++track)
+      names.push_back(CopyNameOf(input_, track));
     if (!options_.numberTracks)
       return names;
     constexpr std::int32_t kHighest = 999;
@@ -354,6 +360,7 @@ private:
   const RunInput &input_;
   const RunOptions &options_;
   RunFacts &facts_;
+  bool sizesKnown_;
   std::int32_t count_;
   std::vector<std::int32_t> order_; // the tracks in copy order
   RunPlan plan_;
@@ -361,8 +368,29 @@ private:
 
 } // namespace
 
-RunPlan PlanRun(const RunInput &input, const RunOptions &options, RunFacts &facts) {
-  return Planner(input, options, facts).Plan();
+RunPlan PlanRun(const RunInput &input, const RunOptions &options, RunFacts &facts, bool sizesKnown) {
+  return Planner(input, options, facts, sizesKnown).Plan();
+}
+
+std::vector<std::optional<ConvertedMark>> ConvertedMarks(const RunInput &input, const RunOptions &options,
+                                                         RunFacts &facts) {
+  std::vector<std::optional<ConvertedMark>> marks(input.tracks.size());
+  if (!options.convertTo)
+    return marks;
+  for (std::int32_t track = 0; track < facts.TrackCount(); ++track) {
+    const auto trackFacts = facts.Track(track);
+    const std::string extension = ExtensionPart(FileNamePart(input.tracks[track]));
+    if (trackFacts.exists && !extension.empty() && IsConvertedExtension(extension.substr(1)))
+      marks[track] = ConvertedMark{trackFacts.size, trackFacts.lastWrite, *options.convertTo};
+  }
+  return marks;
+}
+
+std::string CopyNameOf(const RunInput &input, std::int32_t track) {
+  const std::string name = FileNamePart(input.tracks[track]);
+  if (static_cast<std::size_t>(track) >= input.converted.size() || !input.converted[track])
+    return name;
+  return name.substr(0, name.size() - ExtensionPart(name).size()) + ".mp3";
 }
 
 void CheckRoomAfterClearing(const RunPlan &plan, RunFacts &facts) {

@@ -1,5 +1,7 @@
 #include "playlist/RunFacts.h"
 
+#include "convert/ConvertCache.h"
+
 #include "platform/InOutError.h"
 #include "platform/PathParts.h"
 
@@ -105,6 +107,12 @@ std::string FactsOnDisk::Identity(const std::string &name) {
 
 std::optional<std::string> FactsOnDisk::Contents(const std::string &name) {
   return platform_.ReadWholeFile(JoinPath(destination_, name));
+}
+
+std::optional<ConvertedMark> FactsOnDisk::Mark(const std::string &name) {
+  auto mark = ReadMark(platform_, JoinPath(destination_, name));
+  look_();
+  return mark;
 }
 
 std::optional<Platform::DiskSpace> FactsOnDisk::Space() {

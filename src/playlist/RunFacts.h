@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Converter.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -43,6 +44,8 @@ public:
   virtual std::string Identity(const std::string &name) = 0;
   // As Platform::ReadWholeFile.
   virtual std::optional<std::string> Contents(const std::string &name) = 0;
+  // What the MP3 under `name` says it was made from (FindMark); nothing when it says nothing.
+  virtual std::optional<ConvertedMark> Mark(const std::string &name) = 0;
   virtual std::optional<Platform::DiskSpace> Space() = 0;
 
   // Whether `identity`, of a file with `facts`, is that of track `track`, or of any track; never for
@@ -73,6 +76,7 @@ public:
   Platform::FileFacts File(const std::string &name) override;
   std::string Identity(const std::string &name) override;
   std::optional<std::string> Contents(const std::string &name) override;
+  std::optional<ConvertedMark> Mark(const std::string &name) override;
   std::optional<Platform::DiskSpace> Space() override;
 
 private:

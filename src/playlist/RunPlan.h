@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Converter.h"
 #include "platform/Platform.h"
 #include "playlist/RunFacts.h"
 
@@ -18,6 +19,8 @@ struct RunOptions {
   bool numberTracks = false; // name each copy "NNN name", in copy order
   bool skipUnchanged = false;
   bool writePlayList = false; // leave a playlist file of the copies in the destination
+  // Tracks the player cannot play (IsConvertedExtension) arrive as MP3s of this quality.
+  std::optional<ConvertQuality> convertTo;
 };
 
 // What a run starts from: the playlist and where its tracks and the destination lie.
@@ -25,7 +28,11 @@ struct RunInput {
   std::string playList;             // the playlist file's path: its name names the playlist file
   std::string destination;          // resolved below the playlist's folder (DestinationFrom)
   std::vector<std::string> tracks;  // as the playlist writes them, for the messages
-  std::vector<std::string> sources; // the tracks resolved below the playlist's folder
+  std::vector<std::string> sources; // the files copied: the tracks resolved below the playlist's folder
+  // By track, for a track that arrives as an MP3 made from it (ConvertedMarks): what that MP3 says it
+  // was made from. Its source is the MP3 once made; until then, the track, which only the room's
+  // check would take for its copy (PlanRun's `sizesKnown`).
+  std::vector<std::optional<ConvertedMark>> converted;
 };
 
 // One track of a run's plan, in copy order.
@@ -75,8 +82,19 @@ struct RunPlan {
 
 // Decides the run from the facts. Throws ESFException for every refusal: a missing or unreadable
 // track, a number past 999, a name the destination cannot take, a protected target, a namesake, too
-// little room, a playlist file that is the user's. Changes nothing; `facts` asks the system.
-RunPlan PlanRun(const RunInput &input, const RunOptions &options, RunFacts &facts);
+// little room, a playlist file that is the user's. Changes nothing; `facts` asks the system. Before
+// the tracks that convert are converted, their copies' sizes are not known: without `sizesKnown` the
+// room is not checked.
+RunPlan PlanRun(const RunInput &input, const RunOptions &options, RunFacts &facts, bool sizesKnown = true);
+
+// By track, for RunInput::converted: the mark of the MP3 of each track that converts, from the
+// track's facts; nothing for the others, and for a track that is missing (the plan refuses it).
+std::vector<std::optional<ConvertedMark>> ConvertedMarks(const RunInput &input, const RunOptions &options,
+                                                         RunFacts &facts);
+
+// The name of a track's copy, before any number: the track's file name, with ".mp3" in place of its
+// extension where it arrives as an MP3.
+std::string CopyNameOf(const RunInput &input, std::int32_t track);
 
 // Checks anew, once the clearing is done, that the copies fit: a file that another program holds
 // stays, or frees its space only once that program lets go. Throws ESFException as PlanRun does.

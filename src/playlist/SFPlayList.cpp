@@ -8,7 +8,7 @@
 namespace sf {
 
 bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                           bool numberTracks, bool skipUnchanged, bool writePlayList) {
+                           bool numberTracks, bool skipUnchanged, bool writePlayList, const Conversion *conversion) {
   if (toDir.empty())
     throw ESFException(messages::kNoDestination);
   // Relative tracks and a relative destination lie below the playlist's folder. They are resolved
@@ -19,7 +19,8 @@ bool TPlayList::CopyTracks(TCopyProgress &progress, const std::string &toDir, bo
     input.tracks.push_back(trackPaths_[i]);
     input.sources.push_back(PathFrom(listFolder, trackPaths_[i]));
   }
-  return CopyRun(system_, progress, std::move(input), {addMode, reverse, numberTracks, skipUnchanged, writePlayList})
+  return CopyRun(system_, progress, std::move(input), {addMode, reverse, numberTracks, skipUnchanged, writePlayList},
+                 conversion)
       .Run();
 }
 

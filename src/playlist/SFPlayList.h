@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 #include "playlist/CopyProgress.h"
+#include "playlist/CopyRun.h"
 #include "playlist/TrackUri.h"
 
 #include <array>
@@ -43,10 +44,11 @@ public:
   // destination. With `skipUnchanged` a track whose copy in the destination has its
   // name (any number), size and last-write time is left as it is (see MatchCopies). With
   // `writePlayList` the run leaves a playlist file of its copies in the destination, in the order
-  // they were copied (see PlayListFile.h). False when the user cancelled the run: that too ends with
-  // ShowInfo.
+  // they were copied (see PlayListFile.h). With `conversion` the tracks the player cannot play arrive
+  // as MP3s. False when the user cancelled the run: that too ends with ShowInfo.
   bool CopyTracks(TCopyProgress &progress, const std::string &toDir, bool addMode, bool reverse,
-                  bool numberTracks = false, bool skipUnchanged = false, bool writePlayList = false);
+                  bool numberTracks = false, bool skipUnchanged = false, bool writePlayList = false,
+                  const Conversion *conversion = nullptr);
 
   PlayListKind Kind() const { return kind_; }
   const std::string &FileName() const { return fileName_; }

@@ -78,6 +78,9 @@ inline constexpr char kPlayListFileNotOwn[] = "コピー先の%sはSongferryが�
 // line. The run changes nothing.
 inline constexpr char kCannotConvert[] = "ファイル%sを変換できません";
 // The progress window while tracks convert: its caption, and its label with the track's file name.
+// A reason after kCannotConvert: the folder of converted files on this PC, by its full path, takes no
+// file.
+inline constexpr char kCacheUnwritable[] = "変換したファイルをフォルダー%sに保存できません";
 inline constexpr char kConvertingCaption[] = "ファイルの変換中";
 inline constexpr char kConvertingTrack[] = "%sを変換しています";
 

@@ -1,6 +1,7 @@
 #include "ui/SFCopyingForm.h"
 
 #include "platform/win32/Utf16.h"
+#include "resources/MessageTexts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/SystemDlls.h"
 
@@ -77,7 +78,14 @@ void TCopyingForm::SetMaximum(std::int32_t maximum) {
   SendMessageW(Control(layouts::kCopyProgress), PBM_SETRANGE32, 0, maximum);
 }
 
+void TCopyingForm::SetStage(RunStage stage) {
+  const char *caption = stage == RunStage::Converting ? messages::kConvertingCaption : layouts::kCopying.caption;
+  SetWindowTextW(Handle(), Widen(caption).c_str());
+}
+
 void TCopyingForm::Show() {
+  // A window shown for an earlier run may still say it converts.
+  SetStage(RunStage::Copying);
   running_ = true;
   cancelRequested_ = false;
   CentreOn(GetWindow(Handle(), GW_OWNER));

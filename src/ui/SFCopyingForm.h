@@ -19,6 +19,7 @@ public:
   explicit TCopyingForm(HWND owner);
 
   void SetMaximum(std::int32_t maximum) override;
+  void SetStage(RunStage stage) override;
   void Show() override;
   void SetFileLabel(const std::string &text) override;
   void SetPosition(std::int32_t position) override;

@@ -77,6 +77,8 @@ TEST_F(CallTimingTest, AReSyncCountsEveryCallOfTheSystemUnderItsOwnKindAndStillC
                                                      {"MakeFolder", PlatformCall::MakeFolder},
                                                      {"Move", PlatformCall::MoveEntry},
                                                      {"RemoveFolder", PlatformCall::RemoveFolder},
+                                                     {"MarkUsed", PlatformCall::MarkUsed},
+                                                     {"Hold", PlatformCall::HoldFile},
                                                      {"ReplaceWhole", PlatformCall::ReplaceWholeFile}};
   for (const auto &[word, kind] : words)
     EXPECT_EQ(timed.Tally(kind).calls, logged[word]) << word;

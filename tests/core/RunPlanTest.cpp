@@ -34,6 +34,7 @@ struct Facts {
   std::optional<Platform::DiskSpace> space = Platform::DiskSpace{1024 * kMiB, 4096};
   bool listable = true;
   std::map<std::string, std::string> contents{};
+  std::map<std::string, ConvertedMark> marks{}; // what the destination's MP3s say they were made from
 };
 
 // The facts of a table, counting the questions that cost the system most.
@@ -87,6 +88,10 @@ public:
     const auto bytes = facts_.contents.find(name);
     return bytes == facts_.contents.end() ? std::string() : bytes->second;
   }
+  std::optional<ConvertedMark> Mark(const std::string &name) override {
+    const auto mark = facts_.marks.find(name);
+    return mark == facts_.marks.end() ? std::nullopt : std::optional(mark->second);
+  }
   std::optional<Platform::DiskSpace> Space() override { return facts_.space; }
 
   const Facts &Table() const { return facts_; }
@@ -117,15 +122,16 @@ private:
 
 // The plan in a line: "clear X Y | rename A>B | copy N (left, lies there, outside order, later
 // namesake) ... | list NAME: COPIES | write over", or the refusal's message.
-std::string Decided(TableFacts &table, const RunOptions &options) {
+std::string Decided(TableFacts &table, const RunOptions &options, bool sizesKnown = true) {
   RunInput input{"C:\\Lists\\mix.m3u", "E:\\Player", {}, {}};
   for (const auto &track : table.Table().tracks) {
     input.tracks.push_back(track.name);
     input.sources.push_back(PathFrom("C:\\Music", track.name));
   }
+  input.converted = ConvertedMarks(input, options, table);
   std::string line;
   try {
-    const RunPlan plan = PlanRun(input, options, table);
+    const RunPlan plan = PlanRun(input, options, table, sizesKnown);
     const auto part = [&](const std::string &text) { line += (line.empty() ? "" : " | ") + text; };
     std::string words;
     for (const auto &file : plan.deletions)
@@ -157,9 +163,9 @@ std::string Decided(TableFacts &table, const RunOptions &options) {
   return line;
 }
 
-std::string Decided(const Facts &facts, const RunOptions &options) {
+std::string Decided(const Facts &facts, const RunOptions &options, bool sizesKnown = true) {
   TableFacts table(facts);
-  return Decided(table, options);
+  return Decided(table, options, sizesKnown);
 }
 
 struct Case {
@@ -383,6 +389,77 @@ TEST(RunPlan, AnUnchangedResyncAsksNoIdentityAndNothingOfCopiesItLeaves) {
   EXPECT_EQ(Decided(asked, kSkip), "copy a.mp3 left, b.mp3 left, c.mp3 left");
   EXPECT_EQ(asked.identities, 0);
   EXPECT_EQ(asked.files, 3); // each entry once, as the matching reads them
+}
+
+} // namespace
+} // namespace sf
+
+namespace sf {
+namespace {
+
+RunOptions Converting(RunOptions options, ConvertQuality quality = ConvertQuality::Standard) {
+  options.convertTo = quality;
+  return options;
+}
+
+TEST(RunPlan, TracksThePlayerCannotPlayArriveAsMp3sNamedAfterThem) {
+  ExpectPlans({
+      {"the lossless, AAC, Ogg and uncompressed kinds convert, in any case; MP3, WMA and others do not",
+       {{{"a.flac"}, {"b.M4A"}, {"c.mp3"}, {"d.wma"}, {"e.ogg.txt"}, {"f.Opus"}, {"g.aiff"}, {"h.m4b"}, {"i"}}},
+       Converting(kPlain),
+       "copy a.mp3, b.mp3, c.mp3, d.wma, e.ogg.txt, f.mp3, g.mp3, h.mp3, i"},
+      {"without the option a track is copied as it is", {{{"a.flac"}}}, kPlain, "copy a.flac"},
+      {"a converted name meeting another track's is a namesake: the later one stays",
+       {{{"a.flac"}, {"a.mp3"}}},
+       Converting(kPlain),
+       "copy a.mp3 later namesake, a.mp3"},
+      {"numbered in copy order", {{{"a.wav"}, {"b.mp3"}}}, Converting(kNumbers), "copy 001 a.mp3, 002 b.mp3"},
+      {"the playlist file lists the MP3s",
+       {{{"a.ogg"}, {"b.wma"}}},
+       Converting(kPlayList),
+       "copy a.mp3, b.wma | list mix.m3u: a.mp3 b.wma"},
+      {"a missing track is refused as it is named",
+       {{{"a.flac", kMiB, kDay, "M"}}},
+       Converting(kPlain),
+       FormatText(messages::kTrackMissing, "a.flac")},
+      {"the destination's earlier MP3s clear, the converted name's too",
+       {{{"a.flac"}}, {{"a.mp3"}, {"old.mp3"}}},
+       Converting(kPlain),
+       "clear a.mp3 old.mp3 | copy a.mp3"},
+  });
+}
+
+TEST(RunPlan, AConvertedCopyIsLeftWhenItSaysItWasMadeFromTheTrackAsItIsAtTheQualityAsked) {
+  const ConvertedMark made{kMiB, kDay, ConvertQuality::Standard};
+  const auto destination = [](ConvertedMark mark, std::string name = "a.mp3") {
+    Facts facts{{{"a.flac"}}, {{name, 3 * kMiB}}};
+    facts.marks[name] = mark;
+    return facts;
+  };
+  ExpectPlans({
+      {"its mark is the track's", destination(made), Converting(kSkip), "copy a.mp3 left"},
+      {"made at another quality", destination(made), Converting(kSkip, ConvertQuality::Compatible),
+       "clear a.mp3 | copy a.mp3"},
+      {"from another size", destination({2 * kMiB, kDay}), Converting(kSkip), "clear a.mp3 | copy a.mp3"},
+      {"from another time", destination({kMiB, 2 * kDay}), Converting(kSkip), "clear a.mp3 | copy a.mp3"},
+      {"a file of the track's own size and time that says nothing is no copy",
+       {{{"a.flac"}}, {{"a.mp3"}}},
+       Converting(kSkip),
+       "clear a.mp3 | copy a.mp3"},
+      {"numbered: it takes its new number", destination(made, "007 a.mp3"), Converting(kSkipNumbers),
+       "rename 007 a.mp3>001 a.mp3 | copy 001 a.mp3 left"},
+      {"an MP3 track beside it is still matched by its size and time",
+       {{{"a.flac"}, {"b.mp3"}}, {{"b.mp3"}}},
+       Converting(kSkip),
+       "copy a.mp3, b.mp3 left"},
+  });
+}
+
+TEST(RunPlan, TheRoomIsCheckedOnlyOnceTheConvertedSizesAreKnown) {
+  // Before the conversion the track's own size stands in, and would refuse a run that fits.
+  const Facts facts{{{"a.flac", 40 * kMiB}}, {}, "NTFS", Platform::DiskSpace{20 * kMiB, 4096}};
+  EXPECT_EQ(Decided(facts, Converting(kPlain), false), "copy a.mp3");
+  EXPECT_EQ(Decided(facts, Converting(kPlain), true), FormatText(messages::kNoRoom, "40.0", "20.0"));
 }
 
 } // namespace

@@ -362,8 +362,7 @@ bool FakePlatform::RemoveFile(const std::string &path) {
     Log("Delete " + path);
     const auto file = files_.find(Key(path));
     // A file open for writing allows no removal, as Windows' sharing rules have it.
-    if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly) ||
-        writing_.count(Key(path)))
+    if (FailureFor("Delete", path) || file == files_.end() || (file->second.attributes & kReadOnly) || Locked(path))
       return false;
     Account(file->first, file->second.content.size(), false);
     files_.erase(file);
@@ -385,7 +384,7 @@ Platform::CopyResult FakePlatform::CopyFileOver(const std::string &source, const
 
 bool FakePlatform::CopyStarts(const std::string &source, const std::string &target, bool makeNew) {
   const auto to = files_.find(Key(target));
-  return files_.count(Key(source)) && !FailureFor("Copy", source) && Key(source) != Key(target) &&
+  return files_.count(Key(source)) && !FailureFor("Copy", source) && Key(source) != Key(target) && !Locked(target) &&
          folders_.count(Key(FolderPart(Absolute(target)))) &&
          (to == files_.end() || (!makeNew && !(to->second.attributes & (kReadOnly | kHidden | kSystem))));
 }
@@ -469,7 +468,8 @@ Platform::FileFacts FakePlatform::QueryFile(const std::string &path) {
             (attributes & kReadOnly) != 0,
             (attributes & kHidden) != 0,
             (attributes & kSystem) != 0,
-            (attributes & kNotOnDisk) != 0};
+            (attributes & kNotOnDisk) != 0,
+            file->second.used};
   });
 }
 
@@ -592,6 +592,36 @@ Platform::OpenedFile FakePlatform::OpenForWriting(const std::string &path) {
   });
 }
 
+bool FakePlatform::MarkUsed(const std::string &path) {
+  return Call([&] {
+    Log("MarkUsed " + path);
+    const auto file = files_.find(Key(path));
+    if (FailureFor("MarkUsed", path) || file == files_.end())
+      return false;
+    file->second.used = ++uses_;
+    return true;
+  });
+}
+
+class FakePlatform::FakeHeldFile final : public Platform::HeldFile {
+public:
+  FakeHeldFile(FakePlatform &fake, std::string key) : fake_(fake), key_(std::move(key)) { fake_.held_.insert(key_); }
+  ~FakeHeldFile() override { fake_.held_.erase(fake_.held_.find(key_)); }
+
+private:
+  FakePlatform &fake_;
+  std::string key_;
+};
+
+std::unique_ptr<Platform::HeldFile> FakePlatform::HoldFile(const std::string &path) {
+  return Call([&]() -> std::unique_ptr<HeldFile> {
+    Log("Hold " + path);
+    if (FailureFor("Hold", path) || !files_.count(Key(path)))
+      return nullptr;
+    return std::make_unique<FakeHeldFile>(*this, Key(path));
+  });
+}
+
 Platform::MakeResult FakePlatform::MakeNewFile(const std::string &path, std::string_view bytes, unsigned attributes) {
   if (FailureFor("Make", path))
     return MakeResult::Failed;
@@ -651,7 +681,8 @@ Platform::MakeResult FakePlatform::MoveEntry(const std::string &from, const std:
   return Call([&] {
     Log("Move " + from + " -> " + to);
     const auto file = files_.find(Key(from));
-    if (FailureFor("Move", from) || file == files_.end() || !folders_.count(Key(FolderPart(Absolute(to)))))
+    if (FailureFor("Move", from) || file == files_.end() || !folders_.count(Key(FolderPart(Absolute(to)))) ||
+        Locked(from))
       return MakeResult::Failed;
     if (Key(from) != Key(to) && (files_.count(Key(to)) || folders_.count(Key(to))))
       return MakeResult::Exists;

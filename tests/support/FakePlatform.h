@@ -58,6 +58,10 @@ public:
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
+  // Uses are counted: the later use has the greater time.
+  bool MarkUsed(const std::string &path) override;
+  // A held file is neither removed, moved nor written over, though it is read and copied.
+  std::unique_ptr<HeldFile> HoldFile(const std::string &path) override;
   // The elements given by AddXmlFile; for any other file, no XML.
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
 
@@ -151,6 +155,9 @@ private:
   // A new file of `bytes`, where no entry of that name is; what MakeEmptyFile and MakeHiddenFile answer.
   MakeResult MakeNewFile(const std::string &path, std::string_view bytes, unsigned attributes);
   class FakeWritingFile;
+  class FakeHeldFile;
+  // Whether a file open for writing or held keeps its name and its content.
+  bool Locked(const std::string &path) { return writing_.count(Key(path)) || held_.count(Key(path)); }
   bool AppendToFile(const std::string &path, std::string_view bytes);
   bool CutFile(const std::string &path, std::uint64_t size);
   std::optional<int> FailureFor(const std::string &operation, const std::string &path);
@@ -168,8 +175,9 @@ private:
   struct File {
     std::string content;
     unsigned attributes;
-    std::uint64_t written; // when it was last written, counted in writes unless `timeSet`
-    bool timeSet = false;  // a time given by SetLastWrite
+    std::uint64_t written;  // when it was last written, counted in writes unless `timeSet`
+    bool timeSet = false;   // a time given by SetLastWrite
+    std::uint64_t used = 0; // the count of MarkUsed calls when it was last marked
   };
 
   std::map<std::string, File> files_;                    // by upper-cased full path
@@ -182,12 +190,14 @@ private:
   std::map<std::string, std::string> fileSystems_;       // "E:" -> name
   std::map<std::string, FatVolume> fatVolumes_;          // "E:" -> its folders
   std::set<std::string> writing_;                        // upper-cased full paths of the files open for writing
+  std::multiset<std::string> held_;                      // upper-cased full paths of the files held
 
   std::map<std::string, std::vector<XmlElement>> xml_; // by upper-cased full path
   // Key's answers by path, which a call asks for several times over: until the working folder or
   // a link changes.
   std::map<std::string, std::string> keys_;
   std::uint64_t writes_ = 0;
+  std::uint64_t uses_ = 0;
   std::vector<std::string> journal_;
   std::string workingFolder_ = "C:\\";
   std::size_t chunkSize_ = 4096;
@@ -207,6 +217,9 @@ public:
   explicit RecordingProgress(std::vector<std::string> &journal) : journal_(journal) {}
 
   void SetMaximum(std::int32_t maximum) override { journal_.push_back("Maximum " + std::to_string(maximum)); }
+  void SetStage(RunStage stage) override {
+    journal_.push_back(stage == RunStage::Converting ? "Stage converting" : "Stage copying");
+  }
   void Show() override { journal_.push_back("Show"); }
   void SetFileLabel(const std::string &text) override { journal_.push_back("Label " + text); }
   void SetPosition(std::int32_t position) override { journal_.push_back("Position " + std::to_string(position)); }

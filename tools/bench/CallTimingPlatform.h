@@ -81,14 +81,17 @@ enum class PlatformCall : std::size_t {
   MakeFolder,
   MoveEntry,
   RemoveFolder,
+  MarkUsed,
+  HoldFile,
   ReadXmlElements,
 };
 inline constexpr std::size_t kPlatformCalls = static_cast<std::size_t>(PlatformCall::ReadXmlElements) + 1;
 inline constexpr std::array<std::string_view, kPlatformCalls> kPlatformCallNames = {
-    "UpperCase", "FromShiftJis", "ToShiftJis",   "ReadTextFile",  "ReadWholeFile",   "ReplaceWholeFile", "FileExists",
-    "ListFiles", "ListNames",    "RemoveFile",   "CopyFileOver",  "FullPath",        "QueryFile",        "FileIdentity",
-    "FreeSpace", "ListEntries",  "FileSystemOf", "MakeEmptyFile", "MakeHiddenFile",  "OpenForWriting",   "AppendToFile",
-    "CutFile",   "MakeFolder",   "MoveEntry",    "RemoveFolder",  "ReadXmlElements",
+    "UpperCase",      "FromShiftJis",   "ToShiftJis",   "ReadTextFile",    "ReadWholeFile", "ReplaceWholeFile",
+    "FileExists",     "ListFiles",      "ListNames",    "RemoveFile",      "CopyFileOver",  "FullPath",
+    "QueryFile",      "FileIdentity",   "FreeSpace",    "ListEntries",     "FileSystemOf",  "MakeEmptyFile",
+    "MakeHiddenFile", "OpenForWriting", "AppendToFile", "CutFile",         "MakeFolder",    "MoveEntry",
+    "RemoveFolder",   "MarkUsed",       "HoldFile",     "ReadXmlElements",
 };
 
 // Passes every call on to `system` and tallies it by kind. A callback that the system calls back
@@ -201,6 +204,12 @@ public:
   }
   bool RemoveFolder(const std::string &path) override {
     return Time(PlatformCall::RemoveFolder, [&] { return system_.RemoveFolder(path); });
+  }
+  bool MarkUsed(const std::string &path) override {
+    return Time(PlatformCall::MarkUsed, [&] { return system_.MarkUsed(path); });
+  }
+  std::unique_ptr<HeldFile> HoldFile(const std::string &path) override {
+    return Time(PlatformCall::HoldFile, [&] { return system_.HoldFile(path); });
   }
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override {
     return Time(PlatformCall::ReadXmlElements, [&] { return system_.ReadXmlElements(path); });

@@ -62,11 +62,12 @@ enum class ProgressCall : std::size_t {
   KeepResponsive,
   ShowInfo,
   CancelRequested,
+  SetStage,
 };
-constexpr std::size_t kProgressCalls = static_cast<std::size_t>(ProgressCall::CancelRequested) + 1;
+constexpr std::size_t kProgressCalls = static_cast<std::size_t>(ProgressCall::SetStage) + 1;
 constexpr std::array<std::string_view, kProgressCalls> kProgressCallNames = {
-    "SetMaximum", "Show",           "SetFileLabel", "SetPosition",    "Repaint",
-    "Close",      "KeepResponsive", "ShowInfo",     "CancelRequested"};
+    "SetMaximum", "Show",           "SetFileLabel", "SetPosition",     "Repaint",
+    "Close",      "KeepResponsive", "ShowInfo",     "CancelRequested", "SetStage"};
 
 // Shows nothing, and tallies what the run asks of it: apart, what it asks while one of the system's
 // calls is under way (during a copy), as that time counts in the call's too.
@@ -75,6 +76,7 @@ public:
   explicit SilentProgress(const CallTimingPlatform &platform) : platform_(platform) {}
 
   void SetMaximum(std::int32_t) override { Count(ProgressCall::SetMaximum); }
+  void SetStage(sf::RunStage) override { Count(ProgressCall::SetStage); }
   void Show() override { Count(ProgressCall::Show); }
   void SetFileLabel(const std::string &) override { Count(ProgressCall::SetFileLabel); }
   void SetPosition(std::int32_t) override { Count(ProgressCall::SetPosition); }

@@ -434,7 +434,8 @@ Platform::FileFacts Win32Platform::QueryFile(const std::string &path) {
           (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0,
           (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0,
           (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0,
-          (data.dwFileAttributes & kNotOnDisk) != 0};
+          (data.dwFileAttributes & kNotOnDisk) != 0,
+          (std::uint64_t{data.ftLastAccessTime.dwHighDateTime} << 32) | data.ftLastAccessTime.dwLowDateTime};
 }
 
 std::string Win32Platform::FileIdentity(const std::string &path) {
@@ -570,6 +571,41 @@ Platform::MakeResult Win32Platform::MoveEntry(const std::string &from, const std
 
 bool Win32Platform::RemoveFolder(const std::string &path) {
   return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE;
+}
+
+bool Win32Platform::MarkUsed(const std::string &path) {
+  // Writing the attributes is no access that sharing rules govern: a file that another holds is
+  // marked too.
+  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE)
+    return false;
+  const KernelHandle file(opened);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return SetFileTime(file.get(), nullptr, &now, nullptr) != FALSE;
+}
+
+namespace {
+
+class OpenHeldFile final : public Platform::HeldFile {
+public:
+  explicit OpenHeldFile(HANDLE file) : file_(file) {}
+
+private:
+  KernelHandle file_;
+};
+
+} // namespace
+
+std::unique_ptr<Platform::HeldFile> Win32Platform::HoldFile(const std::string &path) {
+  // Without delete sharing, nobody removes or renames it; with read sharing, the copy reads it.
+  const HANDLE held = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (held == INVALID_HANDLE_VALUE)
+    return nullptr;
+  return std::make_unique<OpenHeldFile>(held);
 }
 
 void ExposeCloudFiles() {

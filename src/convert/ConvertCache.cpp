@@ -1,0 +1,143 @@
+#include "convert/ConvertCache.h"
+
+#include "platform/InOutError.h"
+#include "platform/PathParts.h"
+#include "resources/MessageTexts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace sf {
+namespace {
+
+// A tag holding more than this before the mark is not one the program wrote.
+constexpr std::size_t kLongestHead = 1 << 20;
+// Conversions of one track by several instances at once each take a temporary name of their own.
+constexpr int kTemporaryNames = 16;
+
+std::uint64_t Fnv1a(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char byte : text) {
+    hash ^= static_cast<unsigned char>(byte);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+} // namespace
+
+std::optional<ConvertedMark> ReadMark(Platform &system, const std::string &path) {
+  std::string head;
+  std::optional<ConvertedMark> mark;
+  try {
+    system.ReadTextFile(path, [&](std::string_view chunk) {
+      head.append(chunk);
+      mark = FindMark(head);
+      constexpr std::size_t kHeader = 10;
+      const bool tagRead = head.size() >= kHeader && (head.compare(0, 3, "ID3") != 0 || mark);
+      return !tagRead && head.size() < kLongestHead;
+    });
+  } catch (const EInOutError &) {
+    return std::nullopt;
+  }
+  return mark;
+}
+
+ConvertCache::ConvertCache(Platform &system, std::string folder, std::uint64_t limitBytes)
+    : system_(system), folder_(std::move(folder)), limitBytes_(limitBytes) {}
+
+std::string ConvertCache::PathOf(const ConvertJob &job, std::string_view suffix) {
+  // The same track reached by other spellings of its path is converted again: harmless.
+  const std::string key = system_.UpperCase(job.source) + "|" + std::to_string(job.size) + "|" +
+                          std::to_string(job.lastWrite) + "|" + std::to_string(static_cast<int>(job.quality));
+  char name[17];
+  std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(key)));
+  return JoinPath(folder_, std::string(name) + std::string(suffix));
+}
+
+std::optional<std::string> ConvertCache::Find(const ConvertJob &job) {
+  const std::string path = PathOf(job, ".mp3");
+  if (!system_.FileExists(path))
+    return std::nullopt;
+  if (ReadMark(system_, path) != ConvertedMark{job.size, job.lastWrite, job.quality}) {
+    system_.RemoveFile(path);
+    return std::nullopt;
+  }
+  system_.MarkUsed(path);
+  return path;
+}
+
+ConvertCache::Made ConvertCache::Make(const ConvertJob &job, Converter &converter, const std::function<void()> &look) {
+  system_.MakeFolder(FolderPart(folder_), false);
+  system_.MakeFolder(folder_, false);
+  // A temporary file left by a stopped conversion goes; one that another instance writes stays, as
+  // the system keeps it from removal.
+  std::string part;
+  for (int n = 1; n <= kTemporaryNames && part.empty(); ++n) {
+    const std::string candidate = PathOf(job, n == 1 ? ".part" : "-" + std::to_string(n) + ".part");
+    if (!system_.FileExists(candidate) || system_.RemoveFile(candidate))
+      part = candidate;
+  }
+  const std::string path = PathOf(job, ".mp3");
+  if (part.empty())
+    return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
+  Converter::Reason reason;
+  try {
+    reason = converter.Convert(job, part, look);
+  } catch (...) {
+    system_.RemoveFile(part);
+    throw;
+  }
+  if (!reason.empty()) {
+    system_.RemoveFile(part);
+    return {{}, reason};
+  }
+  switch (system_.MoveEntry(part, path)) {
+  case Platform::MakeResult::Made:
+    system_.MarkUsed(path);
+    return {path, {}};
+  case Platform::MakeResult::Exists:
+    // Another instance finished the same conversion first: its file is as good.
+    system_.RemoveFile(part);
+    if (auto found = Find(job))
+      return {*found, {}};
+    break;
+  default:
+    system_.RemoveFile(part);
+    break;
+  }
+  return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
+}
+
+void ConvertCache::Hold(const std::string &path) {
+  // A file that cannot be held is copied all the same: only another instance's trim could take it.
+  if (auto held = system_.HoldFile(path))
+    held_.push_back(std::move(held));
+}
+
+void ConvertCache::Trim() {
+  held_.clear();
+  for (const auto &name : system_.ListFiles(JoinPath(folder_, "*.part")))
+    system_.RemoveFile(JoinPath(folder_, name));
+  struct Kept {
+    std::string path;
+    Platform::FileFacts facts;
+  };
+  std::vector<Kept> kept;
+  std::uint64_t total = 0;
+  for (const auto &name : system_.ListFiles(JoinPath(folder_, "*.mp3"))) {
+    Kept file{JoinPath(folder_, name), system_.QueryFile(JoinPath(folder_, name))};
+    total += file.facts.size;
+    kept.push_back(std::move(file));
+  }
+  std::sort(kept.begin(), kept.end(), [](const Kept &a, const Kept &b) { return a.facts.lastUse < b.facts.lastUse; });
+  for (const auto &file : kept) {
+    if (total <= limitBytes_)
+      break;
+    if (system_.RemoveFile(file.path))
+      total -= file.facts.size;
+  }
+}
+
+} // namespace sf

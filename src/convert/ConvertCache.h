@@ -1,0 +1,56 @@
+#pragma once
+
+#include "convert/Converter.h"
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sf {
+
+// The MP3s made on this PC, so that a track is converted once: one file for each track, version of
+// the track (its size and last write) and quality, named after them. A file is written under a
+// temporary name and takes its own only once whole, so a conversion stopped at any point leaves
+// nothing the cache would take. Another instance of the program may share the folder.
+class ConvertCache {
+public:
+  // `folder` is made, with its parent, on first use. After a run the least recently used MP3s beyond
+  // `limitBytes` go (Trim).
+  ConvertCache(Platform &system, std::string folder, std::uint64_t limitBytes);
+
+  // The MP3 made from the job's track at its quality, once checked to be whole and to say so; marked
+  // as used. Nothing when there is none: one that cannot be read, or that says otherwise, is removed.
+  std::optional<std::string> Find(const ConvertJob &job);
+
+  struct Made {
+    std::string path;         // the MP3, where it was made
+    Converter::Reason reason; // why it was not
+  };
+  // Converts the track into the cache through `converter`, calling `look` as it works: what `look`
+  // throws ends the conversion, removes its part and goes on to the caller.
+  Made Make(const ConvertJob &job, Converter &converter, const std::function<void()> &look);
+
+  // Keeps the file from removal and renaming, by this program's other instances too, until Trim.
+  void Hold(const std::string &path);
+  // Lets go of what it holds, then removes the least recently used MP3s until the rest fit the limit,
+  // and what stopped conversions left. What another instance holds or writes stays.
+  void Trim();
+
+private:
+  std::string PathOf(const ConvertJob &job, std::string_view suffix);
+
+  Platform &system_;
+  std::string folder_;
+  std::uint64_t limitBytes_;
+  std::vector<std::unique_ptr<Platform::HeldFile>> held_;
+};
+
+// The mark in the ID3v2 tag at the start of the file, as FindMark reads it; nothing when it cannot be
+// read or holds none.
+std::optional<ConvertedMark> ReadMark(Platform &system, const std::string &path);
+
+} // namespace sf
