@@ -339,3 +339,42 @@ TEST(ProgramPath, NamesTheRunningProgram) {
 
 } // namespace
 } // namespace sf
+
+namespace sf {
+namespace {
+
+// A file of the cache of converted tracks: held from plan to copy, it is copied and read, but neither
+// removed nor renamed, by this or any process; its use time is the program's to set, held or not.
+TEST_F(PlatformOnDisk, AHeldFileIsReadAndCopiedButNeitherRemovedNorRenamedAndItsUseIsMarked) {
+  // "ソ" ends in the byte of "\" in Shift-JIS.
+  const std::string cached = scratch / "ソ.mp3";
+  scratch.Write("ソ.mp3", "mp3 bytes");
+  {
+    const HANDLE file = CreateFileW(Widen(cached).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const FILETIME longAgo{0, 0x01000000};
+    SetFileTime(file, nullptr, &longAgo, nullptr);
+    CloseHandle(file);
+  }
+  const auto before = platform.QueryFile(cached).lastUse;
+  {
+    const auto held = platform.HoldFile(cached);
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(platform.MarkUsed(cached));
+    EXPECT_GT(platform.QueryFile(cached).lastUse, before);
+    EXPECT_EQ(platform.CopyFileOver(cached, scratch / "copy.mp3", true, [] {}), Platform::CopyResult::Copied);
+    EXPECT_EQ(ReadWholeFile(scratch / "copy.mp3"), "mp3 bytes");
+    EXPECT_EQ(ReadWholeFile(cached), "mp3 bytes");
+    EXPECT_FALSE(platform.RemoveFile(cached));
+    EXPECT_NE(platform.MoveEntry(cached, scratch / "moved.mp3"), Platform::MakeResult::Made);
+  }
+  EXPECT_TRUE(platform.RemoveFile(cached));
+  EXPECT_FALSE(platform.HoldFile(cached));
+  EXPECT_FALSE(platform.MarkUsed(cached));
+  // The cache lies in the user's local application data folder.
+  EXPECT_FALSE(LocalAppDataFolder().empty());
+  EXPECT_TRUE(platform.ListNames(LocalAppDataFolder()));
+}
+
+} // namespace
+} // namespace sf

@@ -9,5 +9,8 @@ namespace sf {
 std::string ProgramPath();
 // The Windows folder, as GetWindowsDirectoryW gives it; empty when the system cannot say.
 std::string WindowsFolder();
+// The user's local application data folder ("C:\Users\name\AppData\Local"); empty when the system
+// cannot say.
+std::string LocalAppDataFolder();
 
 } // namespace sf
