@@ -15,6 +15,8 @@ packages=(
   dpkg-dev pkg-config
   # The conversion tests: their media, made at test time, and the decoder that reads the MP3s back
   sox flac ffmpeg vorbis-tools opus-tools
+  # The tags' tests read an MP3's ID3 tags back with a reader of their own
+  python3-mutagen
   # Wine's Media Foundation decodes AAC, ALAC and WAV through GStreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
