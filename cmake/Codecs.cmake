@@ -64,3 +64,10 @@ _songferry_shared_codec(taglib libtag.dll libtag.dll.a)
 
 set(SONGFERRY_CODECS_DLLS "${SONGFERRY_CODECS_PREFIX}/bin/libmp3lame-0.dll" "${SONGFERRY_CODECS_PREFIX}/bin/libtag.dll")
 set(SONGFERRY_CODECS_LICENSES "${SONGFERRY_CODECS_PREFIX}/share/licenses")
+
+# Windows looks for a program's DLLs beside it first: the build tree's programs (the program itself and
+# the tests run under Wine) get their own copies.
+function(songferry_copy_codec_dlls target)
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${SONGFERRY_CODECS_DLLS} $<TARGET_FILE_DIR:${target}>)
+endfunction()

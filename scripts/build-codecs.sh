@@ -27,7 +27,7 @@ esac
 say() { echo "build-codecs: $*"; }
 fail() { echo "build-codecs: $*" >&2; exit 1; }
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --packages-only
 
 mkdir -p "$cache"
 # Two runs at once would install into the same prefix.
