@@ -10,6 +10,10 @@
 #  - re-syncs with the setting that leaves unchanged tracks (SkipUnchanged): the same playlist
 #    copied into a destination that holds its copies already, and one where three of them are
 #    older than their tracks, against the full run; each with the bytes it wrote.
+#  - converting (part "convert"): 20 FLAC tracks of 30 s converted by a run into an empty cache,
+#    against LAME's own lame.exe encoding the same audio from WAV with the same settings, one file
+#    after the other; and a clear-mode run with every track in the cache against a run copying the
+#    same MP3s (songferry_convert_bench; 5 rounds unless SONGFERRY_BENCH_CONVERT_ROUNDS says).
 #  - on request only (part "profile"): the same three runs inside one process, with the time of
 #    every kind of the system's calls and the progress window's calls counted and added up per run
 #    (songferry_copy_bench FOLDER ROUNDS --resync): where a re-sync's time goes.
@@ -27,10 +31,13 @@ source scripts/wine-env.sh
 data=${SONGFERRY_BENCH_DIR:-/dev/shm/songferry-bench}
 # Wine's drive Z: is the Linux root.
 windows_data="Z:${data//\//\\}"
-parts=${SONGFERRY_BENCH_PARTS:-copy start run resync}
+parts=${SONGFERRY_BENCH_PARTS:-copy start run resync convert}
 tools="Z:${PWD//\//\\}\\build\\win64\\tools\\bench"
 songferry="Z:${PWD//\//\\}\\build\\bench\\Songferry.exe"
 resyncing="Z:${PWD//\//\\}\\build\\bench\\resync\\Songferry.exe"
+# LAME's own encoder, built with the libraries from the same source.
+lame="${SONGFERRY_CODECS_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/songferry/codecs/prefix}/bin/lame.exe"
+lame="Z:${lame//\//\\}"
 
 if [ "${1:-}" = "--on-display" ]; then
   rounds=$2
@@ -49,6 +56,8 @@ if [ "${1:-}" = "--on-display" ]; then
     run) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" | tail -6 ;;
     resync) run "$tools\\songferry_bench_driver.exe" resync "$resyncing" "$windows_data" "$rounds" ;;
     profile) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" --resync ;;
+    convert) run "$tools\\songferry_convert_bench.exe" "$windows_data\\Converting" "$lame" \
+      "${SONGFERRY_BENCH_CONVERT_ROUNDS:-5}" | tail -8 ;;
     esac
   done
   echo "load after: $(uptime)"
@@ -59,7 +68,7 @@ rounds=${1:-21}
 scripts/install-deps.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target Songferry songferry_bench_driver songferry_bare_copy songferry_bare_window \
-  songferry_copy_bench >/dev/null
+  songferry_copy_bench songferry_convert_bench >/dev/null
 songferry_prepare_wine
 
 mkdir -p "$data/Lists" "$data/Music"
@@ -70,6 +79,16 @@ for i in $(seq -w 1 101); do
   printf '..\\Music\\track%s.mp3\r\n' "$i" >>"$data/Lists/bench.m3u"
 done
 
+# The converting part's tracks: 30 s each of pink noise beside a tone, as WAV and as FLAC.
+converting=$data/Converting
+mkdir -p "$converting/Lists" "$converting/Music" "$converting/Wav"
+: >"$converting/Lists/convert.m3u"
+for i in $(seq -w 1 20); do
+  wav=$converting/Wav/track$i.wav
+  [ -f "$wav" ] || sox -q -n -r 44100 -c 2 -b 16 "$wav" synth 30 pinknoise sine $((200 + 10#$i * 20)) vol 0.5
+  [ -f "$converting/Music/track$i.flac" ] || flac -s -f -o "$converting/Music/track$i.flac" "$wav"
+  printf '..\\Music\\track%s.flac\r\n' "$i" >>"$converting/Lists/convert.m3u"
+done
 # Songferry runs from a folder of its own, whose settings file sends the copies to the benchmark's
 # folder and keeps the program open after a run.
 mkdir -p build/bench

@@ -1,0 +1,157 @@
+// The conversion of a run against LAME's own encoder, inside one process under Wine:
+//  - a run that converts the playlist's FLAC tracks into an empty cache (clear mode), against
+//    lame.exe encoding the same audio from WAV files with the same settings, one file after the
+//    other: the throughput of the run's conversion as a share of the encoder's;
+//  - a clear-mode run whose tracks are all in the cache, against a run copying the same MP3s.
+// Rounds rotate the four, so that none always follows the same other.
+//   songferry_convert_bench FOLDER LAME_EXE [ROUNDS]
+// FOLDER holds Music\trackNN.flac, Wav\trackNN.wav (the same audio) and Lists\convert.m3u listing the
+// FLAC tracks; the bench makes the rest.
+#include "Measuring.h"
+#include "convert/ConvertCache.h"
+#include "convert/Mp3Converter.h"
+#include "platform/win32/Utf16.h"
+#include "platform/win32/Win32Platform.h"
+#include "playlist/SFPlayList.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+class NoProgress final : public sf::TCopyProgress {
+public:
+  void SetMaximum(std::int32_t) override {}
+  void SetStage(sf::RunStage) override {}
+  void Show() override {}
+  void SetFileLabel(const std::string &) override {}
+  void SetPosition(std::int32_t) override {}
+  void Repaint() override {}
+  void Close() override {}
+  void KeepResponsive() override {}
+  void ShowInfo(const std::string &) override {}
+  bool CancelRequested() const override { return false; }
+};
+
+double SecondsOf(const std::function<void()> &work) {
+  const double start = sf::bench::Now();
+  work();
+  return sf::bench::Now() - start;
+}
+
+void Empty(const std::string &folder) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  for (const auto &name : sf::bench::FileNames(folder))
+    DeleteFileA((folder + "\\" + name).c_str());
+}
+
+// Runs the command line and waits for it; throws when it fails.
+void RunProgram(const std::string &commandLine) {
+  std::wstring line = sf::Widen(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &process))
+    throw std::runtime_error("cannot start " + commandLine);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (code != 0)
+    throw std::runtime_error(commandLine + " failed");
+}
+
+double Median(std::vector<double> values) { return sf::bench::Quantile(std::move(values), 0.5); }
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: songferry_convert_bench FOLDER LAME_EXE [ROUNDS]\n");
+    return 2;
+  }
+  const std::string folder = argv[1], lame = argv[2];
+  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+  sf::Win32Platform platform;
+  NoProgress progress;
+  sf::Mp3Converter converter;
+  try {
+    sf::TPlayList flacs(platform, folder + "\\Lists\\convert.m3u");
+    flacs.Load();
+    const std::string cacheFolder = folder + "\\Cache";
+    CreateDirectoryA(cacheFolder.c_str(), nullptr);
+    const auto convertInto = [&](const std::string &destination) {
+      sf::ConvertCache cache(platform, cacheFolder, std::uint64_t{1} << 40);
+      const sf::Conversion conversion{converter, cache, sf::ConvertQuality::Standard};
+      Empty(destination);
+      if (!flacs.CopyTracks(progress, destination, false, false, false, false, false, &conversion))
+        throw std::runtime_error("the run was cancelled");
+    };
+    // The MP3s the run makes, copied as they are by the plain run.
+    convertInto(folder + "\\Mp3");
+    std::string mp3List;
+    for (const auto &name : sf::bench::FileNames(folder + "\\Mp3"))
+      mp3List += "..\\Mp3\\" + name + "\r\n";
+    if (!platform.ReplaceWholeFile(folder + "\\Lists\\mp3.m3u", mp3List))
+      throw std::runtime_error("cannot write mp3.m3u");
+    sf::TPlayList mp3s(platform, folder + "\\Lists\\mp3.m3u");
+    mp3s.Load();
+    const auto wavs = sf::bench::FileNames(folder + "\\Wav");
+
+    enum Kind { kConverting, kLame, kCached, kCopying, kKinds };
+    const char *const labels[kKinds] = {"run converting", "lame.exe", "run from the cache", "run copying MP3s"};
+    std::vector<double> times[kKinds];
+    for (int round = 0; round < rounds; ++round) {
+      std::printf("round %d:", round + 1);
+      for (int turn = 0; turn < kKinds; ++turn) {
+        const int kind = (round + turn) % kKinds;
+        double seconds = 0;
+        switch (kind) {
+        case kConverting:
+          Empty(cacheFolder);
+          seconds = SecondsOf([&] { convertInto(folder + "\\Converted"); });
+          break;
+        case kLame:
+          Empty(folder + "\\ByLame");
+          seconds = SecondsOf([&] {
+            for (const auto &wav : wavs)
+              RunProgram("\"" + lame + "\" --quiet -V 2 \"" + folder + "\\Wav\\" + wav + "\" \"" + folder +
+                         "\\ByLame\\" + wav + ".mp3\"");
+          });
+          break;
+        case kCached:
+          // The cache is whole after any round's conversion, and after the first one made the MP3s.
+          seconds = SecondsOf([&] { convertInto(folder + "\\FromCache"); });
+          break;
+        case kCopying:
+          Empty(folder + "\\Copied");
+          seconds = SecondsOf([&] { mp3s.CopyTracks(progress, folder + "\\Copied", false, false); });
+          break;
+        }
+        times[kind].push_back(seconds);
+        std::printf(" %s %.3f s", labels[kind], seconds);
+      }
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+    std::printf("tracks: %d, rounds: %d, rotating\n", flacs.Count(), rounds);
+    for (int kind = 0; kind < kKinds; ++kind)
+      std::printf("%s median: %.3f s\n", labels[kind], Median(times[kind]));
+    std::printf("conversion throughput, the run's against lame.exe's: %.3f\n",
+                Median(times[kLame]) / Median(times[kConverting]));
+    std::printf("run from the cache against a run copying the MP3s: %.3f\n",
+                Median(times[kCached]) / Median(times[kCopying]));
+  } catch (const std::exception &error) {
+    std::fprintf(stderr, "failed: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
