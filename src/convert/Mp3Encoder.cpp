@@ -1,0 +1,68 @@
+#include "convert/Mp3Encoder.h"
+
+#include "convert/PcmSource.h"
+
+#include <climits>
+
+namespace sf {
+namespace {
+
+[[noreturn]] void Refused() { throw ConvertFailure{ConvertProblem::EncoderRefused}; }
+
+std::string_view Bytes(const std::vector<unsigned char> &buffer, int size) {
+  return std::string_view(reinterpret_cast<const char *>(buffer.data()), static_cast<std::size_t>(size));
+}
+
+} // namespace
+
+Mp3Encoder::Mp3Encoder(const Mp3Settings &settings, int sourceRate, int channels) : lame_(lame_init()) {
+  if (!lame_)
+    throw std::bad_alloc();
+  lame_global_flags *lame = lame_.get();
+  lame_set_in_samplerate(lame, sourceRate);
+  // Set even when it equals the source's: LAME would otherwise pick a rate of its own for the bit rate.
+  lame_set_out_samplerate(lame, settings.sampleRate);
+  lame_set_num_channels(lame, channels);
+  lame_set_mode(lame, channels == 1 ? MONO : JOINT_STEREO);
+  if (settings.vbrQuality >= 0) {
+    lame_set_VBR(lame, vbr_default);
+    lame_set_VBR_quality(lame, static_cast<float>(settings.vbrQuality));
+  } else {
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, settings.bitRate);
+  }
+  lame_set_write_id3tag_automatic(lame, 0);
+  lame_set_bWriteVbrTag(lame, 1);
+  if (lame_init_params(lame) < 0)
+    Refused();
+}
+
+std::string_view Mp3Encoder::Encode(const float *left, const float *right, std::size_t frames) {
+  if (frames > INT_MAX / 2)
+    Refused();
+  // LAME's own bound for what one call may give.
+  out_.resize(frames + frames / 4 + 7200);
+  const int size = lame_encode_buffer_ieee_float(lame_.get(), left, right ? right : left, static_cast<int>(frames),
+                                                 out_.data(), static_cast<int>(out_.size()));
+  if (size < 0)
+    Refused();
+  return Bytes(out_, size);
+}
+
+std::string_view Mp3Encoder::Flush() {
+  out_.resize(7200);
+  const int size = lame_encode_flush(lame_.get(), out_.data(), static_cast<int>(out_.size()));
+  if (size < 0)
+    Refused();
+  return Bytes(out_, size);
+}
+
+std::string_view Mp3Encoder::HeaderFrame() {
+  out_.resize(2880); // the largest MPEG-1 layer III frame
+  const std::size_t size = lame_get_lametag_frame(lame_.get(), out_.data(), out_.size());
+  if (size > out_.size())
+    Refused();
+  return Bytes(out_, static_cast<int>(size));
+}
+
+} // namespace sf
