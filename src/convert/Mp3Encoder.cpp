@@ -31,6 +31,9 @@ Mp3Encoder::Mp3Encoder(const Mp3Settings &settings, int sourceRate, int channels
     lame_set_VBR(lame, vbr_off);
     lame_set_brate(lame, settings.bitRate);
   }
+  // As LAME's own encoder does by default: the LAME header carries the track's gain for players
+  // that level tracks.
+  lame_set_findReplayGain(lame, 1);
   lame_set_write_id3tag_automatic(lame, 0);
   lame_set_bWriteVbrTag(lame, 1);
   if (lame_init_params(lame) < 0)
