@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace sf {
 
@@ -14,9 +15,12 @@ FlacSource::FlacSource(std::unique_ptr<InputFile> file, Container container)
   FLAC__stream_decoder_set_md5_checking(decoder_.get(), true);
   const auto init =
       container == Container::Ogg ? FLAC__stream_decoder_init_ogg_stream : FLAC__stream_decoder_init_stream;
-  if (init(decoder_.get(), OnRead, nullptr, nullptr, nullptr, nullptr, OnWrite, OnMetadata, OnError, this) !=
-      FLAC__STREAM_DECODER_INIT_STATUS_OK)
+  const auto status =
+      init(decoder_.get(), OnRead, nullptr, nullptr, nullptr, nullptr, OnWrite, OnMetadata, OnError, this);
+  if (status == FLAC__STREAM_DECODER_INIT_STATUS_MEMORY_ALLOCATION_ERROR)
     throw std::bad_alloc();
+  if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+    throw ConvertFailure{ConvertProblem::NotSupported};
   if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder_.get()) || damaged_ || unreadable_)
     Fail(ConvertProblem::Broken);
   if (format_.sampleRate == 0)

@@ -3,6 +3,7 @@
 #include "convert/PcmSource.h"
 
 #include <climits>
+#include <new>
 
 namespace sf {
 namespace {
@@ -15,10 +16,13 @@ std::string_view Bytes(const std::vector<unsigned char> &buffer, int size) {
 
 } // namespace
 
-Mp3Encoder::Mp3Encoder(const Mp3Settings &settings, int sourceRate, int channels) : lame_(lame_init()) {
+Mp3Encoder::Mp3Encoder(const Mp3Settings &settings, int sourceRate, int channels)
+    : lame_(lame_init()), inputRate_(sourceRate), outputRate_(settings.sampleRate) {
   if (!lame_)
     throw std::bad_alloc();
   lame_global_flags *lame = lame_.get();
+  if (sourceRate < 1 || outputRate_ < 1)
+    Refused();
   lame_set_in_samplerate(lame, sourceRate);
   // Set even when it equals the source's: LAME would otherwise pick a rate of its own for the bit rate.
   lame_set_out_samplerate(lame, settings.sampleRate);
@@ -41,10 +45,12 @@ Mp3Encoder::Mp3Encoder(const Mp3Settings &settings, int sourceRate, int channels
 }
 
 std::string_view Mp3Encoder::Encode(const float *left, const float *right, std::size_t frames) {
-  if (frames > INT_MAX / 2)
+  // LAME's own bound for what one call may give, 1.25 bytes a sample and 7200, counts the samples it
+  // encodes: a source at a lower rate than the MP3's gives more of them than it put in.
+  const std::size_t encoded = frames * static_cast<std::size_t>(outputRate_) / static_cast<std::size_t>(inputRate_) + 1;
+  if (encoded > INT_MAX / 2)
     Refused();
-  // LAME's own bound for what one call may give.
-  out_.resize(frames + frames / 4 + 7200);
+  out_.resize(encoded + encoded / 4 + 7200);
   const int size = lame_encode_buffer_ieee_float(lame_.get(), left, right ? right : left, static_cast<int>(frames),
                                                  out_.data(), static_cast<int>(out_.size()));
   if (size < 0)

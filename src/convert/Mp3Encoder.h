@@ -30,6 +30,7 @@ private:
     void operator()(lame_global_flags *lame) const { lame_close(lame); }
   };
   std::unique_ptr<lame_global_flags, LameCloser> lame_;
+  int inputRate_, outputRate_;
   std::vector<unsigned char> out_;
 };
 

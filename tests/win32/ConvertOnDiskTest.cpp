@@ -163,6 +163,8 @@ TEST_F(ConvertOnDisk, RatesChannelsAndQualitiesAreAsChosen) {
       {32000, 2, "-b 16", ConvertQuality::Standard, 32000, 0},
       {44100, 1, "-b 16", ConvertQuality::Standard, 44100, 0},
       {44100, 1, "-b 16", ConvertQuality::Compatible, 44100, 192000},
+      // LAME gives five and a half times the samples it was given: its output must still fit.
+      {8000, 1, "-b 16", ConvertQuality::High, 44100, 320000},
   };
   for (const auto &rate : cases) {
     SCOPED_TRACE(std::to_string(rate.sourceRate) + " Hz, " + std::to_string(rate.channels) + " channels, quality " +
