@@ -3,6 +3,9 @@
 # cannot play into MP3: LAME (encoder only) and TagLib as DLLs, and the Xiph decoders (libogg,
 # libvorbis, libFLAC, libopus, opusfile) as static libraries, all into one prefix in the user's cache:
 #   ${XDG_CACHE_HOME:-$HOME/.cache}/songferry/codecs/prefix   (include/, lib/, bin/, share/licenses/)
+# and, beside LAME's DLL, LAME's command-line encoder (bin/lame.exe) for the benchmark.
+# The Debian source packages stay in .../codecs/downloads: scripts/library-sources.sh zips those of
+# the DLLs the release ships.
 # Each library is built once for its Debian version and this script's recipe for it; later runs
 # reuse it. A library is rebuilt when its version, its recipe or a library it builds on changes.
 #   scripts/build-codecs.sh             build what is missing or out of date
@@ -196,14 +199,19 @@ build_opusfile() {
 }
 
 build_lame() {
-  # A DLL of the encoder alone: the MP3 decoder and the lame program are not needed.
+  # A DLL of the encoder alone: the MP3 decoder is not needed.
   # The list of exports names the decoder's functions, and lame_init_old, which LAME 3.100 no longer
   # defines: a Windows DLL cannot export what it lacks.
   sed -i -e '/^hip_/d' -e '/^lame_decode/d' -e '/^lame_init_old$/d' include/libmp3lame.sym
-  autotools_build --enable-shared --disable-static --disable-decoder --disable-frontend --disable-rpath
+  autotools_build --enable-shared --disable-static --disable-decoder --disable-rpath
   make -j$jobs -C libmp3lame
   make -C libmp3lame install DESTDIR="$stage"
   make -C include install DESTDIR="$stage"
+  # LAME's own command-line encoder (bin/lame.exe), against the same DLL: the benchmark compares the
+  # program's conversion with it. It is not shipped, nor named in the notice. Its mp3rtp and mp3x
+  # siblings are not built.
+  make -j$jobs -C frontend lame.exe
+  make -C frontend install-binPROGRAMS DESTDIR="$stage"
 }
 
 build_taglib() {

@@ -9,7 +9,7 @@ export LC_ALL=C.UTF-8
 runs=${1:-10000000}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(M3uReader CommandLine PlstEntry Number PathParts ProfileText PlsReader TrackUri)
+[ ${#targets[@]} -gt 0 ] || targets=(M3uReader CommandLine PlstEntry Number PathParts ProfileText PlsReader TrackUri AiffReader)
 
 scripts/install-deps.sh
 cmake --preset fuzz >/dev/null

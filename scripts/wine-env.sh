@@ -4,7 +4,8 @@ songferry_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${SONGFERRY_WINEPREFIX:-$songferry_root/build/wine}
 export LOCPATH=$songferry_root/build/locale
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# SONGFERRY_WINE_DLLOVERRIDES adds overrides of a test's own ("mfplat,mfreadwrite=d": as Windows N).
+export WINEDLLOVERRIDES="mscoree,mshtml=${SONGFERRY_WINE_DLLOVERRIDES:+;$SONGFERRY_WINE_DLLOVERRIDES}"
 export WINEARCH=win64
 
 # Wine alone gets the Japanese locale: the shell around it need not have it installed.

@@ -84,6 +84,23 @@ inline constexpr char kCacheUnwritable[] = "変換したファイルをフォル
 inline constexpr char kConvertingCaption[] = "ファイルの変換中";
 inline constexpr char kConvertingTrack[] = "%sを変換しています";
 
+// Why a track could not be converted: the second line under kCannotConvert.
+// The track's file could not be opened or read (removed, locked, a drive gone).
+inline constexpr char kConvertUnreadable[] = "ファイルを読み込めません";
+// The file has the header of a format the program reads, but its data is damaged or cut short.
+inline constexpr char kConvertBroken[] = "ファイルが壊れています";
+// A codec or a variant the program does not read (Speex in Ogg, compressed AIFF-C, ...).
+inline constexpr char kConvertNotSupported[] = "変換できない形式の音声です";
+// Media Foundation could not open an MP4, AAC or WAV track: it cannot tell damage from a format it lacks.
+inline constexpr char kConvertUnrecognised[] = "ファイルが壊れているか、変換できない形式です";
+// The N editions of Windows lack Media Foundation, which the MP4, AAC and WAV tracks need.
+inline constexpr char kConvertNeedsMediaFeaturePack[] =
+    "Media Foundationがありません(WindowsのNエディションではMedia Feature Packを追加してください)";
+// LAME would not take the audio (a sample rate or channel count beyond what it encodes).
+inline constexpr char kConvertEncoderRefused[] = "この音声はMP3にできません";
+// The MP3 could not be written where the run keeps it before the copy.
+inline constexpr char kConvertCannotWrite[] = "MP3ファイルを書き込めません";
+
 inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";
 

@@ -3,12 +3,15 @@
 # Wine and closes it as a user would: the settings file must then be beside the program. Then starts it
 # with each sample playlist and presses Copy: each sample must load, and the run stop at a track that
 # this computer lacks, as the read-me texts say.
-#   check-release.sh Songferry-1.0-win64.zip songferry_sample_run.exe   (needs a display)
+# The zip of the libraries' sources must hold the Debian source packages of the DLLs it ships, in the
+# versions its notice names.
+#   check-release.sh Songferry-1.0-win64.zip songferry_sample_run.exe LIBRARY_SOURCES.zip   (needs a display)
 set -euo pipefail
 # Unpacking and iconv meet Japanese file names: a UTF-8 locale, whoever calls.
 export LC_ALL=C.UTF-8
 zip=$(realpath "$1")
 sample_run=$(realpath "$2")
+library_sources=$(realpath "$3")
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 songferry_prepare_wine
 
@@ -34,6 +37,25 @@ for text in はじめにお読みください.txt README.txt "${samples[@]}" LIC
   iconv -f $encoding -t UTF-8 "$folder/$text" >/dev/null || fail "$text is not $encoding"
   [ "$(grep -c $'\r$' "$folder/$text")" -eq "$(wc -l <"$folder/$text")" ] || fail "$text has lines without CR LF"
 done
+# The libraries: LAME's and TagLib's DLLs beside the program, every library's licence and the notice.
+for file in libmp3lame-0.dll libtag.dll licenses/NOTICE.txt; do
+  [ -s "$folder/$file" ] || fail "$file is missing from the zip"
+done
+for package in libogg libvorbis flac opus opusfile lame taglib; do
+  [ -s "$folder/licenses/$package/copyright" ] || fail "the licence of $package is missing from the zip"
+  grep -q "^$package [^ ]*: " "$folder/licenses/NOTICE.txt" || fail "the notice does not name $package"
+done
+sources=$unpacked/sources
+mkdir "$sources"
+(cd "$sources" && cmake -E tar xf "$library_sources")
+for package in lame taglib; do
+  version=$(sed -n "s/^$package \([^ ]*\): .*/\1/p" "$folder/licenses/NOTICE.txt")
+  version=${version#*:}
+  for part in "${package}_$version.dsc" "${package}_${version%-*}.orig.tar.*" "${package}_$version.debian.tar.*"; do
+    compgen -G "$sources/$part" >/dev/null || fail "the source package of $package $version lacks $part"
+  done
+done
+
 [ "$(head -c 4 "$folder/Songferry.CHM")" = "ITSF" ] || fail "Songferry.CHM is not a compiled help file"
 contents=$(chmls list "$folder/Songferry.CHM" 2>/dev/null)
 for page in index playlist copy options errors; do
