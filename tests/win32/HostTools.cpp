@@ -61,12 +61,16 @@ HostResult RunHostShell(const std::string &script) {
   const std::string wrapped = "exec </dev/null >" + Quoted(UnixPath(output.path)) + " 2>&1; (" + script +
                               "); echo $? >" + Quoted(statusPath + ".part") + " && mv " + Quoted(statusPath + ".part") +
                               " " + Quoted(statusPath);
+  // Quoted as the C runtime splits a command line: backslashes count only before a quote.
   std::wstring line = L"/bin/sh -c \"";
+  std::size_t backslashes = 0;
   for (const wchar_t c : Widen(wrapped)) {
-    if (c == L'"' || c == L'\\')
-      line += L'\\';
+    if (c == L'"')
+      line.append(backslashes + 1, L'\\');
+    backslashes = c == L'\\' ? backslashes + 1 : 0;
     line += c;
   }
+  line.append(backslashes, L'\\');
   line += L'"';
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

@@ -1,3 +1,4 @@
+#include "HostTools.h"
 #include "ScratchFolder.h"
 #include "convert/Mp3Tags.h"
 #include "platform/win32/Utf16.h"
@@ -19,39 +20,13 @@ using testing::ScratchFolder;
 using testing::WriteWholeFile;
 using Facts = std::map<std::string, std::string>;
 
-// Under Wine, the Unix side's path of a Windows path; empty elsewhere.
-std::string UnixPath(const std::string &path) {
-  using ToUnix = char *(CDECL *)(const wchar_t *);
-  const FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-  char *unix = found ? reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(found))(Widen(path).c_str()) : nullptr;
-  const std::string unixPath = unix ? unix : "";
-  HeapFree(GetProcessHeap(), 0, unix);
-  return unixPath;
-}
-
 // Runs `script` with the Unix side's shell in `folder`, where Debian's tools make the media and read
-// the MP3s back, and gives its output. Wine starts a Unix program for CreateProcess but signals its
-// handle at once: the script's end is told by its status file, renamed into place last.
+// the MP3s back, and gives its output.
 std::string OnHost(const std::string &folder, const std::string &script) {
-  static int serial = 0;
-  const std::string name = "host" + std::to_string(++serial), status = folder + "\\" + name + ".status";
-  WriteWholeFile(folder + "\\" + name + ".sh", "set -e\nexport LC_ALL=C.UTF-8 PATH=/usr/bin:/bin\n" + script);
-  std::wstring command = Widen("/bin/sh -c \"cd '" + UnixPath(folder) + "'; sh " + name + ".sh >" + name +
-                               ".out 2>&1; echo $? >" + name + ".part; mv " + name + ".part " + name + ".status\"");
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start the Unix side's shell";
-    return {};
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  while (GetFileAttributesW(Widen(status).c_str()) == INVALID_FILE_ATTRIBUTES)
-    Sleep(20);
-  const std::string output = ReadWholeFile(folder + "\\" + name + ".out");
-  EXPECT_EQ(ReadWholeFile(status), "0\n") << script << output;
-  return output;
+  const auto result = testing::RunHostShell("set -e; export LC_ALL=C.UTF-8 PATH=/usr/bin:/bin; cd '" +
+                                            testing::UnixPath(folder) + "'\n" + script);
+  EXPECT_EQ(result.status, 0) << script << result.output;
+  return result.output;
 }
 
 // A tenth of a second of silence from LAME, for the tags to go around.
@@ -82,7 +57,7 @@ constexpr char kCutTitle[] = "a表ソ表ソ表ソ表ソ表ソ表ソ表ソ";
 class Mp3Tags : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (UnixPath(scratch.Path()).empty())
+    if (testing::UnixPath(scratch.Path()).empty())
       GTEST_SKIP() << "Debian's tools are reached through Wine";
     OnHost(scratch.Path(), kMedia);
   }
