@@ -57,7 +57,7 @@ std::string ConvertCache::PathOf(const ConvertJob &job, std::string_view suffix)
 }
 
 std::optional<std::string> ConvertCache::Find(const ConvertJob &job) {
-  const std::string path = PathOf(job, ".mp3");
+  const std::string path = PathFor(job);
   if (!system_.FileExists(path))
     return std::nullopt;
   if (ReadMark(system_, path) != ConvertedMark{job.size, job.lastWrite, job.quality}) {
@@ -68,31 +68,23 @@ std::optional<std::string> ConvertCache::Find(const ConvertJob &job) {
   return path;
 }
 
-ConvertCache::Made ConvertCache::Make(const ConvertJob &job, Converter &converter, const std::function<void()> &look) {
+std::string ConvertCache::PathFor(const ConvertJob &job) { return PathOf(job, ".mp3"); }
+
+ConvertCache::Made ConvertCache::NewPart(const ConvertJob &job) {
   system_.MakeFolder(FolderPart(folder_), false);
   system_.MakeFolder(folder_, false);
   // A temporary file left by a stopped conversion goes; one that another instance writes stays, as
   // the system keeps it from removal.
-  std::string part;
-  for (int n = 1; n <= kTemporaryNames && part.empty(); ++n) {
+  for (int n = 1; n <= kTemporaryNames; ++n) {
     const std::string candidate = PathOf(job, n == 1 ? ".part" : "-" + std::to_string(n) + ".part");
     if (!system_.FileExists(candidate) || system_.RemoveFile(candidate))
-      part = candidate;
+      return {candidate, {}};
   }
-  const std::string path = PathOf(job, ".mp3");
-  if (part.empty())
-    return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
-  Converter::Reason reason;
-  try {
-    reason = converter.Convert(job, part, look);
-  } catch (...) {
-    system_.RemoveFile(part);
-    throw;
-  }
-  if (!reason.empty()) {
-    system_.RemoveFile(part);
-    return {{}, reason};
-  }
+  return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
+}
+
+ConvertCache::Made ConvertCache::Keep(const ConvertJob &job, const std::string &part) {
+  const std::string path = PathFor(job);
   switch (system_.MoveEntry(part, path)) {
   case Platform::MakeResult::Made:
     system_.MarkUsed(path);
@@ -108,6 +100,26 @@ ConvertCache::Made ConvertCache::Make(const ConvertJob &job, Converter &converte
     break;
   }
   return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
+}
+
+void ConvertCache::Drop(const std::string &part) { system_.RemoveFile(part); }
+
+ConvertCache::Made ConvertCache::Make(const ConvertJob &job, Converter &converter, const std::function<void()> &look) {
+  const Made part = NewPart(job);
+  if (!part.reason.empty())
+    return part;
+  Converter::Reason reason;
+  try {
+    reason = converter.Convert(job, part.path, look);
+  } catch (...) {
+    Drop(part.path);
+    throw;
+  }
+  if (!reason.empty()) {
+    Drop(part.path);
+    return {{}, reason};
+  }
+  return Keep(job, part.path);
 }
 
 void ConvertCache::Hold(const std::string &path) {

@@ -34,6 +34,18 @@ public:
   // throws ends the conversion, removes its part and goes on to the caller.
   Made Make(const ConvertJob &job, Converter &converter, const std::function<void()> &look);
 
+  // The steps of Make, for a converter elsewhere (ConvertInPool).
+  // Where the MP3 of the job's track at its quality is kept once whole.
+  std::string PathFor(const ConvertJob &job);
+  // A free temporary name in the cache's folder, made on first use, for the job's MP3 while it is
+  // written; or why the folder takes no file.
+  Made NewPart(const ConvertJob &job);
+  // Gives the whole MP3 written at `part` its name, or takes the one another instance made first;
+  // `part` is gone either way.
+  Made Keep(const ConvertJob &job, const std::string &part);
+  // Removes what a stopped or failed conversion left at `part`.
+  void Drop(const std::string &part);
+
   // Keeps the file from removal and renaming, by this program's other instances too, until Trim.
   void Hold(const std::string &path);
   // Lets go of what it holds, then removes the least recently used MP3s until the rest fit the limit,

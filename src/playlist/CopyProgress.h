@@ -26,6 +26,9 @@ public:
   // Called often during the copies, within one long track too: answers what the system sends to
   // the program's windows, so that a long run never looks hung. Cheap when nothing is due.
   virtual void KeepResponsive() = 0;
+  // As KeepResponsive, but at once, however recently it looked: called when the run's wait for its
+  // converters ended because the queue holds something.
+  virtual void KeepResponsiveNow() { KeepResponsive(); }
   virtual void ShowInfo(const std::string &text) = 0;
   // Whether the user has asked, since Show, for the run to stop; known from KeepResponsive's looks
   // at the queue.

@@ -147,12 +147,15 @@ void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
   };
   // What the cache holds needs no converting, and no converting window.
   std::vector<std::int32_t> missing;
+  std::vector<ConvertJob> jobs;
   for (const auto track : tracks) {
-    if (const auto found = cache.Find(jobOf(track))) {
+    ConvertJob job = jobOf(track);
+    if (const auto found = cache.Find(job)) {
       cache.Hold(*found);
       input_.sources[track] = *found;
     } else {
       missing.push_back(track);
+      jobs.push_back(std::move(job));
     }
     LookAtQueue();
   }
@@ -160,24 +163,60 @@ void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
     return;
   progress_.SetStage(RunStage::Converting);
   progress_.SetMaximum(static_cast<std::int32_t>(missing.size()));
-  for (std::size_t k = 0; k < missing.size(); ++k) {
-    const std::int32_t track = missing[k];
-    const ConvertJob job = jobOf(track);
-    progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(job.source)));
-    progress_.SetPosition(static_cast<std::int32_t>(k + 1));
-    progress_.Repaint();
-    StopIfCancelled();
-    const auto made = cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
-    if (!made.reason.empty())
-      throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + made.reason);
-    cache.Hold(made.path);
-    input_.sources[track] = made.path;
-  }
+  ConverterPool *pool = conversion_->pool;
+  const int converters = pool ? ConvertersFor(conversion_->processes, pool->Processors(), jobs.size()) : 1;
+  std::optional<std::vector<std::string>> made;
+  if (converters > 1)
+    made = ConvertInConverters(jobs, converters);
+  if (!made)
+    made = ConvertHere(jobs);
+  for (std::size_t k = 0; k < missing.size(); ++k)
+    input_.sources[missing[k]] = (*made)[k];
   progress_.SetStage(RunStage::Copying);
   progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
   progress_.SetFileLabel({});
   progress_.SetPosition(0);
   progress_.Repaint();
+}
+
+std::vector<std::string> CopyRun::ConvertHere(const std::vector<ConvertJob> &jobs) {
+  std::vector<std::string> made;
+  for (const ConvertJob &job : jobs) {
+    progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(job.source)));
+    progress_.SetPosition(static_cast<std::int32_t>(made.size() + 1));
+    progress_.Repaint();
+    StopIfCancelled();
+    auto mp3 = conversion_->cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
+    if (!mp3.reason.empty())
+      throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + mp3.reason);
+    conversion_->cache.Hold(mp3.path);
+    made.push_back(std::move(mp3.path));
+  }
+  return made;
+}
+
+std::optional<std::vector<std::string>> CopyRun::ConvertInConverters(const std::vector<ConvertJob> &jobs,
+                                                                     int converters) {
+  PoolWatch watch;
+  // The wait ends for the queue only when something is there: it is answered at once.
+  watch.look = [this] {
+    progress_.KeepResponsiveNow();
+    StopIfCancelled();
+  };
+  watch.progress = [&](std::size_t job, std::size_t finished) {
+    progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(jobs[job].source)));
+    progress_.SetPosition(static_cast<std::int32_t>(finished));
+    progress_.Repaint();
+  };
+  StopIfCancelled();
+  auto result = ConvertInPool(conversion_->cache, *conversion_->pool, converters, jobs, watch);
+  if (!result)
+    return std::nullopt;
+  if (result->failed)
+    throw ESFException(FormatText(messages::kCannotConvert, jobs[*result->failed].source) + "\n" + result->reason);
+  for (const auto &mp3 : result->made)
+    conversion_->cache.Hold(mp3);
+  return std::move(result->made);
 }
 
 void CopyRun::Act() {

@@ -2,6 +2,7 @@
 
 #include "convert/ConvertCache.h"
 #include "convert/Converter.h"
+#include "convert/ConverterPool.h"
 #include "platform/Platform.h"
 #include "playlist/CopyProgress.h"
 #include "playlist/RunFacts.h"
@@ -19,9 +20,14 @@ namespace sf {
 // How a run converts the tracks that the player cannot play: with what, keeping the MP3s where, and
 // at which quality.
 struct Conversion {
-  Converter &converter;
+  Converter &converter; // in the run's own process
   ConvertCache &cache;
   ConvertQuality quality = ConvertQuality::Standard;
+  // Converters beside the run's process, for more than one track at a time; without it, or where
+  // ConvertersFor gives one, `converter` converts.
+  ConverterPool *pool = nullptr;
+  // ConvertProcesses as the settings give it: 0 where it is not set.
+  int processes = 0;
 };
 
 // One run of a playlist's tracks into a folder. It decides first (PlanRun), undoing beforehand what
@@ -52,6 +58,10 @@ private:
   // Makes (or finds made) the MP3s of `tracks`, which become their sources. Throws ESFException for a
   // track that cannot be converted.
   void Convert(const std::vector<std::int32_t> &tracks);
+  // Makes the MP3s of `jobs`, one after the other in the run's own process.
+  std::vector<std::string> ConvertHere(const std::vector<ConvertJob> &jobs);
+  // Makes the MP3s of `jobs` on `converters` converters of the pool; nothing when none would start.
+  std::optional<std::vector<std::string>> ConvertInConverters(const std::vector<ConvertJob> &jobs, int converters);
   void Act();
 
   // Deletes what the plan clears, then checks anew that the copies fit.

@@ -100,6 +100,9 @@ inline constexpr char kConvertNeedsMediaFeaturePack[] =
 inline constexpr char kConvertEncoderRefused[] = "この音声はMP3にできません";
 // The MP3 could not be written where the run keeps it before the copy.
 inline constexpr char kConvertCannotWrite[] = "MP3ファイルを書き込めません";
+// One of the program's converter processes ended without a word about its track: it crashed, or
+// something outside the program ended it.
+inline constexpr char kConverterDied[] = "変換処理が異常終了しました";
 
 inline constexpr char kNotADriveFolder[] = "コピー先にはドライブ上のフォルダーを選んでください";
 inline constexpr char kFolderNotShiftJis[] = "コピー先のフォルダー名にShift-JISで表せない文字があります";
