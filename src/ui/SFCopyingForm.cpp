@@ -170,6 +170,11 @@ void TCopyingForm::KeepResponsive() {
     DispatchMessageW(&message);
 }
 
+void TCopyingForm::KeepResponsiveNow() {
+  lookedAt_ = {};
+  KeepResponsive();
+}
+
 void TCopyingForm::ShowInfo(const std::string &text) {
   if (workEnded_)
     workEnded_();

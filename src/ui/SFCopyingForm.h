@@ -26,6 +26,7 @@ public:
   void Repaint() override;
   void Close() override;
   void KeepResponsive() override;
+  void KeepResponsiveNow() override;
   void ShowInfo(const std::string &text) override;
   bool CancelRequested() const override { return cancelRequested_; }
   // What ends a run's hold on the system once its work is over, before the box that closes it:
