@@ -27,7 +27,9 @@ demo=$root/build/demo
 prepare_demo() {
   rm -rf "$demo"
   mkdir -p "$demo/Lists" "$demo/Music" "$demo/Player" "$demo/screenshots"
-  cp build/win64/src/Songferry.exe build/win64/src/Songferry.CHM "$demo/"
+  # With the LAME and TagLib DLLs it loads from its own folder.
+  cp build/win64/src/Songferry.exe build/win64/src/Songferry.CHM build/win64/src/libmp3lame-0.dll \
+    build/win64/src/libtag.dll "$demo/"
   local tracks=("01 朝の歌.mp3" "02 ソナタ.mp3" "03 表参道.wma")
   local list=""
   for track in "${tracks[@]}"; do

@@ -92,12 +92,13 @@ done
 # Songferry runs from a folder of its own, whose settings file sends the copies to the benchmark's
 # folder and keeps the program open after a run.
 mkdir -p build/bench
-cp build/win64/src/Songferry.exe build/bench/
+# With the LAME and TagLib DLLs it loads from its own folder.
+cp build/win64/src/Songferry.exe build/win64/src/libmp3lame-0.dll build/win64/src/libtag.dll build/bench/
 printf '[Songferry]\r\nToDir=%s\\BySongferry\r\nStopAfterCopy=0\r\nAddMode=0\r\nReverse=0\r\n' "$windows_data" \
   >build/bench/Songferry.ini
 # The re-syncs' copy of it leaves unchanged tracks, in a folder of their own.
 mkdir -p build/bench/resync
-cp build/win64/src/Songferry.exe build/bench/resync/
+cp build/win64/src/Songferry.exe build/win64/src/libmp3lame-0.dll build/win64/src/libtag.dll build/bench/resync/
 printf '[Songferry]\r\nToDir=%s\\Resynced\r\nStopAfterCopy=0\r\nAddMode=0\r\nReverse=0\r\nSkipUnchanged=1\r\n' \
   "$windows_data" >build/bench/resync/Songferry.ini
 
