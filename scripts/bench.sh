@@ -10,9 +10,10 @@
 #  - re-syncs with the setting that leaves unchanged tracks (SkipUnchanged): the same playlist
 #    copied into a destination that holds its copies already, and one where three of them are
 #    older than their tracks, against the full run; each with the bytes it wrote.
-#  - converting (part "convert"): 20 FLAC tracks of 30 s converted by a run into an empty cache,
-#    against LAME's own lame.exe encoding the same audio from WAV with the same settings, one file
-#    after the other; and a clear-mode run with every track in the cache against a run copying the
+#  - converting (part "convert"): 20 FLAC tracks of 30 s converted by a run into an empty cache in
+#    its own process, against LAME's own lame.exe encoding the same audio from WAV with the same
+#    settings, one file after the other; the same run on two converter processes against the run in
+#    its own process; and a clear-mode run with every track in the cache against a run copying the
 #    same MP3s (songferry_convert_bench; 5 rounds unless SONGFERRY_BENCH_CONVERT_ROUNDS says).
 #  - on request only (part "profile"): the same three runs inside one process, with the time of
 #    every kind of the system's calls and the progress window's calls counted and added up per run
@@ -35,6 +36,8 @@ parts=${SONGFERRY_BENCH_PARTS:-copy start run resync convert}
 tools="Z:${PWD//\//\\}\\build\\win64\\tools\\bench"
 songferry="Z:${PWD//\//\\}\\build\\bench\\Songferry.exe"
 resyncing="Z:${PWD//\//\\}\\build\\bench\\resync\\Songferry.exe"
+# The converters are the program of the build, beside the codecs' DLLs.
+converters="Z:${PWD//\//\\}\\build\\win64\\src\\Songferry.exe"
 # LAME's own encoder, built with the libraries from the same source.
 lame="${SONGFERRY_CODECS_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/songferry/codecs/prefix}/bin/lame.exe"
 lame="Z:${lame//\//\\}"
@@ -56,8 +59,8 @@ if [ "${1:-}" = "--on-display" ]; then
     run) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" | tail -6 ;;
     resync) run "$tools\\songferry_bench_driver.exe" resync "$resyncing" "$windows_data" "$rounds" ;;
     profile) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" --resync ;;
-    convert) run "$tools\\songferry_convert_bench.exe" "$windows_data\\Converting" "$lame" \
-      "${SONGFERRY_BENCH_CONVERT_ROUNDS:-5}" | tail -8 ;;
+    convert) run "$tools\\songferry_convert_bench.exe" "$windows_data\\Converting" "$lame" "$converters" \
+      "${SONGFERRY_BENCH_CONVERT_ROUNDS:-5}" | tail -10 ;;
     esac
   done
   echo "load after: $(uptime)"

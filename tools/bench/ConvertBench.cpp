@@ -1,14 +1,18 @@
-// The conversion of a run against LAME's own encoder, inside one process under Wine:
-//  - a run that converts the playlist's FLAC tracks into an empty cache (clear mode), against
-//    lame.exe encoding the same audio from WAV files with the same settings, one file after the
-//    other: the throughput of the run's conversion as a share of the encoder's;
+// The conversion of a run against LAME's own encoder, under Wine:
+//  - a run that converts the playlist's FLAC tracks into an empty cache (clear mode) in its own
+//    process (ConvertProcesses=1), against lame.exe encoding the same audio from WAV files with the
+//    same settings, one file after the other: the throughput of the run's conversion as a share of
+//    the encoder's;
+//  - the same run on two converter processes (ConvertProcesses=2, the program SONGFERRY_EXE started
+//    as converters), against the run in its own process;
 //  - a clear-mode run whose tracks are all in the cache, against a run copying the same MP3s.
-// Rounds rotate the four, so that none always follows the same other.
-//   songferry_convert_bench FOLDER LAME_EXE [ROUNDS]
+// Rounds rotate the five, so that none always follows the same other.
+//   songferry_convert_bench FOLDER LAME_EXE SONGFERRY_EXE [ROUNDS]
 // FOLDER holds Music\trackNN.flac, Wav\trackNN.wav (the same audio) and Lists\convert.m3u listing the
 // FLAC tracks; the bench makes the rest.
 #include "Measuring.h"
 #include "convert/ConvertCache.h"
+#include "convert/ConverterProcesses.h"
 #include "convert/Mp3Converter.h"
 #include "platform/win32/Utf16.h"
 #include "platform/win32/Win32Platform.h"
@@ -74,29 +78,30 @@ double Median(std::vector<double> values) { return sf::bench::Quantile(std::move
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: songferry_convert_bench FOLDER LAME_EXE [ROUNDS]\n");
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: songferry_convert_bench FOLDER LAME_EXE SONGFERRY_EXE [ROUNDS]\n");
     return 2;
   }
   const std::string folder = argv[1], lame = argv[2];
-  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+  const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
   sf::Win32Platform platform;
   NoProgress progress;
   sf::Mp3Converter converter;
+  sf::ConverterProcesses converters(argv[3]);
   try {
     sf::TPlayList flacs(platform, folder + "\\Lists\\convert.m3u");
     flacs.Load();
     const std::string cacheFolder = folder + "\\Cache";
     CreateDirectoryA(cacheFolder.c_str(), nullptr);
-    const auto convertInto = [&](const std::string &destination) {
+    const auto convertInto = [&](const std::string &destination, int processes) {
       sf::ConvertCache cache(platform, cacheFolder, std::uint64_t{1} << 40);
-      const sf::Conversion conversion{converter, cache, sf::ConvertQuality::Standard};
+      const sf::Conversion conversion{converter, cache, sf::ConvertQuality::Standard, &converters, processes};
       Empty(destination);
       if (!flacs.CopyTracks(progress, destination, false, false, false, false, false, &conversion))
         throw std::runtime_error("the run was cancelled");
     };
     // The MP3s the run makes, copied as they are by the plain run.
-    convertInto(folder + "\\Mp3");
+    convertInto(folder + "\\Mp3", 1);
     std::string mp3List;
     for (const auto &name : sf::bench::FileNames(folder + "\\Mp3"))
       mp3List += "..\\Mp3\\" + name + "\r\n";
@@ -106,8 +111,9 @@ int main(int argc, char **argv) {
     mp3s.Load();
     const auto wavs = sf::bench::FileNames(folder + "\\Wav");
 
-    enum Kind { kConverting, kLame, kCached, kCopying, kKinds };
-    const char *const labels[kKinds] = {"run converting", "lame.exe", "run from the cache", "run copying MP3s"};
+    enum Kind { kConverting, kTwoConverters, kLame, kCached, kCopying, kKinds };
+    const char *const labels[kKinds] = {"run converting", "run on 2 converters", "lame.exe", "run from the cache",
+                                        "run copying MP3s"};
     std::vector<double> times[kKinds];
     for (int round = 0; round < rounds; ++round) {
       std::printf("round %d:", round + 1);
@@ -116,8 +122,9 @@ int main(int argc, char **argv) {
         double seconds = 0;
         switch (kind) {
         case kConverting:
+        case kTwoConverters:
           Empty(cacheFolder);
-          seconds = SecondsOf([&] { convertInto(folder + "\\Converted"); });
+          seconds = SecondsOf([&] { convertInto(folder + "\\Converted", kind == kConverting ? 1 : 2); });
           break;
         case kLame:
           Empty(folder + "\\ByLame");
@@ -129,7 +136,7 @@ int main(int argc, char **argv) {
           break;
         case kCached:
           // The cache is whole after any round's conversion, and after the first one made the MP3s.
-          seconds = SecondsOf([&] { convertInto(folder + "\\FromCache"); });
+          seconds = SecondsOf([&] { convertInto(folder + "\\FromCache", 1); });
           break;
         case kCopying:
           Empty(folder + "\\Copied");
@@ -147,6 +154,8 @@ int main(int argc, char **argv) {
       std::printf("%s median: %.3f s\n", labels[kind], Median(times[kind]));
     std::printf("conversion throughput, the run's against lame.exe's: %.3f\n",
                 Median(times[kLame]) / Median(times[kConverting]));
+    std::printf("conversion throughput, 2 converters against the run's own process: %.3f\n",
+                Median(times[kConverting]) / Median(times[kTwoConverters]));
     std::printf("run from the cache against a run copying the MP3s: %.3f\n",
                 Median(times[kCached]) / Median(times[kCopying]));
   } catch (const std::exception &error) {
