@@ -64,7 +64,7 @@ std::optional<PoolResult> ConvertInPool(ConvertCache &cache, ConverterPool &pool
   std::vector<std::optional<InHand>> inHand;
   const StopAtEnd stop(pool, cache, inHand);
   const int started = pool.Start(std::min(converters, static_cast<int>(distinct.size())));
-  if (started <= 0)
+  if (started <= 0 || distinct.empty())
     return std::nullopt;
   inHand.resize(static_cast<std::size_t>(started));
 
@@ -92,14 +92,18 @@ std::optional<PoolResult> ConvertInPool(ConvertCache &cache, ConverterPool &pool
     pool.Give(converter, jobs[job], part.path);
     return true;
   };
+  // The label stays on the last track once none is at work, as the bar fills.
+  std::size_t labelled = distinct.front();
   const auto show = [&] {
     const InHand *oldest = nullptr;
     for (const auto &held : inHand) {
       if (held && (!oldest || held->handedOut < oldest->handedOut))
         oldest = &*held;
     }
-    if (oldest && watch.progress)
-      watch.progress(oldest->job, finished);
+    if (oldest)
+      labelled = oldest->job;
+    if (watch.progress)
+      watch.progress(labelled, finished);
   };
 
   for (int converter = 0; converter < started; ++converter) {

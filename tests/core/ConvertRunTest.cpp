@@ -430,8 +430,8 @@ TEST_F(ConvertersTest, EachConverterTakesTheNextTrackAsSoonAsItIsFreeAndTheCopie
   EXPECT_EQ(labels.front(), "Label 1.flacを変換しています");
   EXPECT_NE(std::find(labels.begin(), labels.end(), "Label 6.flacを変換しています"), labels.end());
   const Lines positions = Journal("Position ");
-  EXPECT_EQ(Lines(positions.begin(), positions.begin() + 6),
-            (Lines{"Position 0", "Position 1", "Position 2", "Position 3", "Position 4", "Position 5"}));
+  EXPECT_EQ(Lines(positions.begin(), positions.begin() + 7),
+            (Lines{"Position 0", "Position 1", "Position 2", "Position 3", "Position 4", "Position 5", "Position 6"}));
   EXPECT_EQ(Journal("Stage"), (Lines{"Stage converting", "Stage copying"}));
 }
 
