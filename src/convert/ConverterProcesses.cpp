@@ -215,6 +215,9 @@ ConverterPool::Report ConverterProcesses::Wait(const std::function<void()> &look
     const auto count = static_cast<DWORD>(events.size());
     const DWORD woke = MsgWaitForMultipleObjectsEx(count, events.data(), INFINITE, kQueueWakes, 0);
     if (woke == WAIT_OBJECT_0 + count) {
+      // What the queue holds now counts as seen, whatever `look` leaves there: the wait ends again
+      // only for what comes after.
+      GetQueueStatus(kQueueWakes);
       look();
     } else if (woke < WAIT_OBJECT_0 + count) {
       processes_[static_cast<std::size_t>(owners[woke - WAIT_OBJECT_0])]->FinishRead();
