@@ -6,6 +6,7 @@
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <utility>
@@ -117,11 +118,31 @@ RunPlan CopyRun::Decide() {
   if (!conversion_)
     return PlanRun(input_, options_, *facts_);
   input_.converted = ConvertedMarks(input_, options_, *facts_);
+  // The MP3s this PC made before stand in for their tracks at once.
+  ConvertCache &cache = conversion_->cache;
+  std::vector<bool> made(input_.tracks.size());
+  for (std::size_t track = 0; track < made.size(); ++track) {
+    if (!input_.converted[track])
+      continue;
+    if (const auto found = cache.Find(JobOf(static_cast<std::int32_t>(track)))) {
+      input_.sources[track] = *found;
+      made[track] = true;
+    }
+    LookAtQueue();
+  }
+  if (std::find(made.begin(), made.end(), true) != made.end())
+    LearnFacts();
   // Every refusal but the room's comes before a conversion, which may take minutes; the room is
   // checked once the MP3s and their sizes are known. Which copies are left as they are, and so need no
   // MP3, only the plan knows.
-  std::vector<bool> made(input_.tracks.size());
-  for (bool sizesKnown = false;; sizesKnown = true) {
+  const auto allMade = [&] {
+    for (std::size_t track = 0; track < made.size(); ++track) {
+      if (input_.converted[track] && !made[track])
+        return false;
+    }
+    return true;
+  };
+  for (bool sizesKnown = allMade();; sizesKnown = true) {
     RunPlan plan = PlanRun(input_, options_, *facts_, sizesKnown);
     std::vector<std::int32_t> pending;
     for (std::int32_t track = 0; track < static_cast<std::int32_t>(made.size()); ++track) {
@@ -139,30 +160,18 @@ RunPlan CopyRun::Decide() {
   }
 }
 
+ConvertJob CopyRun::JobOf(std::int32_t track) {
+  const auto &mark = *input_.converted[track];
+  return {system_.FullPath(input_.sources[track]), mark.size, mark.lastWrite, mark.quality};
+}
+
 void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
   ConvertCache &cache = conversion_->cache;
-  const auto jobOf = [&](std::int32_t track) {
-    const auto &mark = *input_.converted[track];
-    return ConvertJob{system_.FullPath(input_.sources[track]), mark.size, mark.lastWrite, mark.quality};
-  };
-  // What the cache holds needs no converting, and no converting window.
-  std::vector<std::int32_t> missing;
-  for (const auto track : tracks) {
-    if (const auto found = cache.Find(jobOf(track))) {
-      cache.Hold(*found);
-      input_.sources[track] = *found;
-    } else {
-      missing.push_back(track);
-    }
-    LookAtQueue();
-  }
-  if (missing.empty())
-    return;
   progress_.SetStage(RunStage::Converting);
-  progress_.SetMaximum(static_cast<std::int32_t>(missing.size()));
-  for (std::size_t k = 0; k < missing.size(); ++k) {
-    const std::int32_t track = missing[k];
-    const ConvertJob job = jobOf(track);
+  progress_.SetMaximum(static_cast<std::int32_t>(tracks.size()));
+  for (std::size_t k = 0; k < tracks.size(); ++k) {
+    const std::int32_t track = tracks[k];
+    const ConvertJob job = JobOf(track);
     progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(job.source)));
     progress_.SetPosition(static_cast<std::int32_t>(k + 1));
     progress_.Repaint();
@@ -170,7 +179,6 @@ void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
     const auto made = cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
     if (!made.reason.empty())
       throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + made.reason);
-    cache.Hold(made.path);
     input_.sources[track] = made.path;
   }
   progress_.SetStage(RunStage::Copying);

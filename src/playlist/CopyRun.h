@@ -49,8 +49,10 @@ private:
   void LearnFacts();
   // The plan, with the tracks that convert converted first where their copies are not left as they are.
   RunPlan Decide();
-  // Makes (or finds made) the MP3s of `tracks`, which become their sources. Throws ESFException for a
-  // track that cannot be converted.
+  // The conversion of a track that converts, as its mark says.
+  ConvertJob JobOf(std::int32_t track);
+  // Makes the MP3s of `tracks`, which become their sources. Throws ESFException for a track that
+  // cannot be converted.
   void Convert(const std::vector<std::int32_t> &tracks);
   void Act();
 
