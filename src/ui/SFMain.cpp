@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <iterator>
 #include <shellapi.h>
 
 namespace sf::ui {
@@ -327,6 +328,8 @@ void TFrmSFMain::MenuOptionsClick() {
   optionDlg_->SetChecked(layouts::kNumberCheck, option_->NumberTracks);
   optionDlg_->SetChecked(layouts::kSkipCheck, option_->SkipUnchanged);
   optionDlg_->SetChecked(layouts::kPlayListCheck, option_->WritePlayList);
+  optionDlg_->SetChecked(layouts::kConvertCheck, option_->ConvertTracks);
+  optionDlg_->SelectItem(layouts::kQualityList, option_->ConvertQuality);
   if (optionDlg_->ShowModal() != IDOK)
     return;
   option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
@@ -334,6 +337,9 @@ void TFrmSFMain::MenuOptionsClick() {
   option_->NumberTracks = optionDlg_->IsChecked(layouts::kNumberCheck);
   option_->SkipUnchanged = optionDlg_->IsChecked(layouts::kSkipCheck);
   option_->WritePlayList = optionDlg_->IsChecked(layouts::kPlayListCheck);
+  option_->ConvertTracks = optionDlg_->IsChecked(layouts::kConvertCheck);
+  static_assert(std::size(layouts::kQualityItems) == TSFOption::kConvertQualities);
+  option_->ConvertQuality = optionDlg_->SelectedItem(layouts::kQualityList);
 }
 
 void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }
