@@ -30,17 +30,19 @@ prepare_demo() {
   # With the LAME and TagLib DLLs it loads from its own folder.
   cp build/win64/src/Songferry.exe build/win64/src/Songferry.CHM build/win64/src/libmp3lame-0.dll \
     build/win64/src/libtag.dll "$demo/"
-  local tracks=("01 朝の歌.mp3" "02 ソナタ.mp3" "03 表参道.wma")
+  # The first track is one the player cannot play: the run converts it to MP3 first.
+  sox -q -n -r 44100 -c 2 -b 16 "$demo/Music/00 夜明け.flac" synth 240 pinknoise sine 440 vol 0.5
+  local tracks=("00 夜明け.flac" "01 朝の歌.mp3" "02 ソナタ.mp3" "03 表参道.wma")
   local list=""
   for track in "${tracks[@]}"; do
-    head -c $((48 << 20)) /dev/zero >"$demo/Music/$track"
+    [ -f "$demo/Music/$track" ] || head -c $((48 << 20)) /dev/zero >"$demo/Music/$track"
     list+="..\\Music\\$track"$'\r\n'
   done
   printf '%s' "$list" | iconv -f UTF-8 -t CP932 >"$demo/Lists/demo.m3u"
   # What a player might hold already: the old songs go, the notes stay.
   : >"$demo/Player/old song.mp3"
   : >"$demo/Player/memo.txt"
-  printf '[Songferry]\r\nToDir=%s\r\nDefaultDir=%s\\\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=0\r\n' \
+  printf '[Songferry]\r\nToDir=%s\r\nDefaultDir=%s\\\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=0\r\nConvertTracks=1\r\n' \
     "$(windows_path "$demo/Player")" "$(windows_path "$demo/Lists")" >"$demo/Songferry.ini"
 }
 

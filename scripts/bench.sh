@@ -60,7 +60,7 @@ if [ "${1:-}" = "--on-display" ]; then
     resync) run "$tools\\songferry_bench_driver.exe" resync "$resyncing" "$windows_data" "$rounds" ;;
     profile) run "$tools\\songferry_copy_bench.exe" "$windows_data" "$rounds" --resync ;;
     convert) run "$tools\\songferry_convert_bench.exe" "$windows_data\\Converting" "$lame" "$converters" \
-      "${SONGFERRY_BENCH_CONVERT_ROUNDS:-5}" | tail -10 ;;
+      "${SONGFERRY_BENCH_CONVERT_ROUNDS:-5}" | tail -11 ;;
     esac
   done
   echo "load after: $(uptime)"

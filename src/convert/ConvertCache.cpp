@@ -58,19 +58,18 @@ std::string ConvertCache::PathOf(const ConvertJob &job, std::string_view suffix)
 
 std::optional<std::string> ConvertCache::Find(const ConvertJob &job) {
   const std::string path = PathFor(job);
-  if (!system_.FileExists(path))
+  auto held = system_.HoldFile(path);
+  if (!held)
     return std::nullopt;
-  if (ReadMark(system_, path) != ConvertedMark{job.size, job.lastWrite, job.quality}) {
-    system_.RemoveFile(path);
-    return std::nullopt;
-  }
-  system_.MarkUsed(path);
+  held->MarkUsed();
+  held_.push_back(std::move(held));
   return path;
 }
 
 std::string ConvertCache::PathFor(const ConvertJob &job) { return PathOf(job, ".mp3"); }
 
 ConvertCache::Made ConvertCache::NewPart(const ConvertJob &job) {
+  grown_ = true;
   system_.MakeFolder(FolderPart(folder_), false);
   system_.MakeFolder(folder_, false);
   // A temporary file left by a stopped conversion goes; one that another instance writes stays, as
@@ -85,20 +84,13 @@ ConvertCache::Made ConvertCache::NewPart(const ConvertJob &job) {
 
 ConvertCache::Made ConvertCache::Keep(const ConvertJob &job, const std::string &part) {
   const std::string path = PathFor(job);
-  switch (system_.MoveEntry(part, path)) {
-  case Platform::MakeResult::Made:
-    system_.MarkUsed(path);
-    return {path, {}};
-  case Platform::MakeResult::Exists:
-    // Another instance finished the same conversion first: its file is as good.
-    system_.RemoveFile(part);
-    if (auto found = Find(job))
-      return {*found, {}};
-    break;
-  default:
-    system_.RemoveFile(part);
-    break;
-  }
+  // A file of that name that cannot be held is no use to anyone: the new one takes its place.
+  if (system_.MoveEntry(part, path) == Platform::MakeResult::Exists && system_.RemoveFile(path))
+    system_.MoveEntry(part, path);
+  // Another instance may have finished the same conversion first: its file is as good.
+  system_.RemoveFile(part);
+  if (auto found = Find(job))
+    return {*found, {}};
   return {{}, FormatText(messages::kCacheUnwritable, system_.FullPath(folder_))};
 }
 
@@ -122,14 +114,11 @@ ConvertCache::Made ConvertCache::Make(const ConvertJob &job, Converter &converte
   return Keep(job, part.path);
 }
 
-void ConvertCache::Hold(const std::string &path) {
-  // A file that cannot be held is copied all the same: only another instance's trim could take it.
-  if (auto held = system_.HoldFile(path))
-    held_.push_back(std::move(held));
-}
-
 void ConvertCache::Trim() {
   held_.clear();
+  // A cache that took nothing new is as small as the last trim left it.
+  if (!grown_)
+    return;
   for (const auto &name : system_.ListFiles(JoinPath(folder_, "*.part")))
     system_.RemoveFile(JoinPath(folder_, name));
   struct Kept {

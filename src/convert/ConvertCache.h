@@ -22,12 +22,14 @@ public:
   // `limitBytes` go (Trim).
   ConvertCache(Platform &system, std::string folder, std::uint64_t limitBytes);
 
-  // The MP3 made from the job's track at its quality, once checked to be whole and to say so; marked
-  // as used. Nothing when there is none: one that cannot be read, or that says otherwise, is removed.
+  // The MP3 made from the job's track at its quality, marked as used and held until Trim: from plan to
+  // copy, no other instance's trim removes it. Nothing when there is none, or it cannot be read. A
+  // file takes the name of its job only once whole, and the name says the track, its version and the
+  // quality: the file need not be read to be known.
   std::optional<std::string> Find(const ConvertJob &job);
 
   struct Made {
-    std::string path;         // the MP3, where it was made
+    std::string path;         // the MP3, where it was made, held as Find holds it
     Converter::Reason reason; // why it was not
   };
   // Converts the track into the cache through `converter`, calling `look` as it works: what `look`
@@ -40,16 +42,15 @@ public:
   // A free temporary name in the cache's folder, made on first use, for the job's MP3 while it is
   // written; or why the folder takes no file.
   Made NewPart(const ConvertJob &job);
-  // Gives the whole MP3 written at `part` its name, or takes the one another instance made first;
-  // `part` is gone either way.
+  // Gives the whole MP3 written at `part` its name, or takes the one another instance made first,
+  // held as Find holds it; `part` is gone either way.
   Made Keep(const ConvertJob &job, const std::string &part);
   // Removes what a stopped or failed conversion left at `part`.
   void Drop(const std::string &part);
 
-  // Keeps the file from removal and renaming, by this program's other instances too, until Trim.
-  void Hold(const std::string &path);
-  // Lets go of what it holds, then removes the least recently used MP3s until the rest fit the limit,
-  // and what stopped conversions left. What another instance holds or writes stays.
+  // Lets go of what it holds; then, once a conversion went into it, removes the least recently used
+  // MP3s until the rest fit the limit, and what stopped conversions left. What another instance holds
+  // or writes stays.
   void Trim();
 
 private:
@@ -59,6 +60,7 @@ private:
   std::string folder_;
   std::uint64_t limitBytes_;
   std::vector<std::unique_ptr<Platform::HeldFile>> held_;
+  bool grown_ = false;
 };
 
 // The mark in the ID3v2 tag at the start of the file, as FindMark reads it; nothing when it cannot be

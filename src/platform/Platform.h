@@ -79,8 +79,8 @@ public:
     // A cloud file (online-only, offline): its size is known, but the system must fetch its data
     // before it can be read, and that can fail.
     bool notOnDisk = false;
-    // The last access (FILETIME, 100 ns), as the program set it (MarkUsed): the system itself often
-    // leaves it as it was.
+    // The last access (FILETIME, 100 ns), as the program set it (HeldFile::MarkUsed): the system
+    // itself often leaves it as it was.
     std::uint64_t lastUse = 0;
   };
   virtual FileFacts QueryFile(const std::string &path) = 0;
@@ -151,13 +151,13 @@ public:
   // Removes an empty folder.
   virtual bool RemoveFolder(const std::string &path) = 0;
 
-  // Sets the file's last access (FileFacts::lastUse) to now; false when it cannot be set.
-  virtual bool MarkUsed(const std::string &path) = 0;
   // A file kept open so that no program may remove, rename or write it meanwhile, though any may read
   // or copy it.
   class HeldFile {
   public:
     virtual ~HeldFile() = default;
+    // Sets the file's last access (FileFacts::lastUse) to now; false when it cannot be set.
+    virtual bool MarkUsed() = 0;
   };
   // Nothing when the file cannot be opened.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string &path) = 0;

@@ -6,6 +6,7 @@
 #include "playlist/SFException.h"
 #include "resources/MessageTexts.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <utility>
@@ -117,11 +118,31 @@ RunPlan CopyRun::Decide() {
   if (!conversion_)
     return PlanRun(input_, options_, *facts_);
   input_.converted = ConvertedMarks(input_, options_, *facts_);
+  // The MP3s this PC made before stand in for their tracks at once.
+  ConvertCache &cache = conversion_->cache;
+  std::vector<bool> made(input_.tracks.size());
+  for (std::size_t track = 0; track < made.size(); ++track) {
+    if (!input_.converted[track])
+      continue;
+    if (const auto found = cache.Find(JobOf(static_cast<std::int32_t>(track)))) {
+      input_.sources[track] = *found;
+      made[track] = true;
+    }
+    LookAtQueue();
+  }
+  if (std::find(made.begin(), made.end(), true) != made.end())
+    LearnFacts();
   // Every refusal but the room's comes before a conversion, which may take minutes; the room is
   // checked once the MP3s and their sizes are known. Which copies are left as they are, and so need no
   // MP3, only the plan knows.
-  std::vector<bool> made(input_.tracks.size());
-  for (bool sizesKnown = false;; sizesKnown = true) {
+  const auto allMade = [&] {
+    for (std::size_t track = 0; track < made.size(); ++track) {
+      if (input_.converted[track] && !made[track])
+        return false;
+    }
+    return true;
+  };
+  for (bool sizesKnown = allMade();; sizesKnown = true) {
     RunPlan plan = PlanRun(input_, options_, *facts_, sizesKnown);
     std::vector<std::int32_t> pending;
     for (std::int32_t track = 0; track < static_cast<std::int32_t>(made.size()); ++track) {
@@ -139,39 +160,18 @@ RunPlan CopyRun::Decide() {
   }
 }
 
+ConvertJob CopyRun::JobOf(std::int32_t track) {
+  const auto &mark = *input_.converted[track];
+  return {system_.FullPath(input_.sources[track]), mark.size, mark.lastWrite, mark.quality};
+}
+
 void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
-  ConvertCache &cache = conversion_->cache;
-  const auto jobOf = [&](std::int32_t track) {
-    const auto &mark = *input_.converted[track];
-    return ConvertJob{system_.FullPath(input_.sources[track]), mark.size, mark.lastWrite, mark.quality};
-  };
-  // What the cache holds needs no converting, and no converting window.
-  std::vector<std::int32_t> missing;
-  std::vector<ConvertJob> jobs;
-  for (const auto track : tracks) {
-    ConvertJob job = jobOf(track);
-    if (const auto found = cache.Find(job)) {
-      cache.Hold(*found);
-      input_.sources[track] = *found;
-    } else {
-      missing.push_back(track);
-      jobs.push_back(std::move(job));
-    }
-    LookAtQueue();
-  }
-  if (missing.empty())
-    return;
   progress_.SetStage(RunStage::Converting);
-  progress_.SetMaximum(static_cast<std::int32_t>(missing.size()));
+  progress_.SetMaximum(static_cast<std::int32_t>(tracks.size()));
   ConverterPool *pool = conversion_->pool;
-  const int converters = pool ? ConvertersFor(conversion_->processes, pool->Processors(), jobs.size()) : 1;
-  std::optional<std::vector<std::string>> made;
-  if (converters > 1)
-    made = ConvertInConverters(jobs, converters);
-  if (!made)
-    made = ConvertHere(jobs);
-  for (std::size_t k = 0; k < missing.size(); ++k)
-    input_.sources[missing[k]] = (*made)[k];
+  const int converters = pool ? ConvertersFor(conversion_->processes, pool->Processors(), tracks.size()) : 1;
+  if (converters <= 1 || !ConvertInConverters(tracks, converters))
+    ConvertHere(tracks);
   progress_.SetStage(RunStage::Copying);
   progress_.SetMaximum(static_cast<std::int32_t>(input_.tracks.size()));
   progress_.SetFileLabel({});
@@ -179,24 +179,26 @@ void CopyRun::Convert(const std::vector<std::int32_t> &tracks) {
   progress_.Repaint();
 }
 
-std::vector<std::string> CopyRun::ConvertHere(const std::vector<ConvertJob> &jobs) {
-  std::vector<std::string> made;
-  for (const ConvertJob &job : jobs) {
+void CopyRun::ConvertHere(const std::vector<std::int32_t> &tracks) {
+  ConvertCache &cache = conversion_->cache;
+  for (std::size_t k = 0; k < tracks.size(); ++k) {
+    const std::int32_t track = tracks[k];
+    const ConvertJob job = JobOf(track);
     progress_.SetFileLabel(FormatText(messages::kConvertingTrack, FileNamePart(job.source)));
-    progress_.SetPosition(static_cast<std::int32_t>(made.size() + 1));
+    progress_.SetPosition(static_cast<std::int32_t>(k + 1));
     progress_.Repaint();
     StopIfCancelled();
-    auto mp3 = conversion_->cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
-    if (!mp3.reason.empty())
-      throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + mp3.reason);
-    conversion_->cache.Hold(mp3.path);
-    made.push_back(std::move(mp3.path));
+    const auto made = cache.Make(job, conversion_->converter, [this] { LookAtQueue(); });
+    if (!made.reason.empty())
+      throw ESFException(FormatText(messages::kCannotConvert, job.source) + "\n" + made.reason);
+    input_.sources[track] = made.path;
   }
-  return made;
 }
 
-std::optional<std::vector<std::string>> CopyRun::ConvertInConverters(const std::vector<ConvertJob> &jobs,
-                                                                     int converters) {
+bool CopyRun::ConvertInConverters(const std::vector<std::int32_t> &tracks, int converters) {
+  std::vector<ConvertJob> jobs;
+  for (const auto track : tracks)
+    jobs.push_back(JobOf(track));
   PoolWatch watch;
   // The wait ends for the queue only when something is there: it is answered at once.
   watch.look = [this] {
@@ -209,14 +211,14 @@ std::optional<std::vector<std::string>> CopyRun::ConvertInConverters(const std::
     progress_.Repaint();
   };
   StopIfCancelled();
-  auto result = ConvertInPool(conversion_->cache, *conversion_->pool, converters, jobs, watch);
+  const auto result = ConvertInPool(conversion_->cache, *conversion_->pool, converters, jobs, watch);
   if (!result)
-    return std::nullopt;
+    return false;
   if (result->failed)
     throw ESFException(FormatText(messages::kCannotConvert, jobs[*result->failed].source) + "\n" + result->reason);
-  for (const auto &mp3 : result->made)
-    conversion_->cache.Hold(mp3);
-  return std::move(result->made);
+  for (std::size_t k = 0; k < tracks.size(); ++k)
+    input_.sources[tracks[k]] = result->made[k];
+  return true;
 }
 
 void CopyRun::Act() {

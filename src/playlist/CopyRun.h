@@ -55,13 +55,15 @@ private:
   void LearnFacts();
   // The plan, with the tracks that convert converted first where their copies are not left as they are.
   RunPlan Decide();
-  // Makes (or finds made) the MP3s of `tracks`, which become their sources. Throws ESFException for a
-  // track that cannot be converted.
+  // The conversion of a track that converts, as its mark says.
+  ConvertJob JobOf(std::int32_t track);
+  // Makes the MP3s of `tracks`, which become their sources. Throws ESFException for a track that
+  // cannot be converted.
   void Convert(const std::vector<std::int32_t> &tracks);
-  // Makes the MP3s of `jobs`, one after the other in the run's own process.
-  std::vector<std::string> ConvertHere(const std::vector<ConvertJob> &jobs);
-  // Makes the MP3s of `jobs` on `converters` converters of the pool; nothing when none would start.
-  std::optional<std::vector<std::string>> ConvertInConverters(const std::vector<ConvertJob> &jobs, int converters);
+  // Convert's work in the run's own process, one track after the other.
+  void ConvertHere(const std::vector<std::int32_t> &tracks);
+  // Convert's work on `converters` converters of the pool; false when none would start.
+  bool ConvertInConverters(const std::vector<std::int32_t> &tracks, int converters);
   void Act();
 
   // Deletes what the plan clears, then checks anew that the copies fit.

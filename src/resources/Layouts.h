@@ -13,7 +13,9 @@ struct Font {
   bool bold = false;
 };
 
-enum class Kind { Label, CheckBox, Button, Edit, ProgressBar, Panel, FolderTree };
+// A drop-down list shows one of its items and cannot be typed into; its closed height follows its
+// font, so `height` only reserves its place in the layout.
+enum class Kind { Label, CheckBox, Button, Edit, ProgressBar, Panel, FolderTree, DropDownList };
 
 // Looks beyond the kind's own.
 enum Look : unsigned {
@@ -33,6 +35,8 @@ struct Control {
   const Font *font; // the window's font when null
   unsigned look;
   int tabOrder; // -1: not a tab stop
+  // A drop-down list's items, in order; the first is chosen at first.
+  std::span<const char *const> items{};
 };
 
 enum class Background { Black, ButtonFace };
@@ -76,6 +80,9 @@ enum Id : int {
   kNumberCheck,
   kSkipCheck,
   kPlayListCheck,
+  kConvertCheck,
+  kQualityCaption,
+  kQualityList,
 };
 
 inline constexpr Control kMainControls[] = {
@@ -109,9 +116,16 @@ inline constexpr Control kAboutControls[] = {
 inline constexpr Window kAbout{"SFAbout",         "Songferryについて",     298,           179, true, false,
                                Background::Black, {"ＭＳ Ｐゴシック", 12}, kAboutControls};
 
+// The MP3 qualities of converted tracks, in the order of the settings file's ConvertQuality.
+inline constexpr const char *kQualityItems[] = {
+    "標準 (VBR 約190kbps)",
+    "互換性重視 (CBR 192kbps・44.1kHz)",
+    "高音質 (CBR 320kbps)",
+};
+
 inline constexpr Control kOptionControls[] = {
-    {Kind::Button, kIdOk, "OKBtn", 67, 164, 75, 25, "OK", nullptr, kDefaultButton, 0},
-    {Kind::Button, kIdCancel, "CancelBtn", 147, 164, 75, 25, "Cancel", nullptr, kPlain, 1},
+    {Kind::Button, kIdOk, "OKBtn", 67, 204, 75, 25, "OK", nullptr, kDefaultButton, 0},
+    {Kind::Button, kIdCancel, "CancelBtn", 147, 204, 75, 25, "Cancel", nullptr, kPlain, 1},
     {Kind::Edit, kToDirEdit, "ToDirEdit", 72, 16, 137, 20, "ToDirEdit", nullptr, kPlain, 2},
     {Kind::Button, kRefButton, "RefButton", 224, 16, 65, 25, "参照", nullptr, kPlain, 3},
     {Kind::CheckBox, kStopCheck, "StopCheck", 8, 48, 137, 25, "コピー後すぐに終了", nullptr, kPlain, 4},
@@ -119,10 +133,14 @@ inline constexpr Control kOptionControls[] = {
     {Kind::CheckBox, kSkipCheck, "SkipCheck", 8, 96, 200, 25, "変更のない曲はコピーしない", nullptr, kPlain, 6},
     {Kind::CheckBox, kPlayListCheck, "PlayListCheck", 8, 120, 200, 25, "コピー先にプレイリストを作る", nullptr, kPlain,
      7},
+    {Kind::CheckBox, kConvertCheck, "ConvertCheck", 8, 144, 280, 25, "MP3/WMA以外の曲はMP3に変換する", nullptr, kPlain,
+     8},
+    {Kind::DropDownList, kQualityList, "QualityList", 72, 170, 217, 20, "", nullptr, kPlain, 9, kQualityItems},
     {Kind::Label, kToDirCaption, "ToDirCaption", 8, 24, 50, 12, "コピー先：", nullptr, kPlain, -1},
+    {Kind::Label, kQualityCaption, "QualityCaption", 24, 174, 40, 12, "音質：", nullptr, kPlain, -1},
 };
 inline constexpr Window kOption{
-    "SFOptionDlg",           "Songferry環境設定", 301, 203, true, false, Background::ButtonFace,
+    "SFOptionDlg",           "Songferry環境設定", 301, 243, true, false, Background::ButtonFace,
     {"ＭＳ Ｐゴシック", 12}, kOptionControls};
 
 inline constexpr Control kToDirControls[] = {

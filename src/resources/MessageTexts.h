@@ -78,9 +78,6 @@ inline constexpr char kPlayListFileNotOwn[] = "コピー先の%sはSongferryが�
 // line. The run changes nothing.
 inline constexpr char kCannotConvert[] = "ファイル%sを変換できません";
 // The progress window while tracks convert: its caption, and its label with the track's file name.
-// A reason after kCannotConvert: the folder of converted files on this PC, by its full path, takes no
-// file.
-inline constexpr char kCacheUnwritable[] = "変換したファイルをフォルダー%sに保存できません";
 inline constexpr char kConvertingCaption[] = "ファイルの変換中";
 inline constexpr char kConvertingTrack[] = "%sを変換しています";
 
@@ -98,6 +95,8 @@ inline constexpr char kConvertNeedsMediaFeaturePack[] =
     "Media Foundationがありません(WindowsのNエディションではMedia Feature Packを追加してください)";
 // LAME would not take the audio (a sample rate or channel count beyond what it encodes).
 inline constexpr char kConvertEncoderRefused[] = "この音声はMP3にできません";
+// The folder of converted files on this PC, by its full path, takes no file.
+inline constexpr char kCacheUnwritable[] = "変換したファイルをフォルダー%sに保存できません";
 // The MP3 could not be written where the run keeps it before the copy.
 inline constexpr char kConvertCannotWrite[] = "MP3ファイルを書き込めません";
 // One of the program's converter processes ended without a word about its track: it crashed, or

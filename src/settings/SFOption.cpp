@@ -3,12 +3,23 @@
 #include "platform/PathParts.h"
 #include "resources/MessageTexts.h"
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 namespace sf {
 namespace {
 
 const std::string kSection = "Songferry";
+
+// A setting of `count` choices numbered from 0 takes its default for any other value: a value the
+// program does not know (a typo, a later version's) never stands for one of its choices.
+int Choice(std::int32_t value, int count, int defaultValue) {
+  return value >= 0 && value < count ? value : defaultValue;
+}
+
+// Whether the file holds `key`: no value reads as a line break, so the default tells a missing key.
+bool Holds(const TIniFile &file, const std::string &key) { return file.ReadText(kSection, key, "\n") != "\n"; }
 
 } // namespace
 
@@ -22,6 +33,10 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
   NumberTracks = file_.ReadFlag(kSection, "NumberTracks", false);
   SkipUnchanged = file_.ReadFlag(kSection, "SkipUnchanged", false);
   WritePlayList = file_.ReadFlag(kSection, "WritePlayList", false);
+  ConvertTracks = Choice(file_.ReadNumber(kSection, "ConvertTracks", 0), 2, 0) == 1;
+  ConvertQuality = Choice(file_.ReadNumber(kSection, "ConvertQuality", 0), kConvertQualities, 0);
+  const std::int32_t cacheMiB = file_.ReadNumber(kSection, "ConvertCacheMiB", kDefaultConvertCacheMiB);
+  ConvertCacheMiB = cacheMiB >= 1 ? cacheMiB : kDefaultConvertCacheMiB;
 }
 
 void TSFOption::Save() {
@@ -36,11 +51,13 @@ void TSFOption::Save() {
   file_.WriteFlag(kSection, "StopAfterCopy", StopAfterCopy);
   for (const auto &[key, on] : {std::pair<std::string, bool>("NumberTracks", NumberTracks),
                                 std::pair<std::string, bool>("SkipUnchanged", SkipUnchanged),
-                                std::pair<std::string, bool>("WritePlayList", WritePlayList)}) {
-    // No value reads as a line break: the default then tells a missing key.
-    if (on || file_.ReadText(kSection, key, "\n") != "\n")
+                                std::pair<std::string, bool>("WritePlayList", WritePlayList),
+                                std::pair<std::string, bool>("ConvertTracks", ConvertTracks)}) {
+    if (on || Holds(file_, key))
       file_.WriteFlag(kSection, key, on);
   }
+  if (ConvertQuality != 0 || Holds(file_, "ConvertQuality"))
+    file_.WriteText(kSection, "ConvertQuality", std::to_string(ConvertQuality));
   file_.UpdateFile();
 }
 

@@ -12,9 +12,9 @@ class TSFOption {
 public:
   TSFOption(Platform &platform, std::string fileName);
 
-  // Writes the eight settings into the file as it is now, all at once, keeping its other lines. A
-  // failed save throws EIniFileException and writes nothing; so does a save when the file could not
-  // be read, at creation or now.
+  // Writes the settings the program edits into the file as it is now, all at once, keeping its other
+  // lines. A failed save throws EIniFileException and writes nothing; so does a save when the file
+  // could not be read, at creation or now.
   void Save();
 
   std::string ToDir;
@@ -22,8 +22,8 @@ public:
   bool AddMode;
   bool Reverse;
   bool StopAfterCopy;
-  // The next three are written only into a file that has them or when on, so that the file of a user
-  // who never turns them on stays as it was.
+  // The next five are written only into a file that has them or when not at their defaults, so that
+  // the file of a user who never uses them stays as it was.
   // Copies named "NNN name" in copy order.
   bool NumberTracks;
   // A track whose copy the destination already holds is left there, not copied again.
@@ -31,6 +31,17 @@ public:
   // An ".m3u" or ".m3u8" of the copies goes beside them, for players that play a folder in an order
   // of their own.
   bool WritePlayList;
+  // Tracks in formats the players cannot play (FLAC, AAC, Ogg, WAV...) arrive as MP3s.
+  bool ConvertTracks;
+  // The MP3s' quality, 0 to kConvertQualities - 1: 0 VBR about 190 kbps, 1 CBR 192 kbps at 44.1 kHz
+  // for units that fail on VBR or 48 kHz, 2 CBR 320 kbps; the order of the options dialog's list.
+  int ConvertQuality;
+  // The bound of the cache of converted tracks on this PC, in MiB. Only ever set by hand in the file,
+  // and never written: the program has no control for it, and leaves the user's line as it is.
+  int ConvertCacheMiB;
+
+  static constexpr int kConvertQualities = 3;
+  static constexpr int kDefaultConvertCacheMiB = 2048;
 
 private:
   TIniFile file_;

@@ -12,6 +12,9 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <cstdint>
+#include <iterator>
+#include <optional>
 #include <shellapi.h>
 
 namespace sf::ui {
@@ -253,9 +256,22 @@ void TFrmSFMain::CopyButtonClick() {
     const SessionEndRefused sessionEnd(Handle(), copying_);
     TPlayList playList(platform_, playListPath_);
     playList.Load();
+    // The MP3s made on this PC are kept in the user's local application data folder.
+    std::optional<ConvertCache> cache;
+    std::optional<Conversion> conversion;
+    if (option_->ConvertTracks) {
+      const std::string localData = LocalAppDataFolder();
+      if (localData.empty())
+        throw ESFException(FormatText(messages::kCacheUnwritable, "%LOCALAPPDATA%\\Songferry\\Cache"));
+      if (!converter_)
+        converter_ = std::make_unique<Mp3Converter>();
+      cache.emplace(platform_, JoinPath(localData, "Songferry\\Cache"),
+                    static_cast<std::uint64_t>(option_->ConvertCacheMiB) << 20);
+      conversion.emplace(Conversion{*converter_, *cache, static_cast<ConvertQuality>(option_->ConvertQuality)});
+    }
     // A run the user cancelled never ends the program.
     if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks,
-                            option_->SkipUnchanged, option_->WritePlayList) &&
+                            option_->SkipUnchanged, option_->WritePlayList, conversion ? &*conversion : nullptr) &&
         option_->StopAfterCopy)
       TerminateApplication();
   } catch (const ESFException &error) {
@@ -327,6 +343,8 @@ void TFrmSFMain::MenuOptionsClick() {
   optionDlg_->SetChecked(layouts::kNumberCheck, option_->NumberTracks);
   optionDlg_->SetChecked(layouts::kSkipCheck, option_->SkipUnchanged);
   optionDlg_->SetChecked(layouts::kPlayListCheck, option_->WritePlayList);
+  optionDlg_->SetChecked(layouts::kConvertCheck, option_->ConvertTracks);
+  optionDlg_->SelectItem(layouts::kQualityList, option_->ConvertQuality);
   if (optionDlg_->ShowModal() != IDOK)
     return;
   option_->ToDir = optionDlg_->Text(layouts::kToDirEdit);
@@ -334,6 +352,9 @@ void TFrmSFMain::MenuOptionsClick() {
   option_->NumberTracks = optionDlg_->IsChecked(layouts::kNumberCheck);
   option_->SkipUnchanged = optionDlg_->IsChecked(layouts::kSkipCheck);
   option_->WritePlayList = optionDlg_->IsChecked(layouts::kPlayListCheck);
+  option_->ConvertTracks = optionDlg_->IsChecked(layouts::kConvertCheck);
+  static_assert(std::size(layouts::kQualityItems) == TSFOption::kConvertQualities);
+  option_->ConvertQuality = optionDlg_->SelectedItem(layouts::kQualityList);
 }
 
 void TFrmSFMain::MenuAboutClick() { about_->ShowModal(); }

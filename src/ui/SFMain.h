@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/Mp3Converter.h"
 #include "platform/Platform.h"
 #include "settings/SFOption.h"
 #include "ui/Owners.h"
@@ -62,6 +63,8 @@ private:
   std::unique_ptr<TSFOptionDlg> optionDlg_;
   std::unique_ptr<TCopyingForm> copyingForm_;
   std::unique_ptr<TSFAbout> about_;
+  // Made by the first run that converts, and kept: Media Foundation, once started, stays so.
+  std::unique_ptr<Mp3Converter> converter_;
   // While a copy command runs, to its last box: nothing may then open another window, end the
   // program or choose another playlist.
   bool running_ = false;

@@ -32,6 +32,8 @@ const wchar_t *ClassOf(Kind kind) {
     return PROGRESS_CLASSW;
   case Kind::FolderTree:
     return WC_TREEVIEWW;
+  case Kind::DropDownList:
+    return WC_COMBOBOXW;
   case Kind::Panel:
     break;
   }
@@ -55,6 +57,8 @@ DWORD StyleOf(const layouts::Control &control) {
   case Kind::FolderTree:
     // Lines between folders, none at the root.
     return style | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS;
+  case Kind::DropDownList:
+    return style | CBS_DROPDOWNLIST | WS_VSCROLL;
   case Kind::Panel:
     break;
   }
@@ -301,6 +305,10 @@ void TWindow::CreateControls() {
     // which would be black on black here.
     if (control->kind == Kind::CheckBox && IsBlack(layout_))
       SetWindowThemeIfPresent(child, L" ", L" ");
+    for (const char *item : control->items)
+      SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    if (!control->items.empty())
+      SendMessageW(child, CB_SETCURSEL, 0, 0);
   }
 }
 
@@ -444,6 +452,10 @@ void TWindow::SetText(int id, const std::string &text) { SetWindowTextW(Control(
 bool TWindow::IsChecked(int id) const { return IsDlgButtonChecked(handle_, id) == BST_CHECKED; }
 
 void TWindow::SetChecked(int id, bool checked) { CheckDlgButton(handle_, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+int TWindow::SelectedItem(int id) const { return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0)); }
+
+void TWindow::SelectItem(int id, int index) { SendMessageW(Control(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
 void DispatchWithDialogKeys(MSG &message) {
   const HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;

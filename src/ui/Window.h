@@ -63,6 +63,9 @@ public:
   void SetText(int id, const std::string &text);
   bool IsChecked(int id) const;
   void SetChecked(int id, bool checked);
+  // A drop-down list's chosen item, counted from 0; -1 when none is.
+  int SelectedItem(int id) const;
+  void SelectItem(int id, int index);
 
 protected:
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

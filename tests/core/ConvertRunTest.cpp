@@ -44,6 +44,8 @@ public:
 
   Reason Convert(const ConvertJob &job, const std::string &target, const std::function<void()> &look) override {
     ++conversions;
+    if (whileConverting)
+      whileConverting();
     const auto track = fake_.ContentOf(job.source);
     if (!track || track->rfind("broken", 0) == 0)
       return "壊れています";
@@ -59,6 +61,7 @@ public:
   }
 
   int conversions = 0;
+  std::function<void()> whileConverting;
 
 private:
   FakePlatform &fake_;
@@ -253,10 +256,12 @@ TEST_F(ConvertRunTest, ATrackIsConvertedOnceForTheCacheAndForACopyThatSaysItWasM
   EXPECT_EQ(copies[0].substr(copies[0].find(" -> ")), " -> E:\\Player\\c.mp3");
 }
 
-TEST_F(ConvertRunTest, ACacheFileThatSaysOtherwiseIsConvertedAgain) {
+TEST_F(ConvertRunTest, ACacheFileThatCannotBeReadIsConvertedAgainInItsPlace) {
   Copy({"a.flac"});
   const std::string cached = JoinPath(kCache, fake.FilesIn(kCache).at(0));
-  fake.AddFile(cached, "garbled");
+  // Another program reads it as no other may, for a while.
+  fake.Fail("Hold", cached);
+  converter.whileConverting = [&] { fake.ClearFailures(); };
   Copy({"a.flac"});
   EXPECT_EQ(converter.conversions, 2);
   EXPECT_TRUE(FindMark(*fake.ContentOf("E:\\Player\\a.mp3")));
@@ -294,6 +299,7 @@ TEST_F(ConvertRunTest, AfterARunTheLeastRecentlyUsedMp3sBeyondTheLimitGoButNoneT
   EXPECT_EQ(FindMark(cached.begin()->second)->size, std::string("music of a.flac").size());
   // A file the run copies is held from plan to copy: another instance's trim cannot take it.
   EXPECT_FALSE(Journal("Hold").empty());
+  EXPECT_FALSE(Journal("MarkUsed").empty());
 }
 
 // A run stopped at any call, the next run then undoing it: the destination is as a whole run leaves

@@ -112,6 +112,42 @@ TEST(SFOption, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
   EXPECT_FALSE(option.AddMode);
   EXPECT_FALSE(option.Reverse);
   EXPECT_TRUE(option.StopAfterCopy);
+  EXPECT_FALSE(option.ConvertTracks);
+  EXPECT_EQ(option.ConvertQuality, 0);
+  EXPECT_EQ(option.ConvertCacheMiB, 2048);
+}
+
+TEST(SFOption, ReadsTheConvertingSettingsAndTakesTheDefaultForAValueOutOfRange) {
+  const struct {
+    const char *text;
+    bool convertTracks;
+    int convertQuality;
+    int convertCacheMiB;
+  } cases[] = {
+      {"0", false, 0, 2048},
+      {"1", true, 1, 1},
+      {"2", false, 2, 2},
+      {"3", false, 0, 3},
+      {"-1", false, 0, 2048},
+      {"0x1", true, 1, 1},
+      {"yes", false, 0, 2048},
+      {"", false, 0, 2048},
+      {"4096", false, 0, 4096},
+      {"1.5", false, 0, 2048},
+      {"99999999999", false, 0, 2048},
+      {"$FFFFFFFF", false, 0, 2048},
+  };
+  FakePlatform fake;
+  const std::string path = "C:\\Tools\\Songferry.ini";
+  for (const auto &each : cases) {
+    SCOPED_TRACE(each.text);
+    for (const char *key : {"ConvertTracks", "ConvertQuality", "ConvertCacheMiB"})
+      fake.SetProfileValue(path, "Songferry", key, each.text);
+    const TSFOption option(fake, path);
+    EXPECT_EQ(option.ConvertTracks, each.convertTracks);
+    EXPECT_EQ(option.ConvertQuality, each.convertQuality);
+    EXPECT_EQ(option.ConvertCacheMiB, each.convertCacheMiB);
+  }
 }
 
 TEST(SFOption, ReadsTheSettingsFile) {
@@ -162,6 +198,38 @@ TEST(SFOption, WritesNumberTracksSkipUnchangedAndWritePlayListOnlyWhereTheFileHa
   option.WritePlayList = false;
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\nWritePlayList=0\r\n");
+}
+
+TEST(SFOption, WritesTheConvertingChoicesOnlyOnceUsedAndNeverTheCacheBound) {
+  FakePlatform fake;
+  const std::string path = "C:\\Tools\\Songferry.ini";
+  const std::string mine = "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n";
+  fake.AddFile(path, mine);
+  TSFOption option(fake, path);
+  option.ConvertCacheMiB = 100;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine) << "off, at the first quality and with no bound of the user's: as it was";
+
+  option.ConvertQuality = 1;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "ConvertQuality=1\r\n");
+  option.ConvertTracks = true;
+  option.ConvertQuality = 0;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "ConvertQuality=0\r\nConvertTracks=1\r\n");
+  option.ConvertTracks = false;
+  option.ConvertQuality = 2;
+  option.Save();
+  EXPECT_EQ(fake.ContentOf(path), mine + "ConvertQuality=2\r\nConvertTracks=0\r\n");
+
+  // The bound is the user's own line, kept as written, even where it reads as the default.
+  for (const char *bound : {"ConvertCacheMiB=512\r\n", "ConvertCacheMiB=lots\r\n"}) {
+    fake.AddFile(path, mine + bound);
+    TSFOption bounded(fake, path);
+    bounded.ConvertCacheMiB = 4096;
+    bounded.Save();
+    EXPECT_EQ(fake.ContentOf(path), mine + bound);
+  }
 }
 
 TEST(SFOption, SavesTheWholeFileAtOnceKeepingItsOtherLines) {

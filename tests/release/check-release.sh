@@ -58,7 +58,7 @@ done
 
 [ "$(head -c 4 "$folder/Songferry.CHM")" = "ITSF" ] || fail "Songferry.CHM is not a compiled help file"
 contents=$(chmls list "$folder/Songferry.CHM" 2>/dev/null)
-for page in index playlist copy options errors; do
+for page in index playlist copy convert options errors; do
   grep -q "/$page.html" <<<"$contents" || fail "Songferry.CHM lacks $page.html"
 done
 

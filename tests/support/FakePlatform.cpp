@@ -592,21 +592,20 @@ Platform::OpenedFile FakePlatform::OpenForWriting(const std::string &path) {
   });
 }
 
-bool FakePlatform::MarkUsed(const std::string &path) {
-  return Call([&] {
-    Log("MarkUsed " + path);
-    const auto file = files_.find(Key(path));
-    if (FailureFor("MarkUsed", path) || file == files_.end())
-      return false;
-    file->second.used = ++uses_;
-    return true;
-  });
-}
-
 class FakePlatform::FakeHeldFile final : public Platform::HeldFile {
 public:
   FakeHeldFile(FakePlatform &fake, std::string key) : fake_(fake), key_(std::move(key)) { fake_.held_.insert(key_); }
   ~FakeHeldFile() override { fake_.held_.erase(fake_.held_.find(key_)); }
+  bool MarkUsed() override {
+    return fake_.Call([&] {
+      fake_.Log("MarkUsed " + key_);
+      const auto file = fake_.files_.find(key_);
+      if (file == fake_.files_.end())
+        return false;
+      file->second.used = ++fake_.uses_;
+      return true;
+    });
+  }
 
 private:
   FakePlatform &fake_;

@@ -58,9 +58,8 @@ public:
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
-  // Uses are counted: the later use has the greater time.
-  bool MarkUsed(const std::string &path) override;
-  // A held file is neither removed, moved nor written over, though it is read and copied.
+  // A held file is neither removed, moved nor written over, though it is read and copied. Its uses are
+  // counted: the later use has the greater time.
   std::unique_ptr<HeldFile> HoldFile(const std::string &path) override;
   // The elements given by AddXmlFile; for any other file, no XML.
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override;
@@ -177,7 +176,7 @@ private:
     unsigned attributes;
     std::uint64_t written;  // when it was last written, counted in writes unless `timeSet`
     bool timeSet = false;   // a time given by SetLastWrite
-    std::uint64_t used = 0; // the count of MarkUsed calls when it was last marked
+    std::uint64_t used = 0; // the count of uses marked when it was last marked
   };
 
   std::map<std::string, File> files_;                    // by upper-cased full path

@@ -10,7 +10,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,8 +33,8 @@ UINT ExpectedDpi() {
 int Scaled(int pixels) { return ui::ScaleForDpi(pixels, ExpectedDpi()); }
 
 // At the display's DPI every control lies inside the window's client area and overlaps no other (but
-// for a shared edge line), and
-// Tab, from the first control that takes the focus, reaches each of them once and comes back.
+// for a shared edge line), and Tab, from the first control that takes the focus, reaches each enabled
+// one once and comes back.
 void ExpectWellLaidOut(const ui::TWindow &window) {
   SCOPED_TRACE(window.Layout().name);
   ASSERT_EQ(GetDpiForWindow(window.Handle()), ExpectedDpi());
@@ -54,7 +56,7 @@ void ExpectWellLaidOut(const ui::TWindow &window) {
       EXPECT_FALSE(overlap) << "overlaps " << WindowText(other);
     }
     placed.emplace_back(child, at);
-    if (GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP)
+    if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowEnabled(child))
       tabStops.insert(child);
   }
   const HWND first = GetNextDlgTabItem(window.Handle(), nullptr, FALSE);
@@ -76,6 +78,46 @@ TEST_F(WindowTest, EveryWindowIsWellLaidOutAtTheDisplaysDpi) {
     ExpectWellLaidOut(*window);
   EXPECT_EQ(TreeView_GetIndent(Main().OptionDlg().ToDirDlg().Control(layouts::kFolderTree)),
             static_cast<UINT>(Scaled(19)));
+  // The quality list takes part only while converting is on.
+  ui::TWindow &options = Main().OptionDlg();
+  options.SetChecked(layouts::kConvertCheck, true);
+  SendMessageW(options.Handle(), WM_COMMAND, MAKEWPARAM(layouts::kConvertCheck, BN_CLICKED),
+               reinterpret_cast<LPARAM>(options.Control(layouts::kConvertCheck)));
+  ASSERT_TRUE(IsWindowEnabled(options.Control(layouts::kQualityList)));
+  ExpectWellLaidOut(options);
+}
+
+TEST_F(WindowTest, TheOptionsDialogsControlsStandWhereItsLayoutPutsThem) {
+  const ui::TWindow &options = Main().OptionDlg();
+  RECT client;
+  GetClientRect(options.Handle(), &client);
+  EXPECT_EQ(client.right, Scaled(layouts::kOption.width));
+  EXPECT_EQ(client.bottom, Scaled(layouts::kOption.height));
+  for (const auto &control : layouts::kOption.controls) {
+    SCOPED_TRACE(control.name);
+    const RECT at = RectInParent(options.Control(control.id));
+    EXPECT_EQ(at.left, Scaled(control.x));
+    EXPECT_EQ(at.top, Scaled(control.y));
+    EXPECT_EQ(at.right - at.left, Scaled(control.width));
+    // A drop-down list's closed height is the system's, from its font.
+    if (control.kind != layouts::Kind::DropDownList) {
+      EXPECT_EQ(at.bottom - at.top, Scaled(control.height));
+    }
+  }
+}
+
+TEST_F(WindowTest, TheQualityListOffersTheQualitiesInTheSettingsOrderAndTakesNoTyping) {
+  const HWND list = Main().OptionDlg().Control(layouts::kQualityList);
+  EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & (CBS_SIMPLE | CBS_DROPDOWN | CBS_DROPDOWNLIST), CBS_DROPDOWNLIST);
+  std::vector<std::string> items;
+  for (int i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+    std::wstring item(static_cast<std::size_t>(SendMessageW(list, CB_GETLBTEXTLEN, i, 0)), L'\0');
+    SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+    items.push_back(Narrow(item));
+  }
+  EXPECT_EQ(items, (std::vector<std::string>{"標準 (VBR 約190kbps)", "互換性重視 (CBR 192kbps・44.1kHz)",
+                                             "高音質 (CBR 320kbps)"}));
+  EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), 0);
 }
 
 TEST(BlackWindowColours, AreTheSystemsUnderHighContrastAndBlackAndAquaOtherwise) {

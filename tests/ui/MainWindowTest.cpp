@@ -235,40 +235,90 @@ TEST_F(WindowTest, HelpSaysSoWhenTheViewerCannotBeStarted) {
   EXPECT_EQ(error.Seen().text, "ヘルプビューアー(hh.exe)を起動できません");
 }
 
+int ShownQuality(HWND dialog) {
+  return static_cast<int>(SendDlgItemMessageW(dialog, layouts::kQualityList, CB_GETCURSEL, 0, 0));
+}
+
+void ChooseQuality(HWND dialog, int index) {
+  SendDlgItemMessageW(dialog, layouts::kQualityList, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
 TEST_F(WindowTest, TheOptionsDialogStoresOnlyWhatItsOkConfirms) {
   Main().Option().ToDir = "E:\\Old";
   Main().Option().WritePlayList = true;
+  Main().Option().ConvertTracks = true;
+  Main().Option().ConvertQuality = 2;
   std::string shown;
-  UINT playListShown = BST_UNCHECKED;
+  UINT playListShown = BST_UNCHECKED, convertShown = BST_UNCHECKED;
+  int qualityShown = -1;
   {
     WindowAnswerer cancel("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
       shown = ItemText(dialog, layouts::kToDirEdit);
       playListShown = IsDlgButtonChecked(dialog, layouts::kPlayListCheck);
+      convertShown = IsDlgButtonChecked(dialog, layouts::kConvertCheck);
+      qualityShown = ShownQuality(dialog);
       SetItemText(dialog, layouts::kToDirEdit, "typed");
       CheckDlgButton(dialog, layouts::kPlayListCheck, BST_UNCHECKED);
+      CheckDlgButton(dialog, layouts::kConvertCheck, BST_UNCHECKED);
+      ChooseQuality(dialog, 0);
     });
     Command(layouts::kMenuOptions);
   }
   EXPECT_EQ(shown, "E:\\Old");
   EXPECT_EQ(playListShown, static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(convertShown, static_cast<UINT>(BST_CHECKED));
+  EXPECT_EQ(qualityShown, 2);
   EXPECT_EQ(Main().Option().ToDir, "E:\\Old");
   EXPECT_TRUE(Main().Option().WritePlayList);
+  EXPECT_TRUE(Main().Option().ConvertTracks);
+  EXPECT_EQ(Main().Option().ConvertQuality, 2);
   {
     WindowAnswerer ok("SFOptionDlg", IDOK, [&](HWND dialog) {
+      qualityShown = ShownQuality(dialog);
       SetItemText(dialog, layouts::kToDirEdit, " F:\\表 ");
       CheckDlgButton(dialog, layouts::kStopCheck, BST_UNCHECKED);
       CheckDlgButton(dialog, layouts::kNumberCheck, BST_CHECKED);
       CheckDlgButton(dialog, layouts::kSkipCheck, BST_CHECKED);
       CheckDlgButton(dialog, layouts::kPlayListCheck, BST_UNCHECKED);
+      CheckDlgButton(dialog, layouts::kConvertCheck, BST_UNCHECKED);
+      ChooseQuality(dialog, 1);
     });
     Command(layouts::kMenuOptions);
     EXPECT_EQ(ok.Seen().caption, "Songferry環境設定");
   }
+  EXPECT_EQ(qualityShown, 2) << "the settings' quality, not the one a cancelled dialog showed last";
   EXPECT_EQ(Main().Option().ToDir, " F:\\表 ");
   EXPECT_FALSE(Main().Option().StopAfterCopy);
   EXPECT_TRUE(Main().Option().NumberTracks);
   EXPECT_TRUE(Main().Option().SkipUnchanged);
   EXPECT_FALSE(Main().Option().WritePlayList);
+  EXPECT_FALSE(Main().Option().ConvertTracks);
+  EXPECT_EQ(Main().Option().ConvertQuality, 1) << "a quality chosen while converting is off is kept for later";
+}
+
+TEST_F(WindowTest, TheQualityListAndItsLabelAreEnabledOnlyWhileTheConvertBoxIsChecked) {
+  // As each dialog shows them, then after a click on the box: whether the label and the list are
+  // enabled, and where Tab goes from the box.
+  std::string seen;
+  const auto look = [&](HWND dialog) {
+    seen += std::to_string(IsWindowEnabled(GetDlgItem(dialog, layouts::kQualityCaption))) +
+            std::to_string(IsWindowEnabled(GetDlgItem(dialog, layouts::kQualityList))) +
+            (GetNextDlgTabItem(dialog, GetDlgItem(dialog, layouts::kConvertCheck), FALSE) ==
+                     GetDlgItem(dialog, layouts::kQualityList)
+                 ? "list "
+                 : "ok ");
+  };
+  for (const bool converting : {false, false, true}) {
+    Main().Option().ConvertTracks = converting;
+    WindowAnswerer options("SFOptionDlg", IDCANCEL, [&](HWND dialog) {
+      look(dialog);
+      SendDlgItemMessageW(dialog, layouts::kConvertCheck, BM_CLICK, 0, 0);
+      look(dialog);
+    });
+    Command(layouts::kMenuOptions);
+  }
+  // The second dialog starts from the settings, not from the box the cancelled first one left checked.
+  EXPECT_EQ(seen, "00ok 11list 00ok 11list 11list 00ok ");
 }
 
 TEST_F(WindowTest, RefusesADestinationTheSettingsFileCannotName) {

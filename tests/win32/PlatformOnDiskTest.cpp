@@ -344,7 +344,7 @@ namespace sf {
 namespace {
 
 // A file of the cache of converted tracks: held from plan to copy, it is copied and read, but neither
-// removed nor renamed, by this or any process; its use time is the program's to set, held or not.
+// removed nor renamed, by this or any process; its use time is the program's to set while it holds it.
 TEST_F(PlatformOnDisk, AHeldFileIsReadAndCopiedButNeitherRemovedNorRenamedAndItsUseIsMarked) {
   // "ソ" ends in the byte of "\" in Shift-JIS.
   const std::string cached = scratch / "ソ.mp3";
@@ -360,7 +360,7 @@ TEST_F(PlatformOnDisk, AHeldFileIsReadAndCopiedButNeitherRemovedNorRenamedAndIts
   {
     const auto held = platform.HoldFile(cached);
     ASSERT_TRUE(held);
-    EXPECT_TRUE(platform.MarkUsed(cached));
+    EXPECT_TRUE(held->MarkUsed());
     EXPECT_GT(platform.QueryFile(cached).lastUse, before);
     EXPECT_EQ(platform.CopyFileOver(cached, scratch / "copy.mp3", true, [] {}), Platform::CopyResult::Copied);
     EXPECT_EQ(ReadWholeFile(scratch / "copy.mp3"), "mp3 bytes");
@@ -370,7 +370,6 @@ TEST_F(PlatformOnDisk, AHeldFileIsReadAndCopiedButNeitherRemovedNorRenamedAndIts
   }
   EXPECT_TRUE(platform.RemoveFile(cached));
   EXPECT_FALSE(platform.HoldFile(cached));
-  EXPECT_FALSE(platform.MarkUsed(cached));
   // The cache lies in the user's local application data folder.
   EXPECT_FALSE(LocalAppDataFolder().empty());
   EXPECT_TRUE(platform.ListNames(LocalAppDataFolder()));

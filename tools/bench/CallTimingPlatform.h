@@ -120,6 +120,20 @@ class CallTimingPlatform final : public Platform {
     std::unique_ptr<WritingFile> file_;
   };
 
+  // A held file, whose marks of use count as calls of their own.
+  class TimedHeldFile final : public HeldFile {
+  public:
+    TimedHeldFile(const CallTimingPlatform &timing, std::unique_ptr<HeldFile> file)
+        : timing_(timing), file_(std::move(file)) {}
+    bool MarkUsed() override {
+      return timing_.Time(PlatformCall::MarkUsed, [&] { return file_->MarkUsed(); });
+    }
+
+  private:
+    const CallTimingPlatform &timing_;
+    std::unique_ptr<HeldFile> file_;
+  };
+
 public:
   explicit CallTimingPlatform(Platform &system) : system_(system) {}
 
@@ -205,11 +219,11 @@ public:
   bool RemoveFolder(const std::string &path) override {
     return Time(PlatformCall::RemoveFolder, [&] { return system_.RemoveFolder(path); });
   }
-  bool MarkUsed(const std::string &path) override {
-    return Time(PlatformCall::MarkUsed, [&] { return system_.MarkUsed(path); });
-  }
   std::unique_ptr<HeldFile> HoldFile(const std::string &path) override {
-    return Time(PlatformCall::HoldFile, [&] { return system_.HoldFile(path); });
+    auto held = Time(PlatformCall::HoldFile, [&] { return system_.HoldFile(path); });
+    if (held)
+      held = std::make_unique<TimedHeldFile>(*this, std::move(held));
+    return held;
   }
   std::optional<std::vector<XmlElement>> ReadXmlElements(const std::string &path) override {
     return Time(PlatformCall::ReadXmlElements, [&] { return system_.ReadXmlElements(path); });

@@ -10,6 +10,7 @@
 //   songferry_convert_bench FOLDER LAME_EXE SONGFERRY_EXE [ROUNDS]
 // FOLDER holds Music\trackNN.flac, Wav\trackNN.wav (the same audio) and Lists\convert.m3u listing the
 // FLAC tracks; the bench makes the rest.
+#include "CallTimingPlatform.h"
 #include "Measuring.h"
 #include "convert/ConvertCache.h"
 #include "convert/ConverterProcesses.h"
@@ -84,7 +85,8 @@ int main(int argc, char **argv) {
   }
   const std::string folder = argv[1], lame = argv[2];
   const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 5;
-  sf::Win32Platform platform;
+  sf::Win32Platform system;
+  sf::bench::CallTimingPlatform platform(system);
   NoProgress progress;
   sf::Mp3Converter converter;
   sf::ConverterProcesses converters(argv[3]);
@@ -96,11 +98,11 @@ int main(int argc, char **argv) {
     const auto convertInto = [&](const std::string &destination, int processes) {
       sf::ConvertCache cache(platform, cacheFolder, std::uint64_t{1} << 40);
       const sf::Conversion conversion{converter, cache, sf::ConvertQuality::Standard, &converters, processes};
-      Empty(destination);
       if (!flacs.CopyTracks(progress, destination, false, false, false, false, false, &conversion))
         throw std::runtime_error("the run was cancelled");
     };
     // The MP3s the run makes, copied as they are by the plain run.
+    Empty(folder + "\\Mp3");
     convertInto(folder + "\\Mp3", 1);
     std::string mp3List;
     for (const auto &name : sf::bench::FileNames(folder + "\\Mp3"))
@@ -124,6 +126,7 @@ int main(int argc, char **argv) {
         case kConverting:
         case kTwoConverters:
           Empty(cacheFolder);
+          Empty(folder + "\\Converted");
           seconds = SecondsOf([&] { convertInto(folder + "\\Converted", kind == kConverting ? 1 : 2); });
           break;
         case kLame:
@@ -136,6 +139,7 @@ int main(int argc, char **argv) {
           break;
         case kCached:
           // The cache is whole after any round's conversion, and after the first one made the MP3s.
+          Empty(folder + "\\FromCache");
           seconds = SecondsOf([&] { convertInto(folder + "\\FromCache", 1); });
           break;
         case kCopying:
@@ -158,6 +162,25 @@ int main(int argc, char **argv) {
                 Median(times[kConverting]) / Median(times[kTwoConverters]));
     std::printf("run from the cache against a run copying the MP3s: %.3f\n",
                 Median(times[kCached]) / Median(times[kCopying]));
+    // Where the two runs' time goes: the system's calls of one more run of each.
+    for (const int kind : {kCached, kCopying}) {
+      Empty(folder + (kind == kCached ? "\\FromCache" : "\\Copied"));
+      platform.ClearTallies();
+      const double seconds = SecondsOf([&] {
+        if (kind == kCached)
+          convertInto(folder + "\\FromCache", 1);
+        else
+          mp3s.CopyTracks(progress, folder + "\\Copied", false, false);
+      });
+      std::printf("%s: %.3f ms; calls:", labels[kind], seconds * 1000);
+      for (std::size_t call = 0; call < sf::bench::kPlatformCalls; ++call) {
+        const auto &tally = platform.Tally(static_cast<sf::bench::PlatformCall>(call));
+        if (tally.calls > 0)
+          std::printf(" %s %lld %.2f ms,", std::string(sf::bench::kPlatformCallNames[call]).c_str(),
+                      static_cast<long long>(tally.calls), tally.seconds * 1000);
+      }
+      std::printf("\n");
+    }
   } catch (const std::exception &error) {
     std::fprintf(stderr, "failed: %s\n", error.what());
     return 1;

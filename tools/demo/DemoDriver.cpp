@@ -1,6 +1,7 @@
 // Walks a running Songferry through its demonstration and takes screenshots on the way: the main
-// window, the progress window during the run, the information box, the About box and the options
-// dialog with the folder picker, and the help viewer. Then it closes the program.
+// window, the progress window during the run, the information box, the About box, the options dialog
+// (also converting, its quality list dropped and closed) with the folder picker, and the help
+// viewer. Then it closes the program.
 //
 //   songferry_demo_driver OUTDIR
 //
@@ -115,6 +116,26 @@ int main(int argc, char **argv) {
   Sleep(300);
   if (const HWND options = Open(main, sf::layouts::kMenuOptions, "SFOptionDlg")) {
     SaveWindow(options, out + "5-options.bmp");
+    // Converting turned on, which enables the quality list, and the list dropped over the dialog.
+    PostMessageA(GetDlgItem(options, sf::layouts::kConvertCheck), BM_CLICK, 0, 0);
+    const HWND quality = GetDlgItem(options, sf::layouts::kQualityList);
+    PostMessageA(quality, CB_SHOWDROPDOWN, TRUE, 0);
+    Sleep(500);
+    // The dropped list is a window of its own, over the dialog and beyond it. (GetComboBoxInfo would
+    // send the list a pointer into this process, which Songferry's process would write through.)
+    RECT area, list;
+    GetWindowRect(options, &area);
+    if (const HWND dropped = Visible("ComboLBox"); dropped && GetWindowRect(dropped, &list))
+      UnionRect(&area, &area, &list);
+    SaveScreenArea(area, out + "5-options-quality.bmp");
+    std::printf("screenshot: %s\n", (out + "5-options-quality.bmp").c_str());
+    // The longest quality chosen, closed: the dialog as a user of the compatible MP3s sees it.
+    PostMessageA(quality, CB_SETCURSEL, 1, 0);
+    PostMessageA(quality, CB_SHOWDROPDOWN, FALSE, 0);
+    Sleep(300);
+    SaveWindow(options, out + "5-options-compatible.bmp");
+    PostMessageA(GetDlgItem(options, sf::layouts::kConvertCheck), BM_CLICK, 0, 0);
+    Sleep(300);
     if (const HWND picker = Open(options, sf::layouts::kRefButton, "ToDirDlg")) {
       SaveWindow(picker, out + "6-folder-picker.bmp");
       PostMessageA(picker, WM_COMMAND, IDOK, 0);

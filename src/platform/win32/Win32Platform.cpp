@@ -573,25 +573,17 @@ bool Win32Platform::RemoveFolder(const std::string &path) {
   return RemoveDirectoryW(SystemPath(path).c_str()) != FALSE;
 }
 
-bool Win32Platform::MarkUsed(const std::string &path) {
-  // Writing the attributes is no access that sharing rules govern: a file that another holds is
-  // marked too.
-  const HANDLE opened = CreateFileW(SystemPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE)
-    return false;
-  const KernelHandle file(opened);
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return SetFileTime(file.get(), nullptr, &now, nullptr) != FALSE;
-}
-
 namespace {
 
 class OpenHeldFile final : public Platform::HeldFile {
 public:
   explicit OpenHeldFile(HANDLE file) : file_(file) {}
+
+  bool MarkUsed() override {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return SetFileTime(file_.get(), nullptr, &now, nullptr) != FALSE;
+  }
 
 private:
   KernelHandle file_;
@@ -600,9 +592,10 @@ private:
 } // namespace
 
 std::unique_ptr<Platform::HeldFile> Win32Platform::HoldFile(const std::string &path) {
-  // Without delete sharing, nobody removes or renames it; with read sharing, the copy reads it.
-  const HANDLE held = CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Without delete sharing, nobody removes or renames it; with read sharing, the copy reads it. Writing
+  // the attributes is no access that sharing governs.
+  const HANDLE held = CreateFileW(SystemPath(path).c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (held == INVALID_HANDLE_VALUE)
     return nullptr;
   return std::make_unique<OpenHeldFile>(held);

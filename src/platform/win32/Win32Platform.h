@@ -44,7 +44,6 @@ public:
   MakeResult MakeFolder(const std::string &path, bool hidden) override;
   MakeResult MoveEntry(const std::string &from, const std::string &to) override;
   bool RemoveFolder(const std::string &path) override;
-  bool MarkUsed(const std::string &path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string &path) override;
 
 private:
