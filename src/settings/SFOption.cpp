@@ -37,6 +37,7 @@ TSFOption::TSFOption(Platform &platform, std::string fileName)
   ConvertQuality = Choice(file_.ReadNumber(kSection, "ConvertQuality", 0), kConvertQualities, 0);
   const std::int32_t cacheMiB = file_.ReadNumber(kSection, "ConvertCacheMiB", kDefaultConvertCacheMiB);
   ConvertCacheMiB = cacheMiB >= 1 ? cacheMiB : kDefaultConvertCacheMiB;
+  ConvertProcesses = Choice(file_.ReadNumber(kSection, "ConvertProcesses", 0), kMostConvertProcesses + 1, 0);
 }
 
 void TSFOption::Save() {

@@ -39,9 +39,14 @@ public:
   // The bound of the cache of converted tracks on this PC, in MiB. Only ever set by hand in the file,
   // and never written: the program has no control for it, and leaves the user's line as it is.
   int ConvertCacheMiB;
+  // How many converter processes a run starts, 1 to kMostConvertProcesses; 0 where the file sets none
+  // or a value out of that range: as many as the PC has logical processors. Set by hand and never
+  // written, as ConvertCacheMiB.
+  int ConvertProcesses;
 
   static constexpr int kConvertQualities = 3;
   static constexpr int kDefaultConvertCacheMiB = 2048;
+  static constexpr int kMostConvertProcesses = 32;
 
 private:
   TIniFile file_;

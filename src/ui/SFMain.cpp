@@ -1,5 +1,6 @@
 #include "ui/SFMain.h"
 
+#include "convert/ConverterProcesses.h"
 #include "platform/PathParts.h"
 #include "platform/win32/SystemFolders.h"
 #include "platform/win32/Utf16.h"
@@ -258,6 +259,10 @@ void TFrmSFMain::CopyButtonClick() {
     playList.Load();
     // The MP3s made on this PC are kept in the user's local application data folder.
     std::optional<ConvertCache> cache;
+    // The run's converters are processes of the program itself, one per logical processor unless
+    // ConvertProcesses says otherwise.
+    static_assert(TSFOption::kMostConvertProcesses == kMostConverters);
+    std::optional<ConverterProcesses> converters;
     std::optional<Conversion> conversion;
     if (option_->ConvertTracks) {
       const std::string localData = LocalAppDataFolder();
@@ -267,7 +272,9 @@ void TFrmSFMain::CopyButtonClick() {
         converter_ = std::make_unique<Mp3Converter>();
       cache.emplace(platform_, JoinPath(localData, "Songferry\\Cache"),
                     static_cast<std::uint64_t>(option_->ConvertCacheMiB) << 20);
-      conversion.emplace(Conversion{*converter_, *cache, static_cast<ConvertQuality>(option_->ConvertQuality)});
+      converters.emplace(ProgramPath());
+      conversion.emplace(Conversion{*converter_, *cache, static_cast<ConvertQuality>(option_->ConvertQuality),
+                                    &*converters, option_->ConvertProcesses});
     }
     // A run the user cancelled never ends the program.
     if (playList.CopyTracks(*copyingForm_, option_->ToDir, option_->AddMode, option_->Reverse, option_->NumberTracks,

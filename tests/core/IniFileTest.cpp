@@ -115,6 +115,7 @@ TEST(SFOption, StartsWithTheDefaultsWhenThereIsNoSettingsFile) {
   EXPECT_FALSE(option.ConvertTracks);
   EXPECT_EQ(option.ConvertQuality, 0);
   EXPECT_EQ(option.ConvertCacheMiB, 2048);
+  EXPECT_EQ(option.ConvertProcesses, 0);
 }
 
 TEST(SFOption, ReadsTheConvertingSettingsAndTakesTheDefaultForAValueOutOfRange) {
@@ -123,30 +124,34 @@ TEST(SFOption, ReadsTheConvertingSettingsAndTakesTheDefaultForAValueOutOfRange) 
     bool convertTracks;
     int convertQuality;
     int convertCacheMiB;
+    int convertProcesses;
   } cases[] = {
-      {"0", false, 0, 2048},
-      {"1", true, 1, 1},
-      {"2", false, 2, 2},
-      {"3", false, 0, 3},
-      {"-1", false, 0, 2048},
-      {"0x1", true, 1, 1},
-      {"yes", false, 0, 2048},
-      {"", false, 0, 2048},
-      {"4096", false, 0, 4096},
-      {"1.5", false, 0, 2048},
-      {"99999999999", false, 0, 2048},
-      {"$FFFFFFFF", false, 0, 2048},
+      {"0", false, 0, 2048, 0},
+      {"1", true, 1, 1, 1},
+      {"2", false, 2, 2, 2},
+      {"3", false, 0, 3, 3},
+      {"32", false, 0, 32, 32},
+      {"33", false, 0, 33, 0},
+      {"-1", false, 0, 2048, 0},
+      {"0x1", true, 1, 1, 1},
+      {"yes", false, 0, 2048, 0},
+      {"", false, 0, 2048, 0},
+      {"4096", false, 0, 4096, 0},
+      {"1.5", false, 0, 2048, 0},
+      {"99999999999", false, 0, 2048, 0},
+      {"$FFFFFFFF", false, 0, 2048, 0},
   };
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";
   for (const auto &each : cases) {
     SCOPED_TRACE(each.text);
-    for (const char *key : {"ConvertTracks", "ConvertQuality", "ConvertCacheMiB"})
+    for (const char *key : {"ConvertTracks", "ConvertQuality", "ConvertCacheMiB", "ConvertProcesses"})
       fake.SetProfileValue(path, "Songferry", key, each.text);
     const TSFOption option(fake, path);
     EXPECT_EQ(option.ConvertTracks, each.convertTracks);
     EXPECT_EQ(option.ConvertQuality, each.convertQuality);
     EXPECT_EQ(option.ConvertCacheMiB, each.convertCacheMiB);
+    EXPECT_EQ(option.ConvertProcesses, each.convertProcesses);
   }
 }
 
@@ -200,13 +205,14 @@ TEST(SFOption, WritesNumberTracksSkipUnchangedAndWritePlayListOnlyWhereTheFileHa
   EXPECT_EQ(fake.ContentOf(path), mine + "NumberTracks=0\r\nSkipUnchanged=0\r\nWritePlayList=0\r\n");
 }
 
-TEST(SFOption, WritesTheConvertingChoicesOnlyOnceUsedAndNeverTheCacheBound) {
+TEST(SFOption, WritesTheConvertingChoicesOnlyOnceUsedAndNeverTheCacheBoundNorTheProcesses) {
   FakePlatform fake;
   const std::string path = "C:\\Tools\\Songferry.ini";
   const std::string mine = "[Songferry]\r\nToDir=E:\\\r\nDefaultDir=.\r\nAddMode=0\r\nReverse=0\r\nStopAfterCopy=1\r\n";
   fake.AddFile(path, mine);
   TSFOption option(fake, path);
   option.ConvertCacheMiB = 100;
+  option.ConvertProcesses = 2;
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine) << "off, at the first quality and with no bound of the user's: as it was";
 
@@ -222,11 +228,13 @@ TEST(SFOption, WritesTheConvertingChoicesOnlyOnceUsedAndNeverTheCacheBound) {
   option.Save();
   EXPECT_EQ(fake.ContentOf(path), mine + "ConvertQuality=2\r\nConvertTracks=0\r\n");
 
-  // The bound is the user's own line, kept as written, even where it reads as the default.
-  for (const char *bound : {"ConvertCacheMiB=512\r\n", "ConvertCacheMiB=lots\r\n"}) {
+  // The bound and the processes are the user's own lines, kept as written, even where they read as the
+  // default.
+  for (const char *bound : {"ConvertCacheMiB=512\r\n", "ConvertCacheMiB=lots\r\n", "ConvertProcesses=99\r\n"}) {
     fake.AddFile(path, mine + bound);
     TSFOption bounded(fake, path);
     bounded.ConvertCacheMiB = 4096;
+    bounded.ConvertProcesses = 1;
     bounded.Save();
     EXPECT_EQ(fake.ContentOf(path), mine + bound);
   }
