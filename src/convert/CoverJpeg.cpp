@@ -1,5 +1,7 @@
 #include "convert/CoverJpeg.h"
 
+#include "platform/win32/ComApartment.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 #include <windows.h>
@@ -12,24 +14,6 @@ namespace sf {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// The imaging component is COM. The program's thread is a single-threaded apartment for as long as
-// the program runs, where that could be made (the application makes it); this only counts that
-// apartment up and down again, and makes one for the time of a cover where the thread has none. A
-// thread in the multithreaded apartment (RPC_E_CHANGED_MODE) serves the imaging component as well.
-class CoverApartment {
-public:
-  CoverApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~CoverApartment() {
-    if (SUCCEEDED(result_))
-      CoUninitialize();
-  }
-  CoverApartment(const CoverApartment &) = delete;
-  CoverApartment &operator=(const CoverApartment &) = delete;
-
-private:
-  HRESULT result_;
-};
 
 struct Size {
   UINT width = 0;
@@ -125,7 +109,8 @@ std::string EncodeJpeg(IWICImagingFactory &factory, const std::vector<BYTE> &pix
 } // namespace
 
 std::string CoverJpeg(std::string_view picture) {
-  const CoverApartment apartment;
+  // The imaging component is COM.
+  const ComApartment apartment;
   ComPtr<IWICImagingFactory> factory;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
     return {};

@@ -102,22 +102,7 @@ bool FlacSource::DecodeFrame() {
 }
 
 std::size_t FlacSource::Read(float *samples, std::size_t frames) {
-  const std::size_t channels = format_.speakers.size();
-  std::size_t done = 0;
-  while (done < frames) {
-    if (pendingAt_ == pending_.size()) {
-      pending_.clear();
-      pendingAt_ = 0;
-      if (!DecodeFrame())
-        break;
-      continue;
-    }
-    const std::size_t count = std::min(frames - done, (pending_.size() - pendingAt_) / channels);
-    std::memcpy(samples + done * channels, pending_.data() + pendingAt_, count * channels * sizeof(float));
-    pendingAt_ += count * channels;
-    done += count;
-  }
-  return done;
+  return ReadPending(pending_, pendingAt_, format_.speakers.size(), samples, frames, [this] { return DecodeFrame(); });
 }
 
 } // namespace sf

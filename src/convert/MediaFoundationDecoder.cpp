@@ -77,22 +77,7 @@ public:
   const PcmFormat &Format() const override { return format_; }
 
   std::size_t Read(float *samples, std::size_t frames) override {
-    const std::size_t channels = format_.speakers.size();
-    std::size_t done = 0;
-    while (done < frames) {
-      if (pendingAt_ == pending_.size()) {
-        pending_.clear();
-        pendingAt_ = 0;
-        if (!ReadSample())
-          break;
-        continue;
-      }
-      const std::size_t count = std::min(frames - done, (pending_.size() - pendingAt_) / channels);
-      std::memcpy(samples + done * channels, pending_.data() + pendingAt_, count * channels * sizeof(float));
-      pendingAt_ += count * channels;
-      done += count;
-    }
-    return done;
+    return ReadPending(pending_, pendingAt_, format_.speakers.size(), samples, frames, [this] { return ReadSample(); });
   }
 
 private:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/PcmSource.h"
+#include "platform/win32/ComApartment.h"
 
 #include <objbase.h>
 #include <windows.h>
@@ -31,22 +32,7 @@ public:
   struct Functions; // the entry points taken from the DLLs
 
 private:
-  // COM on the program's one thread while Media Foundation is used; only a successful
-  // initialisation (S_FALSE included) is balanced by CoUninitialize.
-  class ComApartment {
-  public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-      if (SUCCEEDED(result_))
-        CoUninitialize();
-    }
-    ComApartment(const ComApartment &) = delete;
-    ComApartment &operator=(const ComApartment &) = delete;
-
-  private:
-    HRESULT result_;
-  };
-
+  // COM while Media Foundation is used.
   ComApartment apartment_;
   std::unique_ptr<Functions> functions_;
 };

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 // A decoded track as the encoder takes it: samples as floats of full scale 1.0, whatever the source
@@ -54,6 +56,29 @@ public:
   // and returns how many it wrote; fewer only at the end, 0 after it. Throws ConvertFailure.
   virtual std::size_t Read(float *samples, std::size_t frames) = 0;
 };
+
+// What PcmSource::Read does for a decoder that decodes a block at a time into `pending`, read up to
+// `at`: hands the frames out, and calls `refill` whenever `pending` is used up (emptied, `at` 0) to
+// decode the next block into it; `refill` returns false at the end of the stream.
+template <typename Refill>
+std::size_t ReadPending(std::vector<float> &pending, std::size_t &at, std::size_t channels, float *samples,
+                        std::size_t frames, Refill refill) {
+  std::size_t done = 0;
+  while (done < frames) {
+    if (at == pending.size()) {
+      pending.clear();
+      at = 0;
+      if (!refill())
+        break;
+      continue;
+    }
+    const std::size_t count = std::min(frames - done, (pending.size() - at) / channels);
+    std::memcpy(samples + done * channels, pending.data() + at, count * channels * sizeof(float));
+    at += count * channels;
+    done += count;
+  }
+  return done;
+}
 
 // Random access to a file's bytes, for readers that jump between chunks.
 class ByteSource {

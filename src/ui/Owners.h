@@ -3,6 +3,7 @@
 // Owners for what the windows borrow from the system: GDI objects, device contexts, COM pointers,
 // the shell's item ID lists and texts, the COM apartment and the cursor; kernel handles come with
 // the platform layer's KernelHandle.
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/KernelHandle.h"
 
 #include <objbase.h>
@@ -50,24 +51,6 @@ struct CoTaskMemFreer {
 };
 using Pidl = std::unique_ptr<ITEMIDLIST, CoTaskMemFreer>;
 using TaskMemText = std::unique_ptr<wchar_t, CoTaskMemFreer>;
-
-// COM for the shell's folder tree, on the program's one thread, while it lives. Only a successful
-// initialisation (S_FALSE included) is balanced by CoUninitialize.
-class ComApartment {
-public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComApartment() {
-    if (SUCCEEDED(result_))
-      CoUninitialize();
-  }
-  ComApartment(const ComApartment &) = delete;
-  ComApartment &operator=(const ComApartment &) = delete;
-
-  HRESULT Result() const { return result_; }
-
-private:
-  HRESULT result_;
-};
 
 // The wait cursor while the thread is busy, the previous one again afterwards.
 class WaitCursor {

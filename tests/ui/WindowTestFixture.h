@@ -22,7 +22,7 @@ namespace sf::testing {
 class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    com = std::make_unique<ui::ComApartment>();
+    com = std::make_unique<ComApartment>();
     DeleteFileW(Widen(settingsPath).c_str());
     Start("songferry_ui_tests.exe");
   }
@@ -49,7 +49,7 @@ protected:
   void Click(HWND window, int id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
   void Command(int id) { SendMessageA(Main().Handle(), WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
-  std::unique_ptr<ui::ComApartment> com;
+  std::unique_ptr<ComApartment> com;
   Win32Platform platform;
   std::unique_ptr<ui::TFrmSFMain> main;
   // Beside the program, whatever its name.
